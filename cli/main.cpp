@@ -1,0 +1,81 @@
+// folivexc: the command-line builder and inspector.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/Commands.h"
+#include "platform/File.h"
+
+namespace folivex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  folivexc new FOLDER -o PROJECT.ebp [text options]\n"
+    "  folivexc rescan PROJECT.ebp [FOLDER]\n"
+    "  folivexc info PROJECT.ebp|BOOK.exe [--json]\n"
+    "  folivexc build PROJECT.ebp [-o BOOK.exe]\n"
+    "  folivexc make FOLDER -o BOOK.exe [text options] [book options]\n"
+    "  folivexc extract BOOK.exe DIR\n"
+    "  folivexc verify BOOK.exe\n"
+    "text options: --title T --author A --copyright C --url U --email E --about TEXT\n"
+    "book options: --splash BMP --icon ICO --about-at-start --no-maximized --full-screen\n"
+    "              --no-toolbar --buttons home,prevnext,history,copy,search,fullscreen,\n"
+    "                                     fontsize,print,about,exit\n";
+
+// A project file starts with the signature 03 00 01 00; anything else is
+// taken for an e-book.
+bool LooksLikeProjectFile(const std::string& path) {
+    try {
+        CFile file(path, CFile::modeRead);
+        unsigned char head[4] = {};
+        return file.Read(head, 4) == 4 && std::memcmp(head, "\x03\x00\x01\x00", 4) == 0;
+    } catch (const CException&) {
+        return false;
+    }
+}
+
+int CmdInfo(const Args& args) {
+    std::string path;
+    bool json = false;
+    for (const auto& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (path.empty())
+            path = a;
+        else
+            return Usage("info takes one file");
+    }
+    if (path.empty()) return Usage("info needs a file");
+    return LooksLikeProjectFile(path) ? CmdProjectInfo(path, json) : CmdBookInfo(path, json);
+}
+
+}  // namespace
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "folivexc: %s\n", problem.c_str());
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+}  // namespace folivex::cli
+
+int main(int argc, char** argv) {
+    using namespace folivex::cli;
+    if (argc < 2) return Usage("");
+    const std::string command = argv[1];
+    const Args args(argv + 2, argv + argc);
+    if (command == "new") return CmdNew(args);
+    if (command == "rescan") return CmdRescan(args);
+    if (command == "info") return CmdInfo(args);
+    if (command == "build") return CmdBuild(args);
+    if (command == "make") return CmdMake(args);
+    if (command == "extract") return CmdExtract(args);
+    if (command == "verify") return CmdVerify(args);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    return Usage("unknown command: " + command);
+}

@@ -1,0 +1,84 @@
+// CFile: an open file on disk, the way the rest of the program sees one.
+//
+// Paths are given in the stored form ("\" or "/" separators); before touching
+// the disk they pass through NativePath(), which converts separators and, on a
+// case-sensitive file system, finds each missing component without regard to
+// case. Every failure throws CFileException with the cause mapped from the
+// system error and the path as given by the caller.
+//
+// Share mode shareExclusive takes an exclusive lock for as long as the file is
+// open (flock on POSIX, share mode 0 on Windows); a file locked by someone
+// else gives sharingViolation.
+//
+// Test seam: FaultPlan (FaultInjection.h) can make any call fail on purpose.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/Exceptions.h"
+
+namespace folivex {
+
+class CFile {
+public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        modeNoTruncate = 0x0100,  // with modeCreate: keep an existing file's bytes
+        modeCreate = 0x1000,      // create, or truncate an existing file
+    };
+    enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+    CFile() = default;
+    // Opens at once; throws CFileException on failure.
+    CFile(const std::string& path, unsigned openFlags);
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    // Closes the file if it is open; never throws.
+    virtual ~CFile();
+
+    // Opens path; throws CFileException. Any file open before is closed first.
+    virtual void Open(const std::string& path, unsigned openFlags);
+    // Closes; throws CFileException only if the system reports a failure.
+    virtual void Close();
+    // Closes, ignoring every failure.
+    void Abort() noexcept;
+    bool IsOpen() const { return m_hFile != kInvalid; }
+
+    // Reads up to count bytes; returns how many were read (fewer only at the
+    // end of the file). Throws on a read error.
+    virtual size_t Read(void* buffer, size_t count);
+    // Writes all count bytes or throws (diskFull when the disk is full).
+    virtual void Write(const void* buffer, size_t count);
+    // Returns the new position; a position before the start throws badSeek.
+    virtual uint64_t Seek(int64_t offset, SeekPosition from);
+    uint64_t SeekToEnd() { return Seek(0, end); }
+    void SeekToBegin() { Seek(0, begin); }
+    virtual uint64_t GetPosition() const;
+    virtual uint64_t GetLength() const;
+    virtual void SetLength(uint64_t newLength);
+    virtual void Flush();
+
+    // The path as the caller gave it (the name error messages carry).
+    const std::string& GetFilePath() const { return m_strFileName; }
+
+    // Deletes a file; throws CFileException.
+    static void Remove(const std::string& path);
+    // Renames from over to (replacing it); throws CFileException naming to.
+    static void Rename(const std::string& from, const std::string& to);
+    // True when path names an existing file or folder.
+    static bool Exists(const std::string& path);
+
+protected:
+    [[noreturn]] void ThrowOsError(long osError) const;
+
+    static constexpr intptr_t kInvalid = -1;
+    intptr_t m_hFile = kInvalid;  // fd on POSIX, HANDLE on Windows
+    std::string m_strFileName;
+};
+
+}  // namespace folivex
