@@ -34,6 +34,9 @@ void FaultCheckCall(const char* fileName);
 // Used by the file layer before a write of count bytes: returns how many of
 // them may be written before the plan makes the write fail.
 uint64_t FaultAllowedBytes(uint64_t count);
+// Used by the file layer after it wrote the bytes FaultAllowedBytes allowed,
+// when that was fewer than asked: throws the plan's cause naming fileName.
+[[noreturn]] void FaultThrowWrite(const char* fileName);
 
 // RAII installer for tests.
 class ScopedFaultPlan {

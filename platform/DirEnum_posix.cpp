@@ -1,0 +1,66 @@
+// Folder listing on POSIX: readdir, then stat (which follows links) for the
+// kind and identity of each item, sorted the way NTFS would list them.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "platform/DirEnum.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+
+namespace folivex {
+
+namespace {
+
+void SortItems(std::vector<DirItem>& items) {
+    std::vector<std::pair<std::string, DirItem>> keyed;
+    keyed.reserve(items.size());
+    for (auto& item : items) keyed.emplace_back(ToLowerSystem(item.name), std::move(item));
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        if (a.first != b.first) return a.first < b.first;
+        return a.second.name < b.second.name;
+    });
+    items.clear();
+    for (auto& k : keyed) items.push_back(std::move(k.second));
+}
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
+    items.clear();
+    std::string native = NativePath(folder);
+    DIR* dir = ::opendir(native.empty() ? "." : native.c_str());
+    if (dir == nullptr) return false;
+    if (!native.empty() && native.back() != '/') native += '/';
+    while (const dirent* e = ::readdir(dir)) {
+        DirItem item;
+        item.name = e->d_name;
+        if (item.name == "." || item.name == "..") continue;
+        struct stat st;
+        // A dangling link, or an item that vanished meanwhile, is left out.
+        if (::stat((native + item.name).c_str(), &st) != 0) continue;
+        // Only folders and regular files: a FIFO or device would block or
+        // never end when the build reads it.
+        if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;
+        item.isFolder = S_ISDIR(st.st_mode);
+        item.isHidden = item.name[0] == '.';
+        item.device = static_cast<uint64_t>(st.st_dev);
+        item.inode = static_cast<uint64_t>(st.st_ino);
+        items.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    SortItems(items);
+    return true;
+}
+
+bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode) {
+    const std::string native = NativePath(folder);
+    struct stat st;
+    if (::stat(native.empty() ? "." : native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+}  // namespace folivex

@@ -1,0 +1,213 @@
+// CFile on POSIX: a file descriptor; exclusive sharing is a non-blocking
+// exclusive flock held while the file is open.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/FaultInjection.h"
+#include "platform/File.h"
+#include "platform/Path.h"
+
+namespace folivex {
+
+CFileException::Cause CFileException::OsErrorToCause(long osError) {
+    switch (osError) {
+        case 0: return none;
+        case ENOENT:
+        case ENOTDIR: return fileNotFound;
+        case ENAMETOOLONG:
+        case ELOOP: return badPath;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS: return accessDenied;
+        case EMFILE:
+        case ENFILE: return tooManyOpenFiles;
+        case EBADF: return invalidFile;
+        case ESPIPE: return badSeek;
+        case EIO: return hardIO;
+        case EWOULDBLOCK: return sharingViolation;
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+        case EFBIG: return diskFull;
+        default: return genericException;
+    }
+}
+
+namespace {
+
+int Fd(intptr_t h) { return static_cast<int>(h); }
+
+[[noreturn]] void ThrowErrno(const std::string& name, int err) {
+    throw CFileException(CFileException::OsErrorToCause(err), name, err);
+}
+
+}  // namespace
+
+CFile::CFile(const std::string& path, unsigned openFlags) { Open(path, openFlags); }
+
+CFile::~CFile() { Abort(); }
+
+void CFile::ThrowOsError(long osError) const {
+    throw CFileException(CFileException::OsErrorToCause(osError), m_strFileName, osError);
+}
+
+void CFile::Open(const std::string& path, unsigned openFlags) {
+    Abort();
+    m_strFileName = path;
+    FaultCheckCall(path.c_str());
+
+    int flags = O_CLOEXEC;
+    if (openFlags & modeReadWrite)
+        flags |= O_RDWR;
+    else if (openFlags & modeWrite)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
+    if (openFlags & modeCreate) flags |= O_CREAT;
+    // Truncation waits until the lock is held, so a file that someone else
+    // holds is never emptied by a failed open.
+    const bool truncate = (openFlags & modeCreate) && !(openFlags & modeNoTruncate);
+
+    const std::string native = NativePath(path);
+    int fd;
+    do {
+        fd = ::open(native.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) ThrowOsError(errno);
+
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        // Windows denies access to a folder opened as a file; so do we.
+        ::close(fd);
+        throw CFileException(CFileException::accessDenied, path, EISDIR);
+    }
+    if (openFlags & shareExclusive) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            ThrowOsError(err);
+        }
+    }
+    if (truncate && ::ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ThrowOsError(err);
+    }
+    m_hFile = fd;
+}
+
+void CFile::Close() {
+    if (!IsOpen()) return;
+    FaultCheckCall(m_strFileName.c_str());
+    const int fd = Fd(m_hFile);
+    m_hFile = kInvalid;
+    // Closing also drops the lock.
+    if (::close(fd) != 0 && errno != EINTR) ThrowOsError(errno);
+}
+
+void CFile::Abort() noexcept {
+    if (!IsOpen()) return;
+    ::close(Fd(m_hFile));
+    m_hFile = kInvalid;
+}
+
+size_t CFile::Read(void* buffer, size_t count) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(Fd(m_hFile), out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowOsError(errno);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+void CFile::Write(const void* buffer, size_t count) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    const size_t allowed = static_cast<size_t>(FaultAllowedBytes(count));
+    size_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < allowed) {
+        const ssize_t n = ::write(Fd(m_hFile), in + done, allowed - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowOsError(errno);
+        }
+        if (n == 0) ThrowOsError(ENOSPC);
+        done += static_cast<size_t>(n);
+    }
+    if (allowed < count) FaultThrowWrite(m_strFileName.c_str());
+}
+
+uint64_t CFile::Seek(int64_t offset, SeekPosition from) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
+    const off_t pos = ::lseek(Fd(m_hFile), static_cast<off_t>(offset), whence);
+    if (pos < 0) {
+        if (errno == EINVAL) throw CFileException(CFileException::badSeek, m_strFileName, EINVAL);
+        ThrowOsError(errno);
+    }
+    return static_cast<uint64_t>(pos);
+}
+
+uint64_t CFile::GetPosition() const {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    const off_t pos = ::lseek(Fd(m_hFile), 0, SEEK_CUR);
+    if (pos < 0) ThrowOsError(errno);
+    return static_cast<uint64_t>(pos);
+}
+
+uint64_t CFile::GetLength() const {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    struct stat st;
+    if (::fstat(Fd(m_hFile), &st) != 0) ThrowOsError(errno);
+    return static_cast<uint64_t>(st.st_size);
+}
+
+void CFile::SetLength(uint64_t newLength) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    if (::ftruncate(Fd(m_hFile), static_cast<off_t>(newLength)) != 0) ThrowOsError(errno);
+}
+
+void CFile::Flush() {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    if (::fsync(Fd(m_hFile)) != 0 && errno != EINVAL && errno != EROFS) ThrowOsError(errno);
+}
+
+void CFile::Remove(const std::string& path) {
+    FaultCheckCall(path.c_str());
+    if (::unlink(NativePath(path).c_str()) != 0) ThrowErrno(path, errno);
+}
+
+void CFile::Rename(const std::string& from, const std::string& to) {
+    FaultCheckCall(to.c_str());
+    const std::string nativeFrom = NativePath(from);
+    // The target is named as given when it does not exist yet in any case.
+    std::string nativeTo = NativePath(to);
+    if (::rename(nativeFrom.c_str(), nativeTo.c_str()) != 0) ThrowErrno(to, errno);
+}
+
+bool CFile::Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(NativePath(path).c_str(), &st) == 0;
+}
+
+}  // namespace folivex

@@ -1,0 +1,199 @@
+// CFile on Windows: a HANDLE from CreateFileA; exclusive sharing is share
+// mode 0.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/FaultInjection.h"
+#include "platform/File.h"
+#include "platform/Path.h"
+
+namespace folivex {
+
+CFileException::Cause CFileException::OsErrorToCause(long osError) {
+    switch (osError) {
+        case NO_ERROR: return none;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME: return fileNotFound;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_DIRECTORY: return badPath;
+        case ERROR_TOO_MANY_OPEN_FILES: return tooManyOpenFiles;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_NOT_READY:
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return accessDenied;
+        case ERROR_INVALID_HANDLE: return invalidFile;
+        case ERROR_CURRENT_DIRECTORY: return removeCurrentDir;
+        case ERROR_CANNOT_MAKE: return directoryFull;
+        case ERROR_SEEK:
+        case ERROR_NEGATIVE_SEEK: return badSeek;
+        case ERROR_CRC:
+        case ERROR_SECTOR_NOT_FOUND:
+        case ERROR_WRITE_FAULT:
+        case ERROR_READ_FAULT:
+        case ERROR_GEN_FAILURE:
+        case ERROR_IO_DEVICE: return hardIO;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_SHARING_BUFFER_EXCEEDED: return sharingViolation;
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_DRIVE_LOCKED:
+        case ERROR_LOCK_FAILED: return lockViolation;
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_DISK_FULL: return diskFull;
+        case ERROR_HANDLE_EOF: return endOfFile;
+        default: return genericException;
+    }
+}
+
+namespace {
+
+HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+[[noreturn]] void ThrowLastError(const std::string& name) {
+    const long err = static_cast<long>(GetLastError());
+    throw CFileException(CFileException::OsErrorToCause(err), name, err);
+}
+
+}  // namespace
+
+CFile::CFile(const std::string& path, unsigned openFlags) { Open(path, openFlags); }
+
+CFile::~CFile() { Abort(); }
+
+void CFile::ThrowOsError(long osError) const {
+    throw CFileException(CFileException::OsErrorToCause(osError), m_strFileName, osError);
+}
+
+void CFile::Open(const std::string& path, unsigned openFlags) {
+    Abort();
+    m_strFileName = path;
+    FaultCheckCall(path.c_str());
+
+    DWORD access = GENERIC_READ;
+    if (openFlags & modeReadWrite)
+        access = GENERIC_READ | GENERIC_WRITE;
+    else if (openFlags & modeWrite)
+        access = GENERIC_WRITE;
+    const DWORD share = (openFlags & shareExclusive) ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
+    DWORD disposition = OPEN_EXISTING;
+    if (openFlags & modeCreate) disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+
+    HANDLE h = CreateFileA(NativePath(path).c_str(), access, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
+    m_hFile = reinterpret_cast<intptr_t>(h);
+}
+
+void CFile::Close() {
+    if (!IsOpen()) return;
+    FaultCheckCall(m_strFileName.c_str());
+    HANDLE h = H(m_hFile);
+    m_hFile = kInvalid;
+    if (!CloseHandle(h)) ThrowLastError(m_strFileName);
+}
+
+void CFile::Abort() noexcept {
+    if (!IsOpen()) return;
+    CloseHandle(H(m_hFile));
+    m_hFile = kInvalid;
+}
+
+size_t CFile::Read(void* buffer, size_t count) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 0x40000000u));
+        DWORD got = 0;
+        if (!ReadFile(H(m_hFile), out + done, chunk, &got, nullptr)) ThrowLastError(m_strFileName);
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+void CFile::Write(const void* buffer, size_t count) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    const size_t allowed = static_cast<size_t>(FaultAllowedBytes(count));
+    size_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < allowed) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(allowed - done, 0x40000000u));
+        DWORD put = 0;
+        if (!WriteFile(H(m_hFile), in + done, chunk, &put, nullptr)) ThrowLastError(m_strFileName);
+        if (put == 0) ThrowOsError(ERROR_DISK_FULL);
+        done += put;
+    }
+    if (allowed < count) FaultThrowWrite(m_strFileName.c_str());
+}
+
+uint64_t CFile::Seek(int64_t offset, SeekPosition from) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    const DWORD method = from == begin ? FILE_BEGIN : from == current ? FILE_CURRENT : FILE_END;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER pos;
+    if (!SetFilePointerEx(H(m_hFile), distance, &pos, method)) ThrowLastError(m_strFileName);
+    return static_cast<uint64_t>(pos.QuadPart);
+}
+
+uint64_t CFile::GetPosition() const {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    LARGE_INTEGER pos;
+    if (!SetFilePointerEx(H(m_hFile), zero, &pos, FILE_CURRENT)) ThrowLastError(m_strFileName);
+    return static_cast<uint64_t>(pos.QuadPart);
+}
+
+uint64_t CFile::GetLength() const {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(H(m_hFile), &size)) ThrowLastError(m_strFileName);
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+void CFile::SetLength(uint64_t newLength) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(newLength);
+    LARGE_INTEGER pos;
+    if (!SetFilePointerEx(H(m_hFile), distance, &pos, FILE_BEGIN) || !SetEndOfFile(H(m_hFile)))
+        ThrowLastError(m_strFileName);
+}
+
+void CFile::Flush() {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    if (!FlushFileBuffers(H(m_hFile))) ThrowLastError(m_strFileName);
+}
+
+void CFile::Remove(const std::string& path) {
+    FaultCheckCall(path.c_str());
+    if (!DeleteFileA(NativePath(path).c_str())) ThrowLastError(path);
+}
+
+void CFile::Rename(const std::string& from, const std::string& to) {
+    FaultCheckCall(to.c_str());
+    if (!MoveFileExA(NativePath(from).c_str(), NativePath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ThrowLastError(to);
+}
+
+bool CFile::Exists(const std::string& path) {
+    return GetFileAttributesA(NativePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace folivex
