@@ -1,0 +1,207 @@
+// folivexc new, rescan and info (for project files).
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/ConsolePrompts.h"
+#include "cli/JsonText.h"
+#include "platform/DirEnum.h"
+#include "project/BookApp.h"
+#include "project/Defaults.h"
+#include "project/FolderScan.h"
+
+namespace folivex::cli {
+
+namespace {
+
+// The absolute form of a folder given on the command line, without a
+// trailing separator except for the root itself.
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(folder, ec);
+    if (ec) p = folder;
+    std::string s = p.lexically_normal().string();
+    while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+    return s;
+}
+
+bool IsReadableFolder(const std::string& folder) {
+    uint64_t device = 0, inode = 0;
+    std::vector<DirItem> items;
+    return FolderIdentity(folder, device, inode) && ListFolder(folder, items);
+}
+
+int FolderProblem(const std::string& folder) {
+    std::fprintf(stderr, "folivexc: cannot list the folder %s\n", folder.c_str());
+    return 1;
+}
+
+void PrintFlag(const char* name, int32_t value) { std::printf("%-20s %d\n", name, value); }
+void PrintText(const char* name, const std::string& value) {
+    std::printf("%-20s %s\n", name, value.c_str());
+}
+
+void PrintProjectText(const BookProject& p) {
+    PrintText("title", p.title);
+    PrintText("author", p.author);
+    PrintText("copyright", p.copyright);
+    PrintText("url", p.url);
+    PrintText("email", p.email);
+    PrintText("aboutInfo", p.aboutInfo);
+    PrintText("splashFile", p.splashFile);
+    PrintText("iconFile", p.iconFile);
+    PrintText("ebookFile", p.ebookFile);
+    PrintText("projectDir", p.projectDir);
+    PrintFlag("showAboutAtStart", p.showAboutAtStart);
+    PrintFlag("startMaximized", p.startMaximized);
+    PrintFlag("startFullScreen", p.startFullScreen);
+    PrintFlag("showToolbar", p.showToolbar);
+    static constexpr const char* kButtonNames[kToolbarButtonCount] = {
+        "home", "prevnext", "history", "copy", "search", "fullscreen", "fontsize", "print", "about", "exit"};
+    std::printf("%-20s", "toolbarButtons");
+    for (int i = 0; i < kToolbarButtonCount; ++i)
+        std::printf(" %s=%d", kButtonNames[i], p.toolbarButtons[static_cast<size_t>(i)]);
+    std::printf("\n%-20s %zu\n", "pages", p.pages.size());
+    std::printf("  #    seq search incl  path\n");
+    size_t n = 0;
+    for (const auto& e : p.pages)
+        std::printf("  %-4zu %-3d %-6d %-4d  %s\n", ++n, e->inPageSequence, e->inSearch, e->included,
+                    e->path.c_str());
+}
+
+void PrintProjectJson(const BookProject& p) {
+    std::string out = "{";
+    const auto text = [&](const char* key, const std::string& value) {
+        out += "\n  \"";
+        out += key;
+        out += "\": " + JsonString(value) + ",";
+    };
+    const auto flag = [&](const char* key, int32_t value) {
+        out += "\n  \"";
+        out += key;
+        out += "\": " + std::to_string(value) + ",";
+    };
+    text("title", p.title);
+    text("author", p.author);
+    text("copyright", p.copyright);
+    text("url", p.url);
+    text("email", p.email);
+    text("aboutInfo", p.aboutInfo);
+    text("splashFile", p.splashFile);
+    text("iconFile", p.iconFile);
+    text("ebookFile", p.ebookFile);
+    text("projectDir", p.projectDir);
+    flag("showAboutAtStart", p.showAboutAtStart);
+    flag("startMaximized", p.startMaximized);
+    flag("startFullScreen", p.startFullScreen);
+    flag("showToolbar", p.showToolbar);
+    out += "\n  \"toolbarButtons\": [";
+    for (size_t i = 0; i < p.toolbarButtons.size(); ++i)
+        out += (i ? ", " : "") + std::to_string(p.toolbarButtons[i]);
+    out += "],\n  \"pages\": [";
+    for (size_t i = 0; i < p.pages.size(); ++i) {
+        const CPieceElem& e = *p.pages[i];
+        out += i ? ",\n    " : "\n    ";
+        out += "{\"path\": " + JsonString(e.path) +
+               ", \"inPageSequence\": " + std::to_string(e.inPageSequence) +
+               ", \"inSearch\": " + std::to_string(e.inSearch) +
+               ", \"included\": " + std::to_string(e.included) + "}";
+    }
+    out += p.pages.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    std::fputs(out.c_str(), stdout);
+}
+
+// Opens the project file into app; false after the error went to stderr.
+bool Open(CBookApp& app, const std::string& path) {
+    app.projectFile = path;
+    app.lastProjectFile = path;
+    if (!app.OpenProject()) {
+        app.projectFile.clear();
+        app.projectOpen = 0;
+        return false;
+    }
+    app.projectOpen = 1;
+    return true;
+}
+
+}  // namespace
+
+int CmdNew(const Args& args) {
+    static const std::map<std::string, std::string BookProject::*> kTextOptions = {
+        {"--title", &BookProject::title},         {"--author", &BookProject::author},
+        {"--copyright", &BookProject::copyright}, {"--url", &BookProject::url},
+        {"--email", &BookProject::email},         {"--about", &BookProject::aboutInfo},
+    };
+    std::string folder, output;
+    std::vector<std::pair<std::string BookProject::*, std::string>> texts;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-o") {
+            if (!hasValue) return Usage("-o needs a file name");
+            output = args[++i];
+        } else if (auto it = kTextOptions.find(a); it != kTextOptions.end()) {
+            if (!hasValue) return Usage(a + " needs a value");
+            texts.emplace_back(it->second, args[++i]);
+        } else if (!a.empty() && a[0] == '-') {
+            return Usage("unknown option for new: " + a);
+        } else if (folder.empty()) {
+            folder = a;
+        } else {
+            return Usage("new takes one folder");
+        }
+    }
+    if (folder.empty()) return Usage("new needs a folder");
+    if (output.empty()) return Usage("new needs -o PROJECT.ebp");
+
+    const std::string projectDir = AbsoluteFolder(folder);
+    if (!IsReadableFolder(projectDir)) return FolderProblem(folder);
+
+    ConsolePrompts prompts;
+    CBookApp app(prompts);
+    // A fresh first run: the author details start as placeholders.
+    app.project.author = kDefaultAuthor;
+    app.project.copyright = DefaultCopyright();
+    app.project.url = kDefaultUrl;
+    app.project.email = kDefaultEmail;
+    app.ResetProject();
+    ScanProjectFolder(app, projectDir);
+    app.projectOpen = 1;
+    for (const auto& [member, value] : texts) app.project.*member = value;
+
+    app.projectFile = output;
+    app.lastProjectFile = output;
+    return app.SaveProject() ? 0 : 1;
+}
+
+int CmdRescan(const Args& args) {
+    if (args.empty() || args.size() > 2) return Usage("rescan takes PROJECT.ebp [FOLDER]");
+    ConsolePrompts prompts;
+    CBookApp app(prompts);
+    if (!Open(app, args[0])) return 1;
+
+    const std::string folder = args.size() == 2 ? AbsoluteFolder(args[1]) : app.project.projectDir;
+    if (folder.empty()) return Usage("the project names no folder; give one");
+    // A folder that cannot be listed would drop every entry with its
+    // attributes; refuse instead of saving that.
+    if (!IsReadableFolder(folder)) return FolderProblem(folder);
+    ScanProjectFolder(app, folder);
+    return app.SaveProject() ? 0 : 1;
+}
+
+int CmdProjectInfo(const std::string& path, bool json) {
+    ConsolePrompts prompts;
+    CBookApp app(prompts);
+    if (!Open(app, path)) return 1;
+    if (json)
+        PrintProjectJson(app.project);
+    else
+        PrintProjectText(app.project);
+    return 0;
+}
+
+}  // namespace folivex::cli

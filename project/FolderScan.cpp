@@ -1,0 +1,123 @@
+// The folder scan: ScanProjectFolder and its depth-first walk.
+#include "project/FolderScan.h"
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/DirEnum.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "project/BookApp.h"
+
+namespace folivex {
+
+namespace {
+
+// The extension as written on disk: what follows the last ".", empty when
+// there is no "." or the only one is the first character.
+std::string_view ExtensionOf(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return {};
+    return name.substr(dot + 1);
+}
+
+class FolderWalk {
+public:
+    explicit FolderWalk(BookProject& project) : m_project(project) {
+        // First entry wins, as a search from index 0 would find it.
+        for (auto& entry : project.pages) m_index.emplace(ToLowerSystem(entry->path), entry.get());
+    }
+
+    void ScanFolder(const std::string& folder) {
+        uint64_t device = 0, inode = 0;
+        if (FolderIdentity(folder, device, inode) && !Enter(device, inode)) return;
+        Walk(folder);
+    }
+
+private:
+    // False when the folder was entered before (a link loop, or two links
+    // to one folder). An unknown identity (0, 0) is always entered.
+    bool Enter(uint64_t device, uint64_t inode) {
+        if (device == 0 && inode == 0) return true;
+        return m_entered.emplace(device, inode).second;
+    }
+
+    void Walk(const std::string& folder) {
+        std::string base = folder;
+        if (base.empty() || !EndsWithSeparator(base)) base += '\\';
+
+        // A folder that cannot be listed contributes nothing.
+        std::vector<DirItem> items;
+        if (!ListFolder(folder, items)) return;
+        for (const DirItem& item : items) {
+            if (item.isHidden) continue;
+            const std::string fullPath = base + item.name;
+            if (item.isFolder) {
+                if (Enter(item.device, item.inode)) Walk(fullPath);
+                continue;
+            }
+            AddOrMark(fullPath, item.name);
+        }
+    }
+
+    void AddOrMark(const std::string& fullPath, std::string_view name) {
+        const std::string& dir = m_project.projectDir;
+        // A folder ending in a separator (a drive root) is removed alone,
+        // otherwise with the one separator that follows it. Lower-casing
+        // only the part after it keeps the cut at the right byte even where
+        // lower-casing changes a name's length.
+        const size_t cut = EndsWithSeparator(dir) ? dir.size() : dir.size() + 1;
+        std::string relative = ToLowerSystem(std::string_view(fullPath).substr(std::min(cut, fullPath.size())));
+
+        auto found = m_index.find(relative);
+        if (found != m_index.end()) {
+            found->second->foundInScan = 1;
+            return;
+        }
+        auto entry = std::make_unique<CPieceElem>();
+        const std::string_view ext = ExtensionOf(name);
+        const int32_t isPage = (ext == "html" || ext == "htm") ? 1 : 0;
+        entry->path = relative;
+        entry->inPageSequence = isPage;
+        entry->inSearch = isPage;
+        entry->included = 1;
+        entry->foundInScan = 1;
+        m_index.emplace(std::move(relative), entry.get());
+        m_project.pages.push_back(std::move(entry));
+    }
+
+    BookProject& m_project;
+    std::unordered_map<std::string, CPieceElem*> m_index;
+    std::set<std::pair<uint64_t, uint64_t>> m_entered;
+};
+
+}  // namespace
+
+int ScanProjectFolder(CBookApp& app, const std::string& folder,
+                      const std::function<void()>& fillFileList) {
+    WaitCursor wait(app.GetPrompts());
+    BookProject& project = app.project;
+    project.projectDir = folder;
+    for (auto& entry : project.pages) entry->foundInScan = 0;
+
+    FolderWalk(project).ScanFolder(folder);
+
+    // Entries whose files were not met are deleted; the rest keep order.
+    std::erase_if(project.pages, [](const auto& entry) { return entry->foundInScan == 0; });
+
+    int pageCount = 0;
+    for (const auto& entry : project.pages)
+        if (entry->inPageSequence) ++pageCount;
+
+    if (fillFileList) fillFileList();
+    if (pageCount == 0)
+        app.GetPrompts().ShowMessage("No HTML files in this folder. Please try again.", MsgButtons::OK,
+                                     MsgIcon::Exclamation);
+    app.lastProjectDir = project.projectDir;
+    return 1;
+}
+
+}  // namespace folivex
