@@ -1,0 +1,405 @@
+#include "viewer/server/BookSite.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <zlib.h>
+
+#include "viewer/BookReader.h"
+#include "viewer/server/Json.h"
+#include "viewer/server/PageTitles.h"
+#include "viewer/server/SearchIndex.h"
+#include "viewer/server/ShellAssets.h"
+#include "viewer/server/TextDecode.h"
+
+namespace folivex {
+
+namespace {
+
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+// Pages kept in memory, in both codings, up to this many bytes in all; a
+// page bigger than kLargestCachedPage is read from the book every time.
+constexpr size_t kPageCacheBytes = 64u << 20;
+constexpr size_t kLargestCachedPage = 8u << 20;
+constexpr size_t kDefaultResults = 30;
+constexpr size_t kMostResults = 200;
+
+// Book content never changes while we serve, but the same URL names another
+// book's page on a later run (ports are reused), so the browser must check
+// the ETag on every use instead of keeping pages for a year.
+constexpr const char* kPageCacheControl = "no-cache";
+
+std::shared_ptr<const std::string> Share(std::string s) {
+    return std::make_shared<const std::string>(std::move(s));
+}
+
+uint64_t Fnv64(std::string_view data, uint64_t h = 1469598103934665603ULL) {
+    for (char c : data) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return h;
+}
+
+std::string Hex(uint64_t v, int digits) {
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%0*llx", digits, static_cast<unsigned long long>(v));
+    return buf;
+}
+
+SiteResponse Json(std::string body, const char* cacheControl = "no-store") {
+    SiteResponse r;
+    r.headers = {{"Content-Type", "application/json; charset=utf-8"},
+                 {"Cache-Control", cacheControl}};
+    r.body = Share(std::move(body));
+    return r;
+}
+
+struct CachedPage {
+    std::shared_ptr<const std::string> deflate;   // the stored zlib stream
+    std::shared_ptr<const std::string> identity;  // inflated, made on demand
+    uint32_t length = 0;
+    std::string etag;  // quoted; the deflate coding adds "-z" inside the quotes
+};
+
+std::string WithCoding(const std::string& etag, bool deflate) {
+    if (!deflate) return etag;
+    return etag.substr(0, etag.size() - 1) + "-z\"";
+}
+
+}  // namespace
+
+struct BookSite::Impl {
+    const BookReader& book;
+    std::string shellHtml;
+    std::string bookId;
+    std::optional<std::vector<uint8_t>> icon;
+
+    std::once_flag bookJsonOnce;
+    std::string bookJson;
+    std::shared_ptr<const std::string> splash;
+
+    PageTitles titles;
+    SearchIndex search;
+
+    std::mutex cacheMutex;
+    std::unordered_map<int32_t, CachedPage> cache;
+    size_t cacheBytes = 0;
+
+    Impl(const BookReader& b) : book(b), titles(b), search(b) {}
+
+    const std::string& BookJson();
+    CachedPage LoadPage(const PageDirEntry& page, bool needIdentity);
+    SiteResponse Page(const http::Request& request, std::string_view rawPath);
+    SiteResponse Search(std::string_view query);
+    SiteResponse Contents();
+    SiteResponse Asset(const http::Request& request, std::string_view name,
+                       std::string_view type);
+};
+
+const std::string& BookSite::Impl::BookJson() {
+    std::call_once(bookJsonOnce, [this] {
+        if (auto bmp = book.Splash()) splash = Share(std::string(bmp->begin(), bmp->end()));
+        const BookTexts& t = book.Texts();
+        const BookSettings& s = book.Settings();
+        std::string j = "{";
+        json::AppendKey(j, "id");
+        json::AppendString(j, bookId);
+        j += ",\"texts\":{";
+        const std::pair<const char*, const std::string*> texts[] = {
+            {"title", &t.title}, {"author", &t.author}, {"copyright", &t.copyright},
+            {"url", &t.url}, {"email", &t.email}, {"aboutInfo", &t.aboutInfo}};
+        for (size_t i = 0; i < 6; ++i) {
+            if (i) j += ',';
+            json::AppendKey(j, texts[i].first);
+            json::AppendString(j, text::ToUtf8(*texts[i].second));
+        }
+        j += "},\"settings\":{";
+        const std::pair<const char*, int32_t> flags[] = {
+            {"showAboutAtStart", s.showAboutAtStart}, {"startMaximized", s.startMaximized},
+            {"startFullScreen", s.startFullScreen}, {"showToolbar", s.showToolbar}};
+        for (const auto& [name, value] : flags) {
+            json::AppendKey(j, name);
+            json::AppendBool(j, value != 0);
+            j += ',';
+        }
+        j += "\"buttons\":{";
+        static const char* const kButtons[10] = {"home", "prevNext", "history", "copy",
+                                                 "search", "fullScreen", "fontSize",
+                                                 "print", "about", "exit"};
+        for (size_t i = 0; i < 10; ++i) {
+            if (i) j += ',';
+            json::AppendKey(j, kButtons[i]);
+            json::AppendBool(j, s.toolbarButtons[i] != 0);
+        }
+        j += "}},\"hasSplash\":";
+        json::AppendBool(j, splash != nullptr);
+        j += ",\"hasIcon\":";
+        json::AppendBool(j, icon.has_value());
+        j += ",\"pages\":[";
+        bool first = true;
+        for (const PageDirEntry& p : book.Pages()) {
+            if (!first) j += ',';
+            first = false;
+            j += "{\"path\":";
+            json::AppendString(j, text::ToUtf8(p.path));
+            j += ",\"seq\":";
+            json::AppendBool(j, p.inPageSequence != 0);
+            j += ",\"search\":";
+            json::AppendBool(j, p.inSearch != 0);
+            j += '}';
+        }
+        j += "]}";
+        bookJson = std::move(j);
+    });
+    return bookJson;
+}
+
+CachedPage BookSite::Impl::LoadPage(const PageDirEntry& page, bool needIdentity) {
+    {
+        std::lock_guard lock(cacheMutex);
+        auto it = cache.find(page.id);
+        if (it != cache.end() && (!needIdentity || it->second.identity)) return it->second;
+    }
+    CachedPage p;
+    std::vector<uint8_t> stream = book.PageDeflateStream(page, p.length);
+    const auto* bytes = reinterpret_cast<const char*>(stream.data());
+    uLong crc = crc32(0L, Z_NULL, 0);
+    size_t done = 0;
+    while (done < stream.size()) {  // crc32 takes at most 4 GiB per call
+        uInt chunk = static_cast<uInt>(std::min<size_t>(stream.size() - done, 1u << 30));
+        crc = crc32(crc, stream.data() + done, chunk);
+        done += chunk;
+    }
+    p.etag = "\"" + Hex(crc, 8) + "-" + Hex(p.length, 1) + "\"";
+    p.deflate = Share(std::string(bytes, stream.size()));
+    if (needIdentity) {
+        std::vector<uint8_t> data = book.PageData(page);
+        p.identity = Share(std::string(reinterpret_cast<const char*>(data.data()), data.size()));
+    }
+    size_t size = p.deflate->size() + (p.identity ? p.identity->size() : 0);
+    if (size <= kLargestCachedPage) {
+        std::lock_guard lock(cacheMutex);
+        if (cacheBytes + size > kPageCacheBytes) {
+            cache.clear();
+            cacheBytes = 0;
+        }
+        auto [it, added] = cache.try_emplace(page.id, p);
+        if (!added) {
+            cacheBytes -= it->second.deflate->size() +
+                          (it->second.identity ? it->second.identity->size() : 0);
+            it->second = p;
+        }
+        cacheBytes += size;
+    }
+    return p;
+}
+
+SiteResponse BookSite::Impl::Page(const http::Request& request, std::string_view rawPath) {
+    // Separators and dots must be visible as such: an encoded "/" or "\"
+    // could otherwise smuggle a path past the checks below.
+    for (size_t i = 0; i + 2 < rawPath.size(); ++i) {
+        if (rawPath[i] != '%') continue;
+        char a = rawPath[i + 1], b = static_cast<char>(rawPath[i + 2] | 0x20);
+        if ((a == '2' && b == 'f') || (a == '5' && b == 'c'))
+            return ErrorPage(400, "The address holds an encoded path separator.");
+    }
+    std::string path;
+    if (rawPath.find('\\') != std::string_view::npos || !http::PercentDecode(rawPath, path))
+        return ErrorPage(400, "The address is malformed.");
+    if (path.find('\0') != std::string::npos) return ErrorPage(400, "The address is malformed.");
+    std::string_view rest = path;
+    while (true) {
+        size_t slash = rest.find('/');
+        std::string_view segment = rest.substr(0, slash);
+        if (segment == ".." || segment == ".")
+            return ErrorPage(400, "The address leaves the book.");
+        if (slash == std::string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+    }
+    const PageDirEntry* page = path.empty() ? nullptr : book.FindPage(path);
+    if (!page) {
+        // Browsers send UTF-8; a book made on Windows stores its ANSI code page.
+        std::string ansi;
+        if (!path.empty() && text::Utf8ToWindows1252(path, ansi) && ansi != path)
+            page = book.FindPage(ansi);
+    }
+    if (!page) return ErrorPage(404, text::ToUtf8(path));
+
+    const std::string* acceptEncoding = request.Header("accept-encoding");
+    bool deflate = acceptEncoding && http::AcceptsDeflate(*acceptEncoding);
+    CachedPage cached;
+    try {
+        cached = LoadPage(*page, !deflate);
+    } catch (const std::exception&) {
+        return ErrorPage(500, "This page of the book is damaged.");
+    }
+    std::string etag = WithCoding(cached.etag, deflate);
+    SiteResponse r;
+    r.headers = {{"Content-Type", std::string(http::ContentTypeFor(page->path))},
+                 {"Cache-Control", kPageCacheControl},
+                 {"ETag", etag},
+                 {"Vary", "Accept-Encoding"}};
+    const std::string* ifNoneMatch = request.Header("if-none-match");
+    if (ifNoneMatch && (http::EtagMatches(*ifNoneMatch, etag) ||
+                        http::EtagMatches(*ifNoneMatch, WithCoding(cached.etag, !deflate)))) {
+        r.status = 304;
+        r.headers.erase(r.headers.begin());  // no Content-Type on 304
+        return r;
+    }
+    if (deflate) {
+        r.headers.emplace_back("Content-Encoding", "deflate");
+        r.body = cached.deflate;
+    } else {
+        r.body = cached.identity;
+    }
+    return r;
+}
+
+SiteResponse BookSite::Impl::Contents() {
+    const auto& all = titles.All();
+    const auto& pages = book.Pages();
+    std::string j = "{\"contents\":true,\"results\":[";
+    bool first = true;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i].inPageSequence == 0) continue;
+        if (!first) j += ',';
+        first = false;
+        j += "{\"path\":";
+        json::AppendString(j, text::ToUtf8(pages[i].path));
+        j += ",\"title\":";
+        json::AppendString(j, all[i]);
+        j += '}';
+    }
+    j += "]}";
+    return Json(std::move(j));
+}
+
+SiteResponse BookSite::Impl::Search(std::string_view query) {
+    if (SearchIndex::QueryTerms(query).empty()) return Contents();
+    SearchIndex::Results found = search.Search(query, kDefaultResults);
+    std::string j = "{\"contents\":false,\"query\":";
+    json::AppendString(j, text::ToUtf8(query));
+    j += ",\"terms\":[";
+    for (size_t i = 0; i < found.terms.size(); ++i) {
+        if (i) j += ',';
+        json::AppendString(j, found.terms[i]);
+    }
+    j += "],\"total\":" + std::to_string(found.total) + ",\"results\":[";
+    for (size_t i = 0; i < found.hits.size(); ++i) {
+        const SearchIndex::Hit& h = found.hits[i];
+        if (i) j += ',';
+        j += "{\"path\":";
+        json::AppendString(j, text::ToUtf8(book.Pages()[h.page].path));
+        j += ",\"title\":";
+        json::AppendString(j, h.title);
+        j += ",\"snippet\":[";
+        for (size_t k = 0; k < h.snippet.size(); ++k) {
+            if (k) j += ',';
+            json::AppendString(j, h.snippet[k]);
+        }
+        j += "]}";
+    }
+    j += "]}";
+    return Json(std::move(j));
+}
+
+SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_view name,
+                                   std::string_view type) {
+    std::string_view data = ShellAsset(name);
+    std::string etag = "\"" + Hex(Fnv64(data), 16) + "\"";
+    SiteResponse r;
+    r.headers = {{"Content-Type", std::string(type)}, {"Cache-Control", "no-cache"}, {"ETag", etag}};
+    const std::string* ifNoneMatch = request.Header("if-none-match");
+    if (ifNoneMatch && http::EtagMatches(*ifNoneMatch, etag)) {
+        r.status = 304;
+        return r;
+    }
+    r.body = Share(std::string(data));
+    return r;
+}
+
+BookSite::BookSite(const BookReader& book, std::string exitToken)
+    : m_impl(std::make_unique<Impl>(book)) {
+    uint64_t id = Fnv64(book.Texts().title);
+    for (const PageDirEntry& p : book.Pages()) {
+        id = Fnv64(p.path, id);
+        id = Fnv64(std::to_string(p.id), id);
+    }
+    m_impl->bookId = Hex(id, 16);
+
+    // The shell page carries the book's title and this run's exit token.
+    std::string html(ShellAsset("index.html"));
+    auto replace = [&](std::string_view key, const std::string& value) {
+        size_t at = html.find(key);
+        if (at != std::string::npos) html.replace(at, key.size(), value);
+    };
+    std::string title = text::ToUtf8(book.Texts().title);
+    replace("{{TITLE}}", http::HtmlEscape(title.empty() ? "E-Book" : title));
+    replace("{{EXIT_TOKEN}}", http::HtmlEscape(exitToken));
+    m_impl->shellHtml = std::move(html);
+}
+
+BookSite::~BookSite() = default;
+
+void BookSite::SetIconFile(std::vector<uint8_t> ico) { m_impl->icon = std::move(ico); }
+
+SiteResponse BookSite::ErrorPage(int status, std::string_view detail) {
+    std::string heading = status == 404 ? "This page is not in the book"
+                                        : std::string(http::StatusText(status));
+    std::string html =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + http::HtmlEscape(heading) +
+        "</title><style>body{font:15px/1.5 system-ui,sans-serif;color:#333;margin:3em auto;"
+        "max-width:36em;padding:0 1em}h1{font-size:1.3em;font-weight:600}"
+        "code{background:#f2f2f2;padding:.1em .3em;border-radius:3px}</style></head><body><h1>" +
+        http::HtmlEscape(heading) + "</h1>";
+    if (!detail.empty()) {
+        html += status == 404 ? "<p>No page named <code>" + http::HtmlEscape(detail) +
+                                    "</code> is stored in this e-book.</p>"
+                              : "<p>" + http::HtmlEscape(detail) + "</p>";
+    }
+    html += "</body></html>";
+    SiteResponse r;
+    r.status = status;
+    r.headers = {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}};
+    r.body = Share(std::move(html));
+    return r;
+}
+
+SiteResponse BookSite::Handle(const http::Request& request) const {
+    Impl& m = *m_impl;
+    std::string_view path = request.Path();
+    if (path == "/" || path == "/index.html") {
+        SiteResponse r;
+        r.headers = {{"Content-Type", "text/html; charset=utf-8"},
+                     {"Cache-Control", "no-store"},
+                     {"Content-Security-Policy", "frame-ancestors 'none'"},
+                     {"Referrer-Policy", "no-referrer"}};
+        r.body = Share(m.shellHtml);
+        return r;
+    }
+    if (path.substr(0, 6) == "/book/") return m.Page(request, path.substr(6));
+    if (path == "/shell.css") return m.Asset(request, "shell.css", "text/css; charset=utf-8");
+    if (path == "/shell.js") return m.Asset(request, "shell.js", "text/javascript; charset=utf-8");
+    if (path == "/api/book") return Json(m.BookJson());
+    if (path == "/api/search") return m.Search(http::QueryParameter(request.Query(), "q"));
+    if (path == "/api/contents") return m.Contents();
+    if (path == "/api/splash") {
+        m.BookJson();
+        if (!m.splash) return ErrorPage(404, "splash");
+        SiteResponse r;
+        r.headers = {{"Content-Type", "image/bmp"}, {"Cache-Control", "no-store"}};
+        r.body = m.splash;
+        return r;
+    }
+    if (path == "/favicon.ico") {
+        if (!m.icon) return ErrorPage(404, "favicon.ico");
+        SiteResponse r;
+        r.headers = {{"Content-Type", "image/x-icon"}, {"Cache-Control", "no-store"}};
+        r.body = Share(std::string(m.icon->begin(), m.icon->end()));
+        return r;
+    }
+    return ErrorPage(404, text::ToUtf8(path));
+}
+
+}  // namespace folivex

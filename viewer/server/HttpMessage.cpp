@@ -1,0 +1,327 @@
+#include "viewer/server/HttpMessage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace folivex::http {
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// RFC 9110 token characters, for methods and header names.
+bool IsTokenChar(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::strchr("!#$%&'*+-.^_`|~", c) != nullptr && c != '\0';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+ParseResult Fail(int status) {
+    ParseResult r;
+    r.status = ParseStatus::failed;
+    r.errorStatus = status;
+    return r;
+}
+
+}  // namespace
+
+const std::string* Request::Header(std::string_view name) const {
+    for (const auto& [n, v] : headers)
+        if (n == name) return &v;
+    return nullptr;
+}
+
+std::string_view Request::Path() const {
+    std::string_view t = target;
+    return t.substr(0, t.find_first_of("?#"));
+}
+
+std::string_view Request::Query() const {
+    std::string_view t = target;
+    size_t q = t.find('?');
+    if (q == std::string_view::npos) return {};
+    t.remove_prefix(q + 1);
+    return t.substr(0, t.find('#'));
+}
+
+ParseResult ParseRequest(std::string_view data, size_t maxBytes, Request& out) {
+    // Browsers may send a stray CRLF between requests; skip it.
+    size_t lead = 0;
+    while (lead < data.size() && lead < 4 && (data[lead] == '\r' || data[lead] == '\n')) ++lead;
+    std::string_view rest = data.substr(lead);
+    size_t headEnd = rest.find("\r\n\r\n");
+    if (headEnd == std::string_view::npos) {
+        if (rest.size() > maxBytes) return Fail(431);
+        return {};
+    }
+    if (headEnd + 4 > maxBytes) return Fail(431);
+    std::string_view head = rest.substr(0, headEnd + 2);
+
+    out = Request{};
+    size_t lineEnd = head.find("\r\n");
+    std::string_view requestLine = head.substr(0, lineEnd);
+    head.remove_prefix(lineEnd + 2);
+
+    size_t sp1 = requestLine.find(' ');
+    size_t sp2 = sp1 == std::string_view::npos ? sp1 : requestLine.find(' ', sp1 + 1);
+    if (sp2 == std::string_view::npos) return Fail(400);
+    std::string_view method = requestLine.substr(0, sp1);
+    std::string_view target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
+    std::string_view version = requestLine.substr(sp2 + 1);
+    if (method.empty() || !std::all_of(method.begin(), method.end(), IsTokenChar)) return Fail(400);
+    if (target.empty()) return Fail(400);
+    for (char c : target)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return Fail(400);
+    if (version.size() != 8 || version.substr(0, 7) != "HTTP/1.") {
+        return version.substr(0, 5) == "HTTP/" ? Fail(505) : Fail(400);
+    }
+    if (version[7] != '0' && version[7] != '1') return Fail(505);
+    out.method = method;
+    out.target = target;
+    out.minorVersion = version[7] - '0';
+
+    while (!head.empty()) {
+        size_t e = head.find("\r\n");
+        std::string_view line = head.substr(0, e);
+        head.remove_prefix(e + 2);
+        size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos) return Fail(400);
+        std::string_view name = line.substr(0, colon);
+        if (!std::all_of(name.begin(), name.end(), IsTokenChar)) return Fail(400);
+        std::string_view value = Trim(line.substr(colon + 1));
+        for (char c : value)
+            if (c == '\0' || c == '\r' || c == '\n') return Fail(400);
+        std::string lname(name);
+        for (char& c : lname) c = LowerAscii(c);
+        out.headers.emplace_back(std::move(lname), std::string(value));
+    }
+
+    size_t bodyLength = 0;
+    if (out.Header("transfer-encoding")) return Fail(501);
+    if (const std::string* cl = out.Header("content-length")) {
+        if (cl->empty() || cl->size() > 12) return cl->empty() ? Fail(400) : Fail(413);
+        for (char c : *cl) {
+            if (c < '0' || c > '9') return Fail(400);
+            bodyLength = bodyLength * 10 + static_cast<size_t>(c - '0');
+        }
+        if (bodyLength > maxBytes - (headEnd + 4)) return Fail(413);
+    }
+    size_t total = lead + headEnd + 4 + bodyLength;
+    if (data.size() < total) return {};
+    out.body = std::string(data.substr(lead + headEnd + 4, bodyLength));
+
+    const std::string* connection = out.Header("connection");
+    auto has = [&](std::string_view word) {
+        if (!connection) return false;
+        std::string_view list = *connection;
+        while (!list.empty()) {
+            size_t comma = list.find(',');
+            if (EqualsNoCaseAscii(Trim(list.substr(0, comma)), word)) return true;
+            if (comma == std::string_view::npos) break;
+            list.remove_prefix(comma + 1);
+        }
+        return false;
+    };
+    out.keepAlive = out.minorVersion == 1 ? !has("close") : has("keep-alive");
+
+    ParseResult r;
+    r.status = ParseStatus::complete;
+    r.consumed = total;
+    return r;
+}
+
+bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace) {
+    out.clear();
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%') {
+            if (i + 2 >= text.size()) return false;
+            int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+            if (hi < 0 || lo < 0) return false;
+            out.push_back(static_cast<char>(hi * 16 + lo));
+            i += 2;
+        } else if (c == '+' && plusIsSpace) {
+            out.push_back(' ');
+        } else {
+            out.push_back(c);
+        }
+    }
+    return true;
+}
+
+std::string QueryParameter(std::string_view query, std::string_view name) {
+    while (!query.empty()) {
+        size_t amp = query.find('&');
+        std::string_view pair = query.substr(0, amp);
+        size_t eq = pair.find('=');
+        std::string key;
+        if (PercentDecode(pair.substr(0, eq), key, true) && key == name) {
+            std::string value;
+            if (eq != std::string_view::npos && PercentDecode(pair.substr(eq + 1), value, true))
+                return value;
+            return {};
+        }
+        if (amp == std::string_view::npos) break;
+        query.remove_prefix(amp + 1);
+    }
+    return {};
+}
+
+bool AcceptsDeflate(std::string_view acceptEncoding) {
+    // deflate;q=0 refuses it; "*" allows it unless deflate is refused.
+    int deflate = -1, star = -1;
+    while (!acceptEncoding.empty()) {
+        size_t comma = acceptEncoding.find(',');
+        std::string_view item = Trim(acceptEncoding.substr(0, comma));
+        size_t semi = item.find(';');
+        std::string_view coding = Trim(item.substr(0, semi));
+        bool zero = false;
+        if (semi != std::string_view::npos) {
+            std::string_view params = Trim(item.substr(semi + 1));
+            if (params.size() >= 2 && LowerAscii(params[0]) == 'q' && params[1] == '=') {
+                std::string_view q = Trim(params.substr(2));
+                zero = !q.empty() && q[0] == '0' &&
+                       q.find_first_of("123456789") == std::string_view::npos;
+            }
+        }
+        if (EqualsNoCaseAscii(coding, "deflate")) deflate = zero ? 0 : 1;
+        else if (coding == "*") star = zero ? 0 : 1;
+        if (comma == std::string_view::npos) break;
+        acceptEncoding.remove_prefix(comma + 1);
+    }
+    if (deflate >= 0) return deflate == 1;
+    return star == 1;
+}
+
+bool EtagMatches(std::string_view ifNoneMatch, std::string_view etag) {
+    auto opaque = [](std::string_view t) {
+        t = Trim(t);
+        if (t.size() >= 2 && t[0] == 'W' && t[1] == '/') t.remove_prefix(2);
+        return t;
+    };
+    std::string_view mine = opaque(etag);
+    while (!ifNoneMatch.empty()) {
+        size_t comma = ifNoneMatch.find(',');
+        std::string_view item = opaque(ifNoneMatch.substr(0, comma));
+        if (item == "*" || (!item.empty() && item == mine)) return true;
+        if (comma == std::string_view::npos) break;
+        ifNoneMatch.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+std::string_view ContentTypeFor(std::string_view path) {
+    static const std::pair<std::string_view, std::string_view> kTypes[] = {
+        {"htm", "text/html"}, {"html", "text/html"}, {"xhtml", "application/xhtml+xml"},
+        {"css", "text/css"}, {"js", "text/javascript"}, {"mjs", "text/javascript"},
+        {"json", "application/json"}, {"txt", "text/plain"}, {"xml", "text/xml"},
+        {"csv", "text/csv"}, {"png", "image/png"}, {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"}, {"jpe", "image/jpeg"}, {"gif", "image/gif"},
+        {"bmp", "image/bmp"}, {"ico", "image/x-icon"}, {"svg", "image/svg+xml"},
+        {"webp", "image/webp"}, {"avif", "image/avif"}, {"tif", "image/tiff"},
+        {"tiff", "image/tiff"}, {"pdf", "application/pdf"}, {"zip", "application/zip"},
+        {"woff", "font/woff"}, {"woff2", "font/woff2"}, {"ttf", "font/ttf"},
+        {"otf", "font/otf"}, {"eot", "application/vnd.ms-fontobject"},
+        {"mp3", "audio/mpeg"}, {"wav", "audio/wav"}, {"ogg", "audio/ogg"},
+        {"oga", "audio/ogg"}, {"mid", "audio/midi"}, {"midi", "audio/midi"},
+        {"mp4", "video/mp4"}, {"webm", "video/webm"}, {"ogv", "video/ogg"},
+        {"avi", "video/x-msvideo"}, {"swf", "application/x-shockwave-flash"},
+        {"wasm", "application/wasm"},
+    };
+    size_t slash = path.find_last_of('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string_view::npos) {
+        std::string_view ext = name.substr(dot + 1);
+        for (const auto& [e, type] : kTypes)
+            if (EqualsNoCaseAscii(ext, e)) return type;
+    }
+    return "application/octet-stream";
+}
+
+std::string_view StatusText(int status) {
+    switch (status) {
+        case 200: return "OK";
+        case 204: return "No Content";
+        case 301: return "Moved Permanently";
+        case 302: return "Found";
+        case 304: return "Not Modified";
+        case 400: return "Bad Request";
+        case 403: return "Forbidden";
+        case 404: return "Not Found";
+        case 405: return "Method Not Allowed";
+        case 408: return "Request Timeout";
+        case 413: return "Content Too Large";
+        case 414: return "URI Too Long";
+        case 421: return "Misdirected Request";
+        case 431: return "Request Header Fields Too Large";
+        case 500: return "Internal Server Error";
+        case 501: return "Not Implemented";
+        case 503: return "Service Unavailable";
+        case 505: return "HTTP Version Not Supported";
+        default: return "Unknown";
+    }
+}
+
+std::string ResponseHead(int status,
+                         const std::vector<std::pair<std::string, std::string>>& headers,
+                         uint64_t contentLength, bool keepAlive) {
+    std::string head;
+    head.reserve(256);
+    head += "HTTP/1.1 ";
+    head += std::to_string(status);
+    head += ' ';
+    head += StatusText(status);
+    head += "\r\n";
+    for (const auto& [name, value] : headers) {
+        head += name;
+        head += ": ";
+        head += value;
+        head += "\r\n";
+    }
+    if (status != 304 && status != 204) {
+        head += "Content-Length: ";
+        head += std::to_string(contentLength);
+        head += "\r\n";
+    }
+    head += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    return head;
+}
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace folivex::http

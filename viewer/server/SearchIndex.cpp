@@ -1,0 +1,389 @@
+#include "viewer/server/SearchIndex.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include "viewer/BookReader.h"
+#include "viewer/server/HtmlText.h"
+#include "viewer/server/TextDecode.h"
+#include "viewer/server/Words.h"
+
+namespace folivex {
+
+namespace {
+
+constexpr size_t kMaxQueryTerms = 16;
+constexpr size_t kPagesPerClaim = 8;           // pages a build thread takes at once
+constexpr size_t kTextCacheBytes = 32u << 20;  // page texts kept for snippets
+constexpr size_t kSnippetBefore = 60;
+constexpr size_t kSnippetLength = 220;
+constexpr double kBm25K1 = 1.2;
+constexpr double kBm25B = 0.75;
+constexpr double kTitleBoost = 2.0;
+
+uint32_t HashWord(std::string_view w) {
+    uint32_t h = 2166136261u;
+    for (char c : w) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return h;
+}
+
+struct Posting {
+    uint32_t doc;
+    uint16_t count;    // occurrences in the text (saturates)
+    uint16_t inTitle;  // 1 when the word is in the page's title
+};
+
+// Word -> postings, open addressing over an arena of word bytes.
+class Dictionary {
+public:
+    struct Term {
+        uint32_t offset = 0;
+        uint32_t hash = 0;
+        uint32_t length = 0;
+        std::vector<Posting> postings;
+    };
+
+    Dictionary() : m_slots(1024, 0) {}
+
+    Term& FindOrAdd(std::string_view word, uint32_t hash) {
+        size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            uint32_t slot = m_slots[i];
+            if (slot == 0) {
+                Term t;
+                t.offset = static_cast<uint32_t>(m_arena.size());
+                t.hash = hash;
+                t.length = static_cast<uint32_t>(word.size());
+                m_arena.append(word);
+                m_terms.push_back(std::move(t));
+                m_slots[i] = static_cast<uint32_t>(m_terms.size());
+                if (m_terms.size() * 2 > m_slots.size()) {
+                    Grow();
+                }
+                return m_terms.back();
+            }
+            Term& t = m_terms[slot - 1];
+            if (t.hash == hash && Word(t) == word) return t;
+        }
+    }
+
+    const Term* Find(std::string_view word) const {
+        uint32_t hash = HashWord(word);
+        size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            uint32_t slot = m_slots[i];
+            if (slot == 0) return nullptr;
+            const Term& t = m_terms[slot - 1];
+            if (t.hash == hash && Word(t) == word) return &t;
+        }
+    }
+
+    std::string_view Word(const Term& t) const {
+        return std::string_view(m_arena).substr(t.offset, t.length);
+    }
+    std::vector<Term>& Terms() { return m_terms; }
+    size_t Size() const { return m_terms.size(); }
+
+private:
+    void Grow() {
+        std::vector<uint32_t> slots(m_slots.size() * 2, 0);
+        size_t mask = slots.size() - 1;
+        for (size_t k = 0; k < m_terms.size(); ++k) {
+            size_t i = m_terms[k].hash & mask;
+            while (slots[i] != 0) i = (i + 1) & mask;
+            slots[i] = static_cast<uint32_t>(k + 1);
+        }
+        m_slots.swap(slots);
+    }
+
+    std::string m_arena;
+    std::vector<Term> m_terms;
+    std::vector<uint32_t> m_slots;  // term index + 1; 0 = empty
+};
+
+struct Document {
+    size_t page = 0;
+    uint32_t length = 0;  // words in the text
+    std::string title;
+};
+
+// The page's text as UTF-8 (empty for pages that look binary).
+std::string ReadPageUtf8(const BookReader& book, const PageDirEntry& entry) {
+    std::vector<uint8_t> bytes = book.PageData(entry);
+    std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (std::memchr(raw.data(), 0, std::min<size_t>(raw.size(), 1024)) != nullptr) return {};
+    return text::ToUtf8(raw);
+}
+
+std::string FileNameOf(std::string_view path) {
+    size_t slash = path.find_last_of('/');
+    return text::ToUtf8(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// Steps back from pos to the start of a UTF-8 sequence.
+size_t CharStart(std::string_view s, size_t pos) {
+    while (pos > 0 && pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) --pos;
+    return pos;
+}
+
+}  // namespace
+
+struct SearchIndex::Impl {
+    const BookReader& book;
+    unsigned threads;
+
+    mutable std::once_flag built;
+    mutable Dictionary dictionary;
+    mutable std::vector<Document> documents;
+    mutable double averageLength = 1;
+
+    mutable std::mutex cacheMutex;
+    mutable std::unordered_map<size_t, std::shared_ptr<const std::string>> textCache;
+    mutable size_t textCacheBytes = 0;
+
+    Impl(const BookReader& b, unsigned t) : book(b), threads(t) {}
+
+    void Build() const;
+    void IndexDocument(Dictionary& dict, uint32_t doc) const;
+    std::shared_ptr<const std::string> Text(size_t doc) const;
+    std::vector<std::string> Snippet(const std::string& text,
+                                     const std::vector<std::string>& terms) const;
+};
+
+void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc) const {
+    Document& d = documents[doc];
+    const PageDirEntry& entry = book.Pages()[d.page];
+    text::PageText page;
+    try {
+        page = text::ExtractPageText(ReadPageUtf8(book, entry));
+    } catch (const std::exception&) {
+        // A damaged page stays out of the index; the page itself answers
+        // with its own error when it is opened.
+    }
+    d.title = !page.title.empty() ? page.title : !page.heading.empty() ? page.heading
+                                                                        : FileNameOf(entry.path);
+    uint32_t words = 0;
+    text::ForEachWord(page.text, [&](std::string_view w, size_t, size_t) {
+        Dictionary::Term& t = dict.FindOrAdd(w, HashWord(w));
+        if (!t.postings.empty() && t.postings.back().doc == doc) {
+            if (t.postings.back().count < 0xFFFF) ++t.postings.back().count;
+        } else {
+            t.postings.push_back({doc, 1, 0});
+        }
+        ++words;
+        return true;
+    });
+    text::ForEachWord(d.title, [&](std::string_view w, size_t, size_t) {
+        Dictionary::Term& t = dict.FindOrAdd(w, HashWord(w));
+        if (!t.postings.empty() && t.postings.back().doc == doc) t.postings.back().inTitle = 1;
+        else t.postings.push_back({doc, 0, 1});
+        return true;
+    });
+    d.length = words;
+}
+
+void SearchIndex::Impl::Build() const {
+    const auto& pages = book.Pages();
+    for (size_t i = 0; i < pages.size(); ++i)
+        if (pages[i].inSearch != 0) documents.push_back(Document{i, 0, {}});
+
+    unsigned n = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
+    n = std::min<unsigned>(n, 16);
+    if (documents.size() < 16) n = 1;
+    std::vector<Dictionary> partial(n);
+    std::atomic<size_t> next{0};
+    auto work = [&](unsigned k) {
+        for (;;) {
+            size_t first = next.fetch_add(kPagesPerClaim);
+            if (first >= documents.size()) return;
+            size_t last = std::min(first + kPagesPerClaim, documents.size());
+            for (size_t doc = first; doc < last; ++doc)
+                IndexDocument(partial[k], static_cast<uint32_t>(doc));
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned k = 1; k < n; ++k) workers.emplace_back(work, k);
+    work(0);
+    for (auto& w : workers) w.join();
+
+    dictionary = std::move(partial[0]);
+    for (unsigned k = 1; k < n; ++k) {
+        for (Dictionary::Term& t : partial[k].Terms()) {
+            Dictionary::Term& into = dictionary.FindOrAdd(partial[k].Word(t), t.hash);
+            if (into.postings.empty()) into.postings = std::move(t.postings);
+            else into.postings.insert(into.postings.end(), t.postings.begin(), t.postings.end());
+        }
+        partial[k] = Dictionary();
+    }
+    double total = 0;
+    for (const Document& d : documents) total += d.length;
+    averageLength = documents.empty() ? 1 : std::max(1.0, total / static_cast<double>(documents.size()));
+}
+
+std::shared_ptr<const std::string> SearchIndex::Impl::Text(size_t doc) const {
+    {
+        std::lock_guard lock(cacheMutex);
+        auto it = textCache.find(doc);
+        if (it != textCache.end()) return it->second;
+    }
+    std::string text;
+    try {
+        text = text::ExtractPageText(ReadPageUtf8(book, book.Pages()[documents[doc].page])).text;
+    } catch (const std::exception&) {
+    }
+    auto shared = std::make_shared<const std::string>(std::move(text));
+    std::lock_guard lock(cacheMutex);
+    if (textCacheBytes + shared->size() > kTextCacheBytes) {
+        textCache.clear();
+        textCacheBytes = 0;
+    }
+    if (textCache.emplace(doc, shared).second) textCacheBytes += shared->size();
+    return shared;
+}
+
+std::vector<std::string> SearchIndex::Impl::Snippet(const std::string& text,
+                                                    const std::vector<std::string>& terms) const {
+    auto isTerm = [&](std::string_view w) {
+        return std::find(terms.begin(), terms.end(), w) != terms.end();
+    };
+    size_t hit = std::string::npos;
+    text::ForEachWord(text, [&](std::string_view w, size_t start, size_t) {
+        if (!isTerm(w)) return true;
+        hit = start;
+        return false;
+    });
+    std::string_view all(text);
+    size_t begin = 0;
+    if (hit != std::string::npos && hit > kSnippetBefore) {
+        begin = CharStart(all, hit - kSnippetBefore);
+        size_t blank = all.find(' ', begin);
+        if (blank != std::string::npos && blank < hit) begin = blank + 1;
+    }
+    size_t end = std::min(all.size(), begin + kSnippetLength);
+    if (end < all.size()) {
+        end = CharStart(all, end);
+        size_t blank = all.rfind(' ', end);
+        if (blank != std::string::npos && blank > begin && (hit == std::string::npos || blank > hit))
+            end = blank;
+    }
+    std::string_view window = all.substr(begin, end - begin);
+
+    std::vector<std::string> parts{begin > 0 ? "\u2026 " : ""};
+    size_t done = 0;
+    text::ForEachWord(window, [&](std::string_view w, size_t start, size_t stop) {
+        if (isTerm(w)) {
+            parts.back().append(window.substr(done, start - done));
+            parts.emplace_back(window.substr(start, stop - start));
+            parts.emplace_back();
+            done = stop;
+        }
+        return true;
+    });
+    parts.back().append(window.substr(done));
+    if (end < all.size()) parts.back().append(" \u2026");
+    return parts;
+}
+
+SearchIndex::SearchIndex(const BookReader& book, unsigned threads)
+    : m_impl(std::make_unique<Impl>(book, threads)) {}
+
+SearchIndex::~SearchIndex() = default;
+
+void SearchIndex::EnsureBuilt() const {
+    std::call_once(m_impl->built, [this] { m_impl->Build(); });
+}
+
+size_t SearchIndex::IndexedPageCount() const {
+    EnsureBuilt();
+    return m_impl->documents.size();
+}
+
+size_t SearchIndex::WordCount() const {
+    EnsureBuilt();
+    return m_impl->dictionary.Size();
+}
+
+std::vector<std::string> SearchIndex::QueryTerms(std::string_view query) {
+    std::vector<std::string> terms;
+    std::string utf8 = text::ToUtf8(query);
+    text::ForEachWord(utf8, [&](std::string_view w, size_t, size_t) {
+        if (std::find(terms.begin(), terms.end(), w) == terms.end()) terms.emplace_back(w);
+        return terms.size() < kMaxQueryTerms;
+    });
+    return terms;
+}
+
+SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResults) const {
+    EnsureBuilt();
+    const Impl& m = *m_impl;
+    Results results;
+    results.terms = QueryTerms(query);
+    if (results.terms.empty() || m.documents.empty()) return results;
+
+    std::vector<const Dictionary::Term*> found;
+    for (const std::string& w : results.terms) {
+        const Dictionary::Term* t = m.dictionary.Find(w);
+        if (!t) return results;  // every word must occur
+        found.push_back(t);
+    }
+    // Rarest first, so the set of candidates shrinks early.
+    std::sort(found.begin(), found.end(), [](auto* a, auto* b) {
+        return a->postings.size() < b->postings.size();
+    });
+
+    const size_t docs = m.documents.size();
+    std::vector<float> score(docs, 0.0f);
+    std::vector<uint8_t> matched(docs, 0);
+    const double n = static_cast<double>(docs);
+    for (size_t i = 0; i < found.size(); ++i) {
+        const auto& postings = found[i]->postings;
+        double df = static_cast<double>(postings.size());
+        double idf = std::log(1.0 + (n - df + 0.5) / (df + 0.5));
+        for (const Posting& p : postings) {
+            if (matched[p.doc] != i) continue;
+            matched[p.doc] = static_cast<uint8_t>(i + 1);
+            double tf = p.count;
+            double norm = kBm25K1 * (1 - kBm25B + kBm25B * m.documents[p.doc].length / m.averageLength);
+            double s = idf * (tf * (kBm25K1 + 1)) / (tf + norm);
+            if (p.inTitle) s += idf * kTitleBoost;
+            score[p.doc] += static_cast<float>(s);
+        }
+    }
+    std::vector<uint32_t> hits;
+    for (size_t d = 0; d < docs; ++d)
+        if (matched[d] == found.size()) hits.push_back(static_cast<uint32_t>(d));
+    results.total = hits.size();
+    size_t keep = std::min(maxResults, hits.size());
+    auto better = [&](uint32_t a, uint32_t b) {
+        if (score[a] != score[b]) return score[a] > score[b];
+        return m.documents[a].page < m.documents[b].page;
+    };
+    std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(keep), hits.end(), better);
+    hits.resize(keep);
+
+    results.hits.resize(keep);
+    auto fill = [&](size_t i) {
+        uint32_t d = hits[i];
+        Hit& h = results.hits[i];
+        h.page = m.documents[d].page;
+        h.title = m.documents[d].title;
+        h.score = score[d];
+        h.snippet = m.Snippet(*m.Text(d), results.terms);
+    };
+    // Snippets need the pages' text: fetch the first half on a helper thread.
+    if (keep >= 8) {
+        std::thread helper([&] { for (size_t i = 0; i < keep; i += 2) fill(i); });
+        for (size_t i = 1; i < keep; i += 2) fill(i);
+        helper.join();
+    } else {
+        for (size_t i = 0; i < keep; ++i) fill(i);
+    }
+    return results;
+}
+
+}  // namespace folivex
