@@ -1,0 +1,155 @@
+// CFile on this platform: error causes, exclusive sharing, case-insensitive
+// paths, and the fault seam.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/FaultInjection.h"
+#include "platform/File.h"
+#include "platform/Path.h"
+#include "tests/platform/TempDir.h"
+
+namespace folivex {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteText;
+
+CFileException::Cause CauseOfOpen(const std::string& path, unsigned flags) {
+    try {
+        CFile f(path, flags);
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_strFileName, path);
+        return e.m_cause;
+    }
+    return CFileException::none;
+}
+
+TEST(File, OpenFailuresMapToCauses) {
+    TempDir dir;
+    EXPECT_EQ(CauseOfOpen(dir / "missing.ebp", CFile::modeRead), CFileException::fileNotFound);
+    EXPECT_EQ(CauseOfOpen(dir / "no\\such\\folder.ebp", CFile::modeCreate | CFile::modeWrite),
+              CFileException::fileNotFound);
+    // A folder opened as a file: access denied, for reading and for writing.
+    EXPECT_EQ(CauseOfOpen(dir.Path().string(), CFile::modeRead), CFileException::accessDenied);
+    EXPECT_EQ(CauseOfOpen(dir.Path().string(), CFile::modeCreate | CFile::modeWrite),
+              CFileException::accessDenied);
+}
+
+TEST(File, UnreadableFileIsAccessDenied) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    TempDir dir;
+    WriteText(dir / "locked.ebp", "x");
+    chmod((dir / "locked.ebp").c_str(), 0);
+    EXPECT_EQ(CauseOfOpen(dir / "locked.ebp", CFile::modeRead), CFileException::accessDenied);
+}
+
+TEST(File, ErrnoMapping) {
+    EXPECT_EQ(CFileException::OsErrorToCause(ENOENT), CFileException::fileNotFound);
+    EXPECT_EQ(CFileException::OsErrorToCause(ENOTDIR), CFileException::fileNotFound);
+    EXPECT_EQ(CFileException::OsErrorToCause(EACCES), CFileException::accessDenied);
+    EXPECT_EQ(CFileException::OsErrorToCause(EPERM), CFileException::accessDenied);
+    EXPECT_EQ(CFileException::OsErrorToCause(EMFILE), CFileException::tooManyOpenFiles);
+    EXPECT_EQ(CFileException::OsErrorToCause(ENFILE), CFileException::tooManyOpenFiles);
+    EXPECT_EQ(CFileException::OsErrorToCause(ENOSPC), CFileException::diskFull);
+    EXPECT_EQ(CFileException::OsErrorToCause(EDQUOT), CFileException::diskFull);
+    EXPECT_EQ(CFileException::OsErrorToCause(EIO), CFileException::hardIO);
+    EXPECT_EQ(CFileException::OsErrorToCause(EWOULDBLOCK), CFileException::sharingViolation);
+    EXPECT_EQ(CFileException::OsErrorToCause(EXDEV), CFileException::genericException);
+}
+
+TEST(File, ExclusiveSharingRefusesASecondOpenWithoutTruncating) {
+    TempDir dir;
+    const std::string path = dir / "book.exe";
+    WriteText(path, "keep me");
+    CFile holder(path, CFile::modeRead | CFile::shareExclusive);
+    EXPECT_EQ(CauseOfOpen(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive),
+              CFileException::sharingViolation);
+    EXPECT_EQ(ReadFile(path).size(), 7u);
+    holder.Close();
+    EXPECT_EQ(CauseOfOpen(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive),
+              CFileException::none);
+    EXPECT_TRUE(ReadFile(path).empty());
+}
+
+TEST(File, ReadWriteSeekLength) {
+    TempDir dir;
+    const std::string path = dir / "f.bin";
+    CFile f(path, CFile::modeCreate | CFile::modeReadWrite);
+    f.Write("abcdef", 6);
+    EXPECT_EQ(f.GetLength(), 6u);
+    EXPECT_EQ(f.Seek(-2, CFile::end), 4u);
+    char buf[8] = {};
+    EXPECT_EQ(f.Read(buf, 8), 2u);
+    EXPECT_STREQ(buf, "ef");
+    f.SetLength(3);
+    EXPECT_EQ(f.SeekToEnd(), 3u);
+    try {
+        f.Seek(-10, CFile::begin);
+        ADD_FAILURE() << "seek before the start";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::badSeek);
+    }
+    f.Close();
+    EXPECT_FALSE(f.IsOpen());
+
+    CFile::Rename(path, dir / "g.bin");
+    EXPECT_FALSE(CFile::Exists(path));
+    CFile::Remove(dir / "g.bin");
+    try {
+        CFile::Remove(dir / "g.bin");
+        ADD_FAILURE() << "removed twice";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
+        EXPECT_EQ(e.m_strFileName, dir / "g.bin");
+    }
+}
+
+TEST(File, StoredPathsFindFilesWhateverTheirCase) {
+    TempDir dir;
+    WriteText(dir / "IMG/Logo.PNG", "png");
+    const std::string stored = dir.Path().string() + "\\img\\logo.png";
+    EXPECT_EQ(NativePath(stored), dir / "IMG/Logo.PNG");
+    CFile f(stored, CFile::modeRead);
+    EXPECT_EQ(f.GetLength(), 3u);
+    EXPECT_EQ(f.GetFilePath(), stored);  // errors keep naming what was asked
+    // A part that exists under no spelling stays as given, and so does the rest.
+    EXPECT_EQ(NativePath(dir.Path().string() + "\\Nope\\img"), dir / "Nope/img");
+}
+
+TEST(File, FaultPlanFailsTheChosenCallOrAfterNBytes) {
+    TempDir dir;
+    const std::string path = dir / "f.bin";
+    {
+        FaultPlan plan;
+        plan.failAfterBytes = 4;
+        ScopedFaultPlan scoped(plan);
+        CFile f(path, CFile::modeCreate | CFile::modeWrite);
+        f.Write("ab", 2);
+        try {
+            f.Write("cdef", 4);
+            ADD_FAILURE() << "write past the limit";
+        } catch (const CFileException& e) {
+            EXPECT_EQ(e.m_cause, CFileException::diskFull);
+            EXPECT_EQ(e.m_strFileName, path);
+        }
+        EXPECT_TRUE(plan.fired);
+    }
+    EXPECT_EQ(ReadFile(path), test::Bytes("abcd", 4));  // what still fitted was written
+    {
+        FaultPlan plan;
+        plan.failOnCall = 2;
+        plan.cause = CFileException::accessDenied;
+        ScopedFaultPlan scoped(plan);
+        CFile f(path, CFile::modeRead);  // call 1
+        char c;
+        EXPECT_THROW(f.Read(&c, 1), CFileException);  // call 2
+        EXPECT_EQ(f.Read(&c, 1), 1u);
+    }
+}
+
+}  // namespace
+}  // namespace folivex

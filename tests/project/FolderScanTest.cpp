@@ -1,0 +1,179 @@
+// The folder scan: what becomes an entry, where, and how a re-scan merges.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "project/FolderScan.h"
+#include "tests/project/ProjectTestSupport.h"
+
+namespace folivex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WriteText;
+
+const char* kNoPages = "No HTML files in this folder. Please try again.";
+
+class FolderScan : public test::AppTest {
+protected:
+    std::string Book() const { return dir / "book"; }
+    void Add(const std::string& relative) { WriteText(dir / ("book/" + relative), "<html></html>"); }
+
+    int Scan(const std::string& folder) {
+        prompts.messages.clear();
+        return ScanProjectFolder(app, folder, [this] { ++fills; });
+    }
+
+    std::string Flags() const {
+        std::string s;
+        for (const auto& e : app.project.pages)
+            s += std::to_string(e->inPageSequence) + std::to_string(e->inSearch) + std::to_string(e->included) + " ";
+        return s;
+    }
+
+    int fills = 0;
+};
+
+TEST_F(FolderScan, SubfolderFilesComeInWhereTheFolderWasMet) {
+    for (const char* f : {"a.htm", "Guide/B.html", "Guide/Img/C.png", "guide2.txt", "z.html"}) Add(f);
+    EXPECT_EQ(Scan(Book()), 1);
+    EXPECT_EQ(Paths(), "a.htm guide\\b.html guide\\img\\c.png guide2.txt z.html");
+    EXPECT_EQ(Flags(), "111 111 001 001 111 ");
+    EXPECT_EQ(app.project.projectDir, Book());
+    EXPECT_EQ(app.lastProjectDir, Book());
+    for (const auto& e : app.project.pages) EXPECT_EQ(e->foundInScan, 1);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(fills, 1);
+    EXPECT_EQ(prompts.waitCursorShows, 1);
+    EXPECT_EQ(prompts.waitDepth, 0);
+}
+
+TEST_F(FolderScan, HiddenItemsNeverAppear) {
+    for (const char* f : {"index.html", ".secret.html", ".git/config.html", "sub/.x/deep.htm", "sub/ok.htm"}) Add(f);
+    Scan(Book());
+    EXPECT_EQ(Paths(), "index.html sub\\ok.htm");
+}
+
+TEST_F(FolderScan, OnlyLowerCaseHtmAndHtmlExtensionsArePages) {
+    for (const char* f : {"Upper.HTM", "mixed.Html", "README", "trail.", "two.dots.htm", "x.htmx", "y.shtml"}) Add(f);
+    Scan(Book());
+    // Listed lower case, but the extension test used the name on disk.
+    EXPECT_EQ(Paths(), "mixed.html readme trail. two.dots.htm upper.htm x.htmx y.shtml");
+    EXPECT_EQ(Flags(), "001 001 001 111 001 001 001 ");
+}
+
+TEST_F(FolderScan, FolderWithoutPagesShowsTheMessageAndKeepsTheFiles) {
+    fs::create_directories(Book());
+    Scan(Book());
+    EXPECT_TRUE(app.project.pages.empty());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, kNoPages);
+    EXPECT_EQ(prompts.messages[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
+
+    Add("logo.png");
+    Add("photo.jpg");
+    Scan(Book());
+    EXPECT_EQ(Paths(), "logo.png photo.jpg");
+    EXPECT_EQ(Flags(), "001 001 ");
+    EXPECT_EQ(LastMessage(), kNoPages);
+}
+
+TEST_F(FolderScan, RescanKeepsOrderAndAttributesAndAppendsNewFiles) {
+    for (const char* f : {"a.htm", "b.htm", "c.htm", "d.png", "gone.htm"}) Add(f);
+    Scan(Book());
+    auto& pages = app.project.pages;
+    // The author makes c the home page, excludes b, takes a out of the search.
+    std::rotate(pages.begin(), pages.begin() + 2, pages.begin() + 3);
+    pages[2]->included = 0;
+    pages[1]->inSearch = 0;
+    ASSERT_EQ(Paths(), "c.htm a.htm b.htm d.png gone.htm");
+    const CPieceElem* kept = pages[0].get();
+
+    fs::remove(dir / "book/gone.htm");
+    fs::rename(dir / "book/a.htm", dir / "book/A.HTM");  // only the case changed
+    Add("new/n.htm");
+    Add("0first.htm");
+    Scan(Book());
+    EXPECT_EQ(Paths(), "c.htm a.htm b.htm d.png 0first.htm new\\n.htm");
+    EXPECT_EQ(Flags(), "111 101 110 001 111 111 ");
+    EXPECT_EQ(pages[0].get(), kept);  // the same entry, not a copy
+}
+
+TEST_F(FolderScan, RescanIntoAnotherFolder) {
+    for (const char* f : {"a.htm", "b.htm", "img/x.png"}) Add(f);
+    Scan(Book());
+    app.project.pages[2]->included = 0;
+    WriteText(dir / "other/IMG/X.png", "x");
+    WriteText(dir / "other/c.htm", "x");
+    WriteText(dir / "other/b.htm", "x");
+    Scan(dir / "other");
+    EXPECT_EQ(Paths(), "b.htm img\\x.png c.htm");
+    EXPECT_EQ(Flags(), "111 000 111 ");
+    EXPECT_EQ(app.project.projectDir, dir / "other");
+}
+
+TEST_F(FolderScan, FolderEndingInASeparatorIsCutAlone) {
+    for (const char* f : {"a.htm", "sub/b.htm"}) Add(f);
+    Scan(Book() + "/");
+    EXPECT_EQ(Paths(), "a.htm sub\\b.htm");
+    // The stored form with "\" separators works the same.
+    Scan(Book() + "\\");
+    EXPECT_EQ(Paths(), "a.htm sub\\b.htm");
+}
+
+TEST_F(FolderScan, LinksAreFollowedButNoFolderIsEnteredTwice) {
+    for (const char* f : {"a.htm", "sub/b.htm"}) Add(f);
+    WriteText(dir / "outside/o.htm", "x");
+    fs::create_directory_symlink(dir / "book", dir / "book/sub/loop");  // back to the top
+    fs::create_directory_symlink(dir / "outside", dir / "book/linked");
+    fs::create_directory_symlink(dir / "outside", dir / "book/linked2");
+    Scan(Book());
+    EXPECT_EQ(Paths(), "a.htm linked\\o.htm sub\\b.htm");
+}
+
+TEST_F(FolderScan, FolderThatCannotBeListed) {
+    for (const char* f : {"a.htm", "b.htm"}) Add(f);
+    Scan(Book());
+    ASSERT_EQ(app.project.pages.size(), 2u);
+    // The project folder itself: every entry goes, then the message.
+    Scan(dir / "missing");
+    EXPECT_TRUE(app.project.pages.empty());
+    EXPECT_EQ(LastMessage(), kNoPages);
+    EXPECT_EQ(app.lastProjectDir, dir / "missing");
+}
+
+TEST_F(FolderScan, UnreadableSubfolderContributesNothing) {
+    if (geteuid() == 0) GTEST_SKIP() << "root lists every folder";
+    for (const char* f : {"a.htm", "closed/b.htm"}) Add(f);
+    chmod((dir / "book/closed").c_str(), 0);
+    Scan(Book());
+    EXPECT_EQ(Paths(), "a.htm");
+}
+
+TEST_F(FolderScan, NamesEqualButForCaseGiveOneEntry) {
+    Add("Page.htm");
+    Add("page.htm");
+    Scan(Book());
+    EXPECT_EQ(Paths(), "page.htm");
+}
+
+TEST_F(FolderScan, NonAsciiNamesAreLowerCasedWholly) {
+    Add("\xC3\x89T\xC3\x89/\xC3\x80.htm");  // ÉTÉ/À.htm
+    Scan(Book());
+    EXPECT_EQ(Paths(), "\xC3\xA9t\xC3\xA9\\\xC3\xA0.htm");
+}
+
+TEST_F(FolderScan, ManyFilesAgainstManyEntriesStayFast) {
+    for (int i = 0; i < 3000; ++i) WriteText(dir / ("book/p" + std::to_string(i) + ".htm"), "");
+    Scan(Book());
+    ASSERT_EQ(app.project.pages.size(), 3000u);
+    const auto start = std::chrono::steady_clock::now();
+    Scan(Book());
+    EXPECT_EQ(app.project.pages.size(), 3000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+}  // namespace
+}  // namespace folivex
