@@ -1,0 +1,144 @@
+// folivexc new, rescan and info, run as a user would run them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/ScriptedPrompts.h"
+#include "project/BookApp.h"
+#include "tests/cli/CliRunner.h"
+
+namespace folivex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::RunFolivexc;
+using test::TempDir;
+using test::WriteText;
+
+class ProjectCommands : public ::testing::Test {
+protected:
+    test::CliResult Run(const std::vector<std::string>& args) { return RunFolivexc(args, dir); }
+
+    // Changes a saved project through the core, as the wizard would.
+    template <class Edit>
+    void EditProject(const std::string& file, Edit edit) {
+        ScriptedPrompts prompts;
+        CBookApp app(prompts);
+        app.projectFile = file;
+        ASSERT_EQ(app.OpenProject(), 1);
+        app.projectOpen = 1;
+        edit(app.project);
+        ASSERT_EQ(app.SaveProject(), 1);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(ProjectCommands, NewOnTheSampleBookThenInfo) {
+    const std::string project = dir / "sample.ebp";
+    auto r = Run({"new", FOLIVEX_SAMPLE_BOOK, "-o", project, "--title", "Sample \"Book\"", "--about", "two\nlines"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    r = Run({"info", project, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"title\": \"Sample \\\"Book\\\"\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"aboutInfo\": \"two\\nlines\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"author\": \"*Your Name*\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"url\": \"http://www.example.com\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"email\": \"info@example.com\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"copyright\": \"Copyright (C) 20"), std::string::npos);
+    EXPECT_NE(r.out.find("\"projectDir\": \"" + fs::absolute(FOLIVEX_SAMPLE_BOOK).lexically_normal().string()),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"toolbarButtons\": [1, 1, 1, 1, 1, 1, 1, 1, 1, 1]"), std::string::npos);
+    // The home page comes first; the pages in the subfolder keep their place.
+    const size_t pages = r.out.find("\"pages\": [");
+    ASSERT_NE(pages, std::string::npos);
+    EXPECT_EQ(r.out.find("{\"path\": \"index.html\", \"inPageSequence\": 1, \"inSearch\": 1, \"included\": 1}"),
+              r.out.find("{\"path\"", pages));
+    EXPECT_NE(r.out.find("{\"path\": \"style.css\", \"inPageSequence\": 0, \"inSearch\": 0, \"included\": 1}"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"wizard\\\\overview.html\""), std::string::npos);
+
+    r = Run({"info", project});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("index.html"), std::string::npos);
+
+    // A re-scan with nothing changed writes the same bytes.
+    const auto before = ReadFile(project);
+    ASSERT_EQ(Run({"rescan", project}).exitCode, 0);
+    EXPECT_EQ(ReadFile(project), before);
+}
+
+TEST_F(ProjectCommands, RescanKeepsChoicesAndAppendsNewFiles) {
+    WriteText(dir / "book/a.htm", "a");
+    WriteText(dir / "book/b.htm", "b");
+    const std::string project = dir / "p.ebp";
+    ASSERT_EQ(Run({"new", dir / "book", "-o", project}).exitCode, 0);
+    EditProject(project, [](BookProject& p) {
+        std::swap(p.pages[0], p.pages[1]);
+        p.pages[0]->inSearch = 0;
+    });
+    WriteText(dir / "book/c.png", "c");
+    auto r = Run({"rescan", project});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"info", project, "--json"});
+    const std::string b = "{\"path\": \"b.htm\", \"inPageSequence\": 1, \"inSearch\": 0, \"included\": 1}";
+    const std::string a = "{\"path\": \"a.htm\"";
+    const std::string c = "{\"path\": \"c.png\", \"inPageSequence\": 0";
+    ASSERT_NE(r.out.find(b), std::string::npos) << r.out;
+    EXPECT_LT(r.out.find(b), r.out.find(a));
+    EXPECT_LT(r.out.find(a), r.out.find(c));
+
+    // Into another folder: only what exists there stays.
+    WriteText(dir / "other/A.HTM", "a");
+    ASSERT_EQ(Run({"rescan", project, dir / "other"}).exitCode, 0);
+    r = Run({"info", project, "--json"});
+    EXPECT_EQ(r.out.find("b.htm"), std::string::npos);
+    EXPECT_NE(r.out.find(a), std::string::npos);
+    EXPECT_NE(r.out.find("\"projectDir\": \"" + dir / "other" + "\""), std::string::npos);
+}
+
+TEST_F(ProjectCommands, FolderWithoutPagesStillGivesAProject) {
+    WriteText(dir / "pics/x.png", "x");
+    const std::string project = dir / "pics.ebp";
+    const auto r = Run({"new", dir / "pics", "-o", project});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "No HTML files in this folder. Please try again.\n");
+    EXPECT_NE(Run({"info", project}).out.find("x.png"), std::string::npos);
+}
+
+TEST_F(ProjectCommands, FailuresPrintTheMessageAndExitOne) {
+    WriteText(dir / "book/a.htm", "a");
+    auto r = Run({"new", dir / "book", "-o", dir / "missing/p.ebp"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Cannot save E-Book Project\n" + dir / "missing/p.ebp" + " was not found.\n");
+
+    WriteText(dir / "cut.ebp", std::string("\x03\x00\x01\x00\x01\x00\x00\x00\xFF\xFF", 10));
+    r = Run({"info", dir / "cut.ebp"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Cannot open E-Book Project\nAn attempt was made to access an unnamed file past its end.\n");
+
+    r = Run({"rescan", dir / "cut.ebp"});
+    EXPECT_EQ(r.exitCode, 1);
+
+    // A folder that cannot be listed is refused rather than emptying the list.
+    ASSERT_EQ(Run({"new", dir / "book", "-o", dir / "p.ebp"}).exitCode, 0);
+    const auto before = ReadFile(dir / "p.ebp");
+    EXPECT_EQ(Run({"rescan", dir / "p.ebp", dir / "nowhere"}).exitCode, 1);
+    EXPECT_EQ(Run({"new", dir / "nowhere", "-o", dir / "q.ebp"}).exitCode, 1);
+    EXPECT_EQ(ReadFile(dir / "p.ebp"), before);
+}
+
+TEST_F(ProjectCommands, WrongUsageExitsTwo) {
+    EXPECT_EQ(Run({"new", dir / "book"}).exitCode, 2);
+    EXPECT_EQ(Run({"new", "-o", dir / "p.ebp"}).exitCode, 2);
+    EXPECT_EQ(Run({"new", dir / "book", "-o", dir / "p.ebp", "--colour", "red"}).exitCode, 2);
+    EXPECT_EQ(Run({"new", dir / "book", "-o"}).exitCode, 2);
+    EXPECT_EQ(Run({"rescan"}).exitCode, 2);
+    EXPECT_EQ(Run({"rescan", "a", "b", "c"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace folivex
