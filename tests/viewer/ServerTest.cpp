@@ -1,0 +1,384 @@
+// The viewer's HTTP server, in-process, on books made by the builder: every
+// page byte for byte in both codings, lookups, conditional requests, and the
+// requests it must refuse while it keeps serving everyone else.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <random>
+
+#include "tests/viewer/ViewerTestSupport.h"
+
+namespace folivex::test {
+namespace {
+
+std::string Inflate(const std::string& stream, size_t length) {
+    std::string out(length, '\0');
+    uLongf outLength = static_cast<uLongf>(length);
+    int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &outLength,
+                        reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
+    if (rc != Z_OK || outLength != length) return "<inflate failed>";
+    return out;
+}
+
+std::string UrlPath(const std::string& path) {
+    std::string out;
+    static const char kHex[] = "0123456789ABCDEF";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir = new TempDir;
+        const std::string src = *dir / "book";
+        WriteText(src + "/index.htm",
+                  "<html><head><title>Home Page</title></head><body><h1>Welcome</h1>"
+                  "<p>alpha bravo <a href=\"Chapter%201.htm\">one</a></p></body></html>");
+        WriteText(src + "/Chapter 1.htm", "<html><body><h2>Chapter One</h2>charlie</body></html>");
+        WriteText(src + "/sub/Deep.HTM", "<html><body>deep page delta</body></html>");
+        WriteText(src + "/style.css", "body { color: #333 }");
+        WriteText(src + "/notes.txt", "plain notes");
+        std::string big = "<html><body>";
+        std::mt19937 random(7);
+        while (big.size() < 300000) big += "word" + std::to_string(random() % 100000) + " ";
+        WriteText(src + "/big.htm", big + "</body></html>");
+        std::vector<uint8_t> png(5000);
+        for (auto& b : png) b = static_cast<uint8_t>(random());
+        WriteFile(src + "/img/logo.png", png);
+        book = BuildBook(src, *dir / "book.exe", [](CBookApp& app) {
+            app.project.title = "Server Test Book";
+        }).release();
+        ASSERT_NE(book, nullptr);
+    }
+    static void TearDownTestSuite() {
+        delete book;
+        delete dir;
+    }
+
+    static TempDir* dir;
+    static BookReader* book;
+};
+TempDir* ServerTest::dir = nullptr;
+BookReader* ServerTest::book = nullptr;
+
+TEST_F(ServerTest, ServesEveryPageByteForByteInBothCodings) {
+    RunningServer server(*book);
+    ASSERT_TRUE(server.Started());
+    ASSERT_EQ(book->Pages().size(), 7u);
+    Client c(server.Port());  // one keep-alive connection for all of them
+    for (const PageDirEntry& page : book->Pages()) {
+        std::vector<uint8_t> data = book->PageData(page);
+        std::string expected(data.begin(), data.end());
+        std::string target = "/book/" + UrlPath(page.path);
+
+        c.Send(Request(server.Port(), target));
+        Response plain = c.Read();
+        EXPECT_EQ(plain.status, 200) << page.path;
+        EXPECT_FALSE(plain.Has("content-encoding")) << page.path;
+        EXPECT_EQ(plain.body, expected) << page.path;
+
+        c.Send(Request(server.Port(), target, "Accept-Encoding: gzip, deflate, br\r\n"));
+        Response packed = c.Read();
+        EXPECT_EQ(packed.status, 200) << page.path;
+        EXPECT_EQ(packed.Header("content-encoding"), "deflate") << page.path;
+        EXPECT_EQ(Inflate(packed.body, expected.size()), expected) << page.path;
+        EXPECT_EQ(packed.Header("vary"), "Accept-Encoding");
+    }
+}
+
+TEST_F(ServerTest, NamesContentTypesByExtension) {
+    RunningServer server(*book);
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").Header("content-type"), "text/html");
+    EXPECT_EQ(Fetch(server.Port(), "/book/style.css").Header("content-type"), "text/css");
+    EXPECT_EQ(Fetch(server.Port(), "/book/notes.txt").Header("content-type"), "text/plain");
+    EXPECT_EQ(Fetch(server.Port(), "/book/img/logo.png").Header("content-type"), "image/png");
+    EXPECT_EQ(Fetch(server.Port(), "/shell.js").Header("content-type"), "text/javascript; charset=utf-8");
+}
+
+TEST_F(ServerTest, FindsPagesWithoutRegardToCaseAndDecodesPercentEscapes) {
+    RunningServer server(*book);
+    EXPECT_EQ(Fetch(server.Port(), "/book/SUB/deep.HTM").status, 200);
+    EXPECT_EQ(Fetch(server.Port(), "/book/Sub/Deep.htm?x=1#top").status, 200);
+    Response spaced = Fetch(server.Port(), "/book/chapter%201.htm");
+    EXPECT_EQ(spaced.status, 200);
+    EXPECT_NE(spaced.body.find("charlie"), std::string::npos);
+    EXPECT_EQ(Fetch(server.Port(), "/book/%69ndex.htm").status, 200);
+}
+
+TEST_F(ServerTest, AnswersMissingPagesWithItsOwnNotFoundPageAndKeepsTheConnection) {
+    RunningServer server(*book);
+    Client c(server.Port());
+    c.Send(Request(server.Port(), "/book/missing.htm"));
+    Response missing = c.Read();
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_NE(missing.body.find("missing.htm"), std::string::npos);
+    EXPECT_NE(missing.Header("content-type").find("text/html"), std::string::npos);
+    EXPECT_FALSE(missing.closed);
+    c.Send(Request(server.Port(), "/book/index.htm"));
+    EXPECT_EQ(c.Read().status, 200);
+    EXPECT_EQ(Fetch(server.Port(), "/book/").status, 404);
+    EXPECT_EQ(Fetch(server.Port(), "/nothing-here").status, 404);
+}
+
+TEST_F(ServerTest, HeadSendsTheHeadersOfGetWithoutTheBody) {
+    RunningServer server(*book);
+    Client c(server.Port());
+    c.Send(Request(server.Port(), "/book/big.htm", {}, "HEAD"));
+    Response head = c.Read(true);
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(head.Header("content-length"), std::to_string(book->PageData(*book->FindPage("big.htm")).size()));
+    // Had a body followed, the next response would be read from inside it.
+    c.Send(Request(server.Port(), "/book/notes.txt"));
+    Response next = c.Read();
+    EXPECT_EQ(next.status, 200);
+    EXPECT_EQ(next.body, "plain notes");
+}
+
+TEST_F(ServerTest, AnswersAMatchingEtagWithNotModified) {
+    RunningServer server(*book);
+    Response first = Fetch(server.Port(), "/book/index.htm");
+    std::string etag = first.Header("etag");
+    ASSERT_FALSE(etag.empty());
+    EXPECT_FALSE(first.Header("cache-control").empty());
+    Client c(server.Port());
+    c.Send(Request(server.Port(), "/book/index.htm", "If-None-Match: \"other\", " + etag + "\r\n"));
+    Response again = c.Read();
+    EXPECT_EQ(again.status, 304);
+    EXPECT_TRUE(again.body.empty());
+    // The same page in the other coding is the same content.
+    c.Send(Request(server.Port(), "/book/index.htm",
+                   "Accept-Encoding: deflate\r\nIf-None-Match: " + etag + "\r\n"));
+    EXPECT_EQ(c.Read().status, 304);
+    c.Send(Request(server.Port(), "/book/style.css", "If-None-Match: " + etag + "\r\n"));
+    EXPECT_EQ(c.Read().status, 200);
+}
+
+TEST_F(ServerTest, RefusesPathsThatLeaveTheBookAndKeepsServing) {
+    RunningServer server(*book);
+    const char* bad[] = {
+        "/book/../book.exe",    "/book/sub/../../x",     "/book/%2e%2e/book.exe",
+        "/book/sub%2fdeep.htm", "/book/sub%2Fdeep.htm",  "/book/sub%5cdeep.htm",
+        "/book/sub\\deep.htm",  "/book/index.htm%00",    "/book/index.htm%00.png",
+        "/book/%zz",            "/book/./index.htm",     "/book/index.htm%",
+    };
+    for (const char* target : bad) {
+        Response r = Fetch(server.Port(), target);
+        EXPECT_GE(r.status, 400) << target;
+        EXPECT_LT(r.status, 500) << target;
+        EXPECT_EQ(r.body.find("alpha"), std::string::npos) << target;
+        EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200) << "after " << target;
+    }
+    // Not an origin-form target at all.
+    Client c(server.Port());
+    c.Send("GET http://127.0.0.1:" + std::to_string(server.Port()) + "/book/index.htm HTTP/1.1\r\nHost: 127.0.0.1:" +
+           std::to_string(server.Port()) + "\r\n\r\n");
+    EXPECT_EQ(c.Read().status, 400);
+}
+
+TEST_F(ServerTest, AnswersOnlyForItsOwnHost) {
+    RunningServer server(*book);
+    const std::string port = std::to_string(server.Port());
+    auto withHost = [&](const std::string& host) {
+        Client c(server.Port());
+        c.Send("GET /book/index.htm HTTP/1.1\r\n" + host + "\r\n");
+        return c.Read();
+    };
+    EXPECT_EQ(withHost("Host: 127.0.0.1:" + port + "\r\n").status, 200);
+    EXPECT_EQ(withHost("Host: localhost:" + port + "\r\n").status, 200);
+    EXPECT_EQ(withHost("Host: LocalHost:" + port + "\r\n").status, 200);
+    EXPECT_EQ(withHost("Host: evil.example:" + port + "\r\n").status, 421);
+    EXPECT_EQ(withHost("Host: 127.0.0.1\r\n").status, 421);
+    EXPECT_EQ(withHost("Host: 127.0.0.1:1" + port + "\r\n").status, 421);
+    EXPECT_EQ(withHost("Host: x127.0.0.1:" + port + "\r\n").status, 421);
+    EXPECT_EQ(withHost("").status, 400);
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
+}
+
+TEST_F(ServerTest, RefusesOversizedRequestsAndKeepsServing) {
+    HttpServerOptions options;
+    options.maxRequestBytes = 4096;
+    RunningServer server(*book, options);
+    {
+        Client c(server.Port());
+        c.Send(Request(server.Port(), "/book/index.htm", "X-Filler: " + std::string(8000, 'a') + "\r\n"));
+        Response r = c.Read();
+        EXPECT_EQ(r.status, 431);
+        EXPECT_TRUE(c.ClosedByServer(2000));
+    }
+    {
+        // Headers that never end: refused once the bound is passed.
+        Client c(server.Port());
+        c.Send("GET / HTTP/1.1\r\n");
+        for (int i = 0; i < 100 && c.Send("X-A: " + std::string(100, 'b') + "\r\n"); ++i) {
+        }
+        EXPECT_EQ(c.Read().status, 431);
+    }
+    {
+        Client c(server.Port());
+        c.Send(Request(server.Port(), "/api/exit", "Content-Length: 100000\r\n", "POST"));
+        EXPECT_EQ(c.Read().status, 413);
+    }
+    {
+        Client c(server.Port());
+        c.Send(Request(server.Port(), "/", "Transfer-Encoding: chunked\r\n", "POST"));
+        EXPECT_EQ(c.Read().status, 501);
+    }
+    {
+        Client c(server.Port());
+        c.Send("GARBAGE\r\n\r\n");
+        EXPECT_EQ(c.Read().status, 400);
+        Client d(server.Port());
+        d.Send("GET / HTTP/2.0\r\n\r\n");
+        EXPECT_EQ(d.Read().status, 505);
+    }
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
+}
+
+TEST_F(ServerTest, DropsSlowClientsWithoutHoldingUpOthers) {
+    HttpServerOptions options;
+    options.requestTimeoutMs = 600;
+    RunningServer server(*book, options);
+    Client slow(server.Port());
+    slow.Send("GET /book/index.htm HTTP/1.1\r\nHost: 127.0.0.1:");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);  // meanwhile
+    Response r = slow.Read(false, 3000);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(r.status == 408 || r.status == 0);
+    EXPECT_TRUE(slow.ClosedByServer(2000));
+    EXPECT_LT(waited, std::chrono::milliseconds(2500));
+    // An idle keep-alive connection is closed too.
+    Client idle(server.Port());
+    EXPECT_TRUE(idle.ClosedByServer(3000));
+}
+
+TEST_F(ServerTest, BoundsConcurrentConnectionsAndServesThemAll) {
+    HttpServerOptions options;
+    options.maxConnections = 4;
+    options.requestTimeoutMs = 800;
+    RunningServer server(*book, options);
+    {
+        // More idle connections than the bound: later clients wait, then get served.
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < 12; ++i) idle.push_back(std::make_unique<Client>(server.Port()));
+        Response r = Fetch(server.Port(), "/book/index.htm");
+        EXPECT_EQ(r.status, 200);
+    }
+    std::atomic<int> ok{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < 40; ++i) {
+        clients.emplace_back([&] {
+            Client c(server.Port());
+            for (int k = 0; k < 5; ++k) {
+                c.Send(Request(server.Port(), "/book/big.htm", "Accept-Encoding: deflate\r\n"));
+                if (c.Read(false, 10000).status == 200) ++ok;
+            }
+        });
+    }
+    for (auto& t : clients) t.join();
+    EXPECT_EQ(ok, 200);
+}
+
+TEST_F(ServerTest, AnswersPipelinedRequestsInOrder) {
+    RunningServer server(*book);
+    Client c(server.Port());
+    c.Send(Request(server.Port(), "/book/notes.txt") + Request(server.Port(), "/book/style.css") +
+           Request(server.Port(), "/book/notes.txt", "Connection: close\r\n"));
+    EXPECT_EQ(c.Read().body, "plain notes");
+    EXPECT_EQ(c.Read().body, "body { color: #333 }");
+    Response last = c.Read();
+    EXPECT_EQ(last.body, "plain notes");
+    EXPECT_TRUE(last.closed);
+    EXPECT_TRUE(c.ClosedByServer(2000));
+}
+
+TEST_F(ServerTest, ExitNeedsThisRunsToken) {
+    RunningServer server(*book);
+    const std::string& token = server.Server().ExitToken();
+    EXPECT_EQ(token.size(), 32u);
+    EXPECT_EQ(Fetch(server.Port(), "/api/exit", {}, "POST").status, 403);
+    EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + std::string(32, '0') + "\r\n", "POST").status, 403);
+    EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + token + "\r\n").status, 405);
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm", {}, "PUT").status, 405);
+    EXPECT_FALSE(server.WaitEnded(100));
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
+
+    // The shell page carries the token; its exit request ends the run.
+    EXPECT_NE(Fetch(server.Port(), "/").body.find(token), std::string::npos);
+    EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + token + "\r\n", "POST").status, 204);
+    EXPECT_TRUE(server.WaitEnded(3000));
+    EXPECT_TRUE(server.Server().EndedByPage());
+}
+
+TEST_F(ServerTest, EndsWhenThePageStopsCallingIn) {
+    RunningServer server(*book);
+    server.Server().EnableHeartbeatExit(1);
+    EXPECT_EQ(Fetch(server.Port(), "/api/heartbeat", {}, "POST").status, 204);
+    EXPECT_FALSE(server.WaitEnded(500));
+    EXPECT_TRUE(server.WaitEnded(4000));
+    EXPECT_TRUE(server.Server().EndedByPage());
+}
+
+TEST_F(ServerTest, StopEndsRunWithOpenConnections) {
+    auto server = std::make_unique<RunningServer>(*book);
+    Client idle(server->Port());
+    Client busy(server->Port());
+    busy.Send("GET / HTTP/1.1\r\n");
+    EXPECT_EQ(Fetch(server->Port(), "/book/index.htm").status, 200);  // both are being served now
+    auto start = std::chrono::steady_clock::now();
+    server.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(idle.ClosedByServer(1000));
+}
+
+TEST_F(ServerTest, ServesTheShellPageWithTheBookTitleAndIcon) {
+    RunningServer server(*book);
+    Response shell = Fetch(server.Port(), "/");
+    EXPECT_EQ(shell.status, 200);
+    EXPECT_NE(shell.body.find("<title>Server Test Book</title>"), std::string::npos);
+    EXPECT_EQ(shell.Header("cache-control"), "no-store");
+    EXPECT_EQ(Fetch(server.Port(), "/shell.css").status, 200);
+    EXPECT_EQ(Fetch(server.Port(), "/favicon.ico").status, 404);
+    EXPECT_EQ(Fetch(server.Port(), "/api/splash").status, 404);
+
+    RunningServer withIcon(*book);
+    withIcon.Server().SetIconFile({0, 0, 1, 0, 1, 0});
+    Response icon = Fetch(withIcon.Port(), "/favicon.ico");
+    EXPECT_EQ(icon.status, 200);
+    EXPECT_EQ(icon.body, std::string("\0\0\1\0\1\0", 6));
+    EXPECT_EQ(icon.Header("content-type"), "image/x-icon");
+}
+
+TEST_F(ServerTest, DescribesTheBookAsJson) {
+    RunningServer server(*book);
+    Response r = Fetch(server.Port(), "/api/book");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.Header("content-type"), "application/json; charset=utf-8");
+    EXPECT_NE(r.body.find("\"title\":\"Server Test Book\""), std::string::npos);
+    EXPECT_NE(r.body.find("\"showToolbar\":true"), std::string::npos);
+    EXPECT_NE(r.body.find("{\"path\":\"chapter 1.htm\",\"seq\":true,\"search\":true}"), std::string::npos);
+    EXPECT_NE(r.body.find("{\"path\":\"img/logo.png\",\"seq\":false,\"search\":false}"), std::string::npos);
+
+    Response contents = Fetch(server.Port(), "/api/search?q=");
+    EXPECT_NE(contents.body.find("{\"path\":\"index.htm\",\"title\":\"Home Page\"}"), std::string::npos);
+    EXPECT_NE(contents.body.find("{\"path\":\"chapter 1.htm\",\"title\":\"Chapter One\"}"), std::string::npos);
+    EXPECT_EQ(contents.body.find("logo.png"), std::string::npos);
+
+    Response found = Fetch(server.Port(), "/api/search?q=Charlie");
+    EXPECT_NE(found.body.find("\"total\":1"), std::string::npos);
+    EXPECT_NE(found.body.find("\"path\":\"chapter 1.htm\""), std::string::npos);
+    EXPECT_NE(found.body.find("\"charlie\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace folivex::test

@@ -1,0 +1,214 @@
+// Helpers for the viewer's server tests: books built by the real builder
+// from folders written here, a server running on its own thread, and a
+// small raw HTTP client that sends exactly the bytes a test gives it.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ScriptedPrompts.h"
+#include "project/BookApp.h"
+#include "project/FolderScan.h"
+#include "tests/builder/FakePe.h"
+#include "tests/platform/TempDir.h"
+#include "viewer/BookReader.h"
+#include "viewer/server/HttpServer.h"
+
+namespace folivex::test {
+
+// Builds the project folder into an e-book with the builder itself and opens
+// it as the viewer does. adjust may change the scanned project first.
+inline std::unique_ptr<BookReader> BuildBook(const std::string& folder, const std::string& out,
+                                             const std::function<void(CBookApp&)>& adjust = {}) {
+    static const std::vector<uint8_t> stub = MakeFakePe().bytes;
+    ScriptedPrompts prompts;
+    CBookApp app(prompts);
+    if (!ScanProjectFolder(app, folder)) return nullptr;
+    app.viewerStub = stub;
+    app.project.ebookFile = out;
+    if (adjust) adjust(app);
+    if (!app.BuildEBook()) return nullptr;
+    return BookReader::Open(out);
+}
+
+inline CPieceElem* FindEntry(CBookApp& app, const std::string& path) {
+    for (auto& p : app.project.pages)
+        if (p->path == path) return p.get();
+    return nullptr;
+}
+
+// An HttpServer serving on a thread of its own for the test's duration.
+class RunningServer {
+public:
+    explicit RunningServer(const BookReader& book, HttpServerOptions options = {})
+        : m_server(book, options) {
+        std::string error;
+        m_started = m_server.Start(error);
+        if (m_started) m_thread = std::thread([this] {
+            m_server.Run();
+            m_ended = true;
+        });
+    }
+    ~RunningServer() {
+        m_server.Stop();
+        if (m_thread.joinable()) m_thread.join();
+    }
+    bool Started() const { return m_started; }
+    HttpServer& Server() { return m_server; }
+    uint16_t Port() const { return m_server.Port(); }
+    // Waits until Run() has returned on its own (exit request, heartbeat).
+    bool WaitEnded(int ms) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            if (m_ended) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return m_ended;
+    }
+
+private:
+    HttpServer m_server;
+    bool m_started = false;
+    std::atomic<bool> m_ended{false};
+    std::thread m_thread;
+};
+
+struct Response {
+    int status = 0;
+    std::vector<std::pair<std::string, std::string>> headers;  // names lower-case
+    std::string body;
+    bool closed = false;  // the server closed the connection after it
+
+    std::string Header(const std::string& name) const {
+        for (const auto& [n, v] : headers)
+            if (n == name) return v;
+        return {};
+    }
+    bool Has(const std::string& name) const {
+        for (const auto& [n, v] : headers)
+            if (n == name) return true;
+        return false;
+    }
+};
+
+// One TCP connection to the server.
+class Client {
+public:
+    explicit Client(uint16_t port) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(port);
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    ~Client() { if (m_fd >= 0) ::close(m_fd); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    bool Connected() const { return m_connected; }
+
+    bool Send(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    // Reads one response; head: the request was HEAD (no body follows).
+    // status 0 when the connection ended or timed out before a response.
+    Response Read(bool head = false, int timeoutMs = 5000) {
+        Response r;
+        size_t headEnd;
+        while ((headEnd = m_buffer.find("\r\n\r\n")) == std::string::npos) {
+            if (!Fill(timeoutMs)) {
+                r.closed = true;
+                return r;
+            }
+        }
+        std::string headText = m_buffer.substr(0, headEnd + 2);
+        m_buffer.erase(0, headEnd + 4);
+        size_t lineEnd = headText.find("\r\n");
+        std::string statusLine = headText.substr(0, lineEnd);
+        if (statusLine.size() >= 12) r.status = std::atoi(statusLine.c_str() + 9);
+        size_t pos = lineEnd + 2;
+        while (pos < headText.size()) {
+            size_t e = headText.find("\r\n", pos);
+            std::string line = headText.substr(pos, e - pos);
+            pos = e + 2;
+            size_t colon = line.find(':');
+            std::string name = line.substr(0, colon);
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            std::string value = line.substr(colon + 1);
+            while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+            r.headers.emplace_back(name, value);
+        }
+        size_t length = 0;
+        if (r.Has("content-length")) length = std::stoul(r.Header("content-length"));
+        if (head || r.status == 304 || r.status == 204) length = 0;
+        while (m_buffer.size() < length)
+            if (!Fill(timeoutMs)) break;
+        r.body = m_buffer.substr(0, length);
+        m_buffer.erase(0, std::min(length, m_buffer.size()));
+        r.closed = r.Header("connection") == "close";
+        return r;
+    }
+
+    // True when the server closed the connection within timeoutMs.
+    bool ClosedByServer(int timeoutMs) {
+        while (Fill(timeoutMs)) {
+        }
+        return m_eof;
+    }
+
+private:
+    bool Fill(int timeoutMs) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0) return false;
+        char buf[65536];
+        ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        if (n <= 0) {
+            m_eof = true;
+            return false;
+        }
+        m_buffer.append(buf, static_cast<size_t>(n));
+        return true;
+    }
+
+    int m_fd = -1;
+    bool m_connected = false;
+    bool m_eof = false;
+    std::string m_buffer;
+};
+
+// A whole GET (or other) request with the Host the server expects.
+inline std::string Request(uint16_t port, const std::string& target, const std::string& extra = {},
+                           const std::string& method = "GET") {
+    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\n" + extra + "\r\n";
+}
+
+// One request on a fresh connection.
+inline Response Fetch(uint16_t port, const std::string& target, const std::string& extra = {},
+                      const std::string& method = "GET") {
+    Client c(port);
+    c.Send(Request(port, target, extra, method));
+    return c.Read(method == "HEAD");
+}
+
+}  // namespace folivex::test
