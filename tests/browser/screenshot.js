@@ -1,0 +1,35 @@
+// Makes a screenshot of the shell showing a book: node screenshot.js
+// --folivexc F --view V --book-folder DIR --out PNG [--scale 1.5] [--search WORD]
+'use strict';
+const path = require('node:path');
+const lib = require('./lib');
+
+(async () => {
+  const o = lib.options();
+  const playwright = lib.loadPlaywright();
+  const work = lib.tempDir('folivex-shot-');
+  const book = lib.makeBook(o.folivexc, o['book-folder'], path.join(work, 'book.exe'),
+    ['--title', 'Folivex Sample Book', '--author', 'Ada Writer', '--copyright', '\u00a9 2024 Ada Writer',
+      '--url', 'example.org', '--email', 'ada@example.org', '--about', 'A short guide.\nSecond line.']);
+  const viewer = await lib.startViewer(o.view, book);
+  const { context, close } = await lib.launchBrowser(playwright);
+  try {
+    const page = context.pages()[0] || await context.newPage();
+    if (o.scale) await page.setViewportSize({ width: Math.round(1200 / o.scale), height: Math.round(800 / o.scale) });
+    await page.goto(viewer.url);
+    await page.waitForSelector('body[data-ready]');
+    await page.waitForTimeout(500);
+    if (o.search) {
+      await page.click('#btn-search');
+      await page.fill('#search-input', o.search);
+      await page.waitForSelector('#search-results li');
+      await page.click('#search-results li a');
+      await page.waitForTimeout(600);
+    }
+    if (o.about) { await page.click('#btn-about'); await page.waitForTimeout(200); }
+    await page.screenshot({ path: o.out });
+  } finally {
+    await close();
+    await viewer.stop();
+  }
+})().catch((e) => { console.error(e); process.exit(1); });
