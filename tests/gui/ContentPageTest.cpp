@@ -1,0 +1,322 @@
+// The Content page: the file list, reordering, File Properties, New, Open and
+// the refusal of Next without entries.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QPushButton>
+
+#include "GuiTestSupport.h"
+#include "project/ui/ContentPage.h"
+#include "project/ui/FilePropertiesDlg.h"
+
+using namespace folivex;
+using namespace folivex::test;
+
+namespace {
+
+// Five pages e0..e4 in this order.
+void FiveEntries(Fixture& f) {
+    f.NewProject({"e0.html", "e1.html", "e2.html", "e3.html", "e4.html"});
+    QCOMPARE(f.List()->topLevelItemCount(), 5);
+}
+
+std::string Order(Fixture& f) {
+    std::string order;
+    for (const auto& e : f.app->project.pages) order += e->path.substr(0, 2) + " ";
+    return order;
+}
+
+// The list's rows, which must mirror pages.
+std::string ListOrder(Fixture& f) {
+    std::string order;
+    for (int i = 0; i < f.List()->topLevelItemCount(); ++i)
+        order += f.List()->topLevelItem(i)->text(0).left(2).toStdString() + " ";
+    return order;
+}
+
+void Select(Fixture& f, std::initializer_list<int> rows) {
+    f.List()->clearSelection();
+    for (int r : rows) f.List()->topLevelItem(r)->setSelected(true);
+}
+
+std::vector<int> Selected(Fixture& f) {
+    std::vector<int> rows;
+    for (int i = 0; i < f.List()->topLevelItemCount(); ++i)
+        if (f.List()->topLevelItem(i)->isSelected()) rows.push_back(i);
+    return rows;
+}
+
+bool Enabled(Fixture& f, const char* name) {
+    return Control<QPushButton>(&f.Sheet(), name)->isEnabled();
+}
+
+}  // namespace
+
+class ContentPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsEmptyAndRefusesNext() {
+        Fixture f;
+        for (const char* b : {"button1003", "button1004", "button1005", "button1006"})
+            QVERIFY2(!Enabled(f, b), b);
+        QVERIFY(Enabled(f, "button1001"));
+        QVERIFY(Enabled(f, "button1002"));
+        Click(&f.Sheet(), "button12324");
+        QCOMPARE(f.Sheet().ActivePageIndex(), int(CBookSheet::kContentPage));
+        QCOMPARE(f.prompts.messages.size(), size_t(1));
+        QCOMPARE(f.prompts.messages[0].text,
+                 std::string("No pages in the E-Book.\nClick \"New Project...\" button to select "
+                             "a folder with HTML files"));
+        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
+    }
+
+    void columnsFollowTheListWidth() {
+        Fixture f;
+        QTreeWidget* list = f.List();
+        const int u = list->width() / 20;
+        QCOMPARE(list->headerItem()->text(0), QString("File"));
+        QCOMPARE(list->headerItem()->text(1), QString("Included"));
+        QCOMPARE(list->headerItem()->text(2), QString("Searchable"));
+        QCOMPARE(list->columnWidth(0), 7 * u);
+        QCOMPARE(list->columnWidth(1), 4 * u);
+        QCOMPARE(list->columnWidth(2), 4 * u);
+        QVERIFY(!list->header()->sectionsClickable());
+        QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+    void newProjectListsEveryFileWithItsFlags() {
+        Fixture f;
+        f.app->lastProjectDir = "/where/we/were";
+        f.NewProject({"index.html", "style.css", "sub/page.htm"});
+        QCOMPARE(f.prompts.folderRequests.size(), size_t(1));
+        QCOMPARE(f.prompts.folderRequests[0].title,
+                 std::string("Select an e-book project directory"));
+        QCOMPARE(f.prompts.folderRequests[0].flags, uint32_t(0x31));
+        QCOMPARE(f.prompts.folderRequests[0].initialFolder, std::string("/where/we/were"));
+        QCOMPARE(f.app->projectOpen, 1);
+        QVERIFY(Enabled(f, "button1003"));
+        QTreeWidget* list = f.List();
+        QCOMPARE(list->topLevelItemCount(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const CPieceElem& e = *f.app->project.pages[static_cast<size_t>(i)];
+            QTreeWidgetItem* row = list->topLevelItem(i);
+            QCOMPARE(row->text(0).toStdString(), e.path);
+            QCOMPARE(row->text(1), QString("*"));
+            QCOMPARE(row->text(2), e.inSearch ? QString("*") : QString(" "));
+        }
+        QVERIFY(Selected(f).empty());
+        QCOMPARE(f.app->lastProjectDir, f.Path("book"));
+    }
+
+    void selectionDecidesWhichButtonsWork() {
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {2});
+        QVERIFY(Enabled(f, "button1004"));
+        QVERIFY(Enabled(f, "button1005"));
+        QVERIFY(Enabled(f, "button1006"));
+        Select(f, {1, 3});
+        QVERIFY(!Enabled(f, "button1004"));
+        QVERIFY(Enabled(f, "button1005"));
+        Select(f, {});
+        QVERIFY(!Enabled(f, "button1005"));
+        QVERIFY(!Enabled(f, "button1006"));
+    }
+
+    void moveUpMovesBlocksAndKeepsTheSelection() {
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {1, 2});
+        Click(&f.Sheet(), "button1005");
+        QCOMPARE(Order(f), std::string("e1 e2 e0 e3 e4 "));
+        QCOMPARE(ListOrder(f), Order(f));
+        QCOMPARE(Selected(f), (std::vector<int>{0, 1}));
+
+        // A run that starts at the first row stays; the row below joins it.
+        Select(f, {0, 2});
+        Click(&f.Sheet(), "button1005");
+        QCOMPARE(Order(f), std::string("e1 e0 e2 e3 e4 "));
+        QCOMPARE(ListOrder(f), Order(f));
+        QCOMPARE(Selected(f), (std::vector<int>{0, 1}));
+    }
+
+    void moveDownMirrorsMoveUp() {
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {4});
+        Click(&f.Sheet(), "button1006");  // the last row cannot move
+        QCOMPARE(Order(f), std::string("e0 e1 e2 e3 e4 "));
+        QCOMPARE(Selected(f), (std::vector<int>{4}));
+
+        Select(f, {3, 4});  // a run ending at the last row stays too
+        Click(&f.Sheet(), "button1006");
+        QCOMPARE(Order(f), std::string("e0 e1 e2 e3 e4 "));
+
+        Select(f, {0, 1, 3});
+        Click(&f.Sheet(), "button1006");
+        QCOMPARE(Order(f), std::string("e2 e0 e1 e4 e3 "));
+        QCOMPARE(ListOrder(f), Order(f));
+        QCOMPARE(Selected(f), (std::vector<int>{1, 2, 4}));
+    }
+
+    void makeHomePageMovesTheEntryToTheTop() {
+        Fixture f;
+        FiveEntries(f);
+        f.app->project.pages[3]->inSearch = 0;
+        f.app->project.pages[3]->included = 1;
+        Select(f, {3});
+        OnNextModal([](QWidget* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("File Properties"));
+            auto* home = dialog->findChild<QCheckBox*>("check1046");
+            QVERIFY(!home->isChecked());  // always opens unticked
+            home->setChecked(true);
+            QVERIFY(!dialog->findChild<QCheckBox*>("check1048")->isVisible());
+            dialog->findChild<QAbstractButton*>("button1")->click();
+        });
+        Click(&f.Sheet(), "button1004");
+        QCOMPARE(Order(f), std::string("e3 e0 e1 e2 e4 "));
+        QCOMPARE(ListOrder(f), Order(f));
+        QCOMPARE(f.List()->topLevelItem(0)->text(2), QString(" "));
+        QCOMPARE(Selected(f), (std::vector<int>{0}));
+        QCOMPARE(f.List()->currentItem(), f.List()->topLevelItem(0));
+
+        // The first entry made home page again: nothing moves.
+        auto* content = f.Sheet().ContentPage();
+        content->MakeHomePage(0);
+        QCOMPARE(Order(f), std::string("e3 e0 e1 e2 e4 "));
+    }
+
+    void filePropertiesNeverChangesThePageSequence() {
+        Fixture f;
+        FiveEntries(f);
+        CPieceElem& e1 = *f.app->project.pages[1];
+        e1.inPageSequence = 0;
+        Select(f, {1});
+        OnNextModal([](QWidget* dialog) {
+            auto* included = dialog->findChild<QCheckBox*>("check1047");
+            auto* search = dialog->findChild<QCheckBox*>("check1050");
+            QVERIFY(included->isChecked());
+            QVERIFY(search->isChecked());
+            included->setChecked(false);
+            search->setChecked(false);
+            dialog->findChild<QAbstractButton*>("button1")->click();
+        });
+        Click(&f.Sheet(), "button1004");
+        QCOMPARE(e1.inPageSequence, 0);
+        QCOMPARE(e1.included, 0);
+        QCOMPARE(e1.inSearch, 0);
+        QCOMPARE(f.List()->topLevelItem(1)->text(1), QString(" "));
+        QCOMPARE(Order(f), std::string("e0 e1 e2 e3 e4 "));
+
+        // Cancel leaves the entry untouched, however the boxes were changed.
+        OnNextModal([](QWidget* dialog) {
+            dialog->findChild<QCheckBox*>("check1047")->setChecked(true);
+            dialog->findChild<QCheckBox*>("check1046")->setChecked(true);
+            dialog->findChild<QAbstractButton*>("button2")->click();
+        });
+        Click(&f.Sheet(), "button1004");
+        QCOMPARE(e1.included, 0);
+        QCOMPARE(e1.inPageSequence, 0);
+        QCOMPARE(Order(f), std::string("e0 e1 e2 e3 e4 "));
+    }
+
+    void doubleClickEditsTheLowestSelectedRow() {
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {2, 4});
+        OnNextModal([](QWidget* dialog) {
+            dialog->findChild<QCheckBox*>("check1047")->setChecked(false);
+            dialog->findChild<QAbstractButton*>("button1")->click();
+        });
+        emit f.List()->itemDoubleClicked(f.List()->topLevelItem(4), 0);
+        QCOMPARE(f.app->project.pages[2]->included, 0);
+        QCOMPARE(f.app->project.pages[4]->included, 1);
+    }
+
+    void newProjectSavesAnOpenProjectWithAFileSilently() {
+        Fixture f;
+        FiveEntries(f);
+        f.app->projectFile = f.Path("first.ebp");
+        f.app->project.title = "Kept Title";
+        f.NewProject({"a.html"}, "second");
+        QVERIFY(f.prompts.messages.empty());
+        QVERIFY(QFile::exists(QString::fromStdString(f.Path("first.ebp"))));
+        QCOMPARE(f.app->projectFile, f.Path("first.ebp"));  // kept for the next save
+        QCOMPARE(f.app->project.title, std::string("Kept Title"));
+        QCOMPARE(Order(f), std::string("a. "));
+    }
+
+    void newProjectAsksWhenTheProjectWasNeverSaved() {
+        Fixture f;
+        FiveEntries(f);
+        f.prompts.AnswerMessage(MsgResult::Cancel);
+        Click(&f.Sheet(), "button1001");
+        QCOMPARE(f.prompts.messages.size(), size_t(1));
+        QCOMPARE(f.prompts.messages[0].text,
+                 std::string("Do you want to save changes in current project?"));
+        QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::YesNoCancel);
+        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Question);
+        QCOMPARE(f.prompts.folderRequests.size(), size_t(1));  // Cancel: no picker
+        QCOMPARE(f.List()->topLevelItemCount(), 5);
+
+        f.prompts.AnswerMessage(MsgResult::Yes);
+        f.prompts.AnswerFile(std::nullopt);  // gives up in Save As: stop
+        Click(&f.Sheet(), "button1001");
+        QCOMPARE(f.prompts.folderRequests.size(), size_t(1));
+
+        f.prompts.AnswerMessage(MsgResult::No);
+        f.NewProject({"x.html"}, "other");
+        QCOMPARE(f.prompts.folderRequests.size(), size_t(2));
+        QCOMPARE(Order(f), std::string("x. "));
+    }
+
+    void openFailureResetsTheProject() {
+        Fixture f;
+        FiveEntries(f);
+        f.app->projectFile = f.Path("good.ebp");
+        f.app->lastProjectFile = f.Path("good.ebp");
+        const QString bad = QString::fromStdString(f.Path("bad.ebp"));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a project at all");
+        file.close();
+        f.prompts.AnswerFile(bad.toStdString());
+        Click(&f.Sheet(), "button1002");
+
+        QCOMPARE(f.prompts.fileRequests.size(), size_t(1));
+        const FileDialogRequest& r = f.prompts.fileRequests[0];
+        QVERIFY(!r.save);
+        QCOMPARE(r.defaultExt, std::string("ebp"));
+        QCOMPARE(r.initialName, f.Path("good.ebp"));
+        QCOMPARE(r.flags, uint32_t(0x1804));
+        QCOMPARE(r.filter, std::string("E-Book Projects (*.ebp)|*.ebp|All Files (*.*)|*.*||"));
+
+        QVERIFY(f.app->projectFile.empty());
+        QCOMPARE(f.app->projectOpen, 0);
+        QCOMPARE(f.app->lastProjectFile, bad.toStdString());
+        QVERIFY(!Enabled(f, "button1003"));
+        QCOMPARE(f.List()->topLevelItemCount(), int(f.app->project.pages.size()));
+        QVERIFY(!f.prompts.messages.empty());  // the core said why
+    }
+
+    void openShowsTheStoredOrder() {
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {4});
+        Click(&f.Sheet(), "button1005");
+        f.app->projectFile = f.Path("saved.ebp");
+        QVERIFY(f.app->SaveProject() != 0);
+
+        Fixture g;
+        g.prompts.AnswerFile(f.Path("saved.ebp"));
+        Click(&g.Sheet(), "button1002");
+        QCOMPARE(g.app->projectOpen, 1);
+        QCOMPARE(g.app->projectFile, f.Path("saved.ebp"));
+        QCOMPARE(Order(g), std::string("e0 e1 e2 e4 e3 "));
+        QCOMPARE(ListOrder(g), Order(g));
+        QVERIFY(Enabled(g, "button1003"));
+    }
+};
+
+QTEST_MAIN(ContentPageTest)
+#include "ContentPageTest.moc"

@@ -1,0 +1,101 @@
+// Helpers for the wizard's Qt tests: a fresh settings store and temporary
+// folder per test, finding controls by object name, answering modal dialogs.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/BookSheet.h"
+#include "app/WizardApp.h"
+#include "platform/ScriptedPrompts.h"
+
+namespace folivex::test {
+
+// The control named name inside root; fails the test when it is missing.
+template <typename T>
+T* Control(QWidget* root, const char* name) {
+    T* w = root->findChild<T*>(QString::fromLatin1(name));
+    if (w == nullptr) qWarning("no control named %s", name);
+    return w;
+}
+
+inline void Click(QWidget* root, const char* name) {
+    auto* b = Control<QAbstractButton>(root, name);
+    QVERIFY(b != nullptr);
+    QVERIFY2(b->isEnabled(), name);
+    b->click();
+}
+
+// Runs action on the next modal dialog as soon as the event loop sees it.
+inline void OnNextModal(std::function<void(QWidget*)> action) {
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [action, attempt] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            QTimer::singleShot(10, *attempt);
+            return;
+        }
+        action(modal);
+    };
+    QTimer::singleShot(0, *attempt);
+}
+
+// Writes the files (relative paths, "/" separators) into folder.
+inline void WriteFiles(const QString& folder, const std::vector<const char*>& files) {
+    for (const char* name : files) {
+        const QString path = QDir(folder).filePath(QString::fromLatin1(name));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray("<html><body>") + name + "</body></html>");
+    }
+}
+
+// One test's world: a temporary folder, an empty settings store, the
+// scripted prompts and the application object with its wizard.
+struct Fixture {
+    Fixture() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+        app = std::make_unique<CWizardApp>(prompts);
+    }
+
+    CBookSheet& Sheet() {
+        if (!sheet) {
+            sheet = std::make_unique<CBookSheet>(*app, [this] { ++helpRequests; });
+            sheet->show();
+        }
+        return *sheet;
+    }
+
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+
+    // Makes a folder with files and runs New Project on it.
+    void NewProject(const std::vector<const char*>& files, const char* folder = "book") {
+        const QString path = dir.filePath(QString::fromLatin1(folder));
+        QDir().mkpath(path);
+        WriteFiles(path, files);
+        prompts.AnswerFolder(path.toStdString());
+        Click(&Sheet(), "button1001");
+    }
+
+    QTreeWidget* List() { return Control<QTreeWidget>(&Sheet(), "list1007"); }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<CWizardApp> app;
+    std::unique_ptr<CBookSheet> sheet;
+    int helpRequests = 0;
+};
+
+}  // namespace folivex::test

@@ -1,0 +1,202 @@
+// The main wizard: buttons per page, Escape, closing, the About box, help.
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "GuiTestSupport.h"
+#include "app/AboutBox.h"
+#include "app/WizardPage.h"
+
+using namespace folivex;
+using namespace folivex::test;
+
+namespace {
+
+bool Enabled(QWidget* root, const char* name) {
+    auto* b = Control<QPushButton>(root, name);
+    return b != nullptr && b->isEnabled();
+}
+
+}  // namespace
+
+class SheetTest : public QObject {
+    Q_OBJECT
+private slots:
+    void eachPageSetsItsButtonsAndTitle() {
+        Fixture f;
+        CBookSheet& sheet = f.Sheet();
+        QCOMPARE(sheet.windowTitle(), QString("Content"));
+        QVERIFY(!Enabled(&sheet, "button12323"));
+        QVERIFY(Enabled(&sheet, "button12324"));
+        QVERIFY(Enabled(&sheet, "button2"));
+        QVERIFY(Enabled(&sheet, "button9"));
+        QVERIFY(Enabled(&sheet, "button16"));
+        QCOMPARE(Control<QPushButton>(&sheet, "button16")->text(), QString("&About..."));
+        // There is no Finish button anywhere.
+        QVERIFY(sheet.findChild<QPushButton*>("button12325") == nullptr);
+        for (QPushButton* b : sheet.findChildren<QPushButton*>())
+            QVERIFY2(!b->text().contains("Finish"), qPrintable(b->text()));
+
+        f.NewProject({"index.html"});
+        Click(&sheet, "button12324");
+        QCOMPARE(sheet.ActivePageIndex(), int(CBookSheet::kInterfacePage));
+        QCOMPARE(sheet.windowTitle(), QString("Interface"));
+        QVERIFY(Enabled(&sheet, "button12323"));
+        QVERIFY(Enabled(&sheet, "button12324"));
+
+        Click(&sheet, "button12324");
+        QCOMPARE(sheet.ActivePageIndex(), int(CBookSheet::kCreatePage));
+        QCOMPARE(sheet.windowTitle(), QString("Create"));
+        QVERIFY(Enabled(&sheet, "button12323"));
+        QVERIFY(!Enabled(&sheet, "button12324"));
+
+        Click(&sheet, "button12323");
+        QCOMPARE(sheet.windowTitle(), QString("Interface"));
+        Click(&sheet, "button12323");
+        QCOMPARE(sheet.windowTitle(), QString("Content"));
+        QVERIFY(!Enabled(&sheet, "button12323"));
+    }
+
+    void escapeNeverClosesTheWizard() {
+        Fixture f;
+        CBookSheet& sheet = f.Sheet();
+        f.NewProject({"index.html"});
+        for (int page = 0; page < CBookSheet::kPageCount; ++page) {
+            QWidget* target = sheet.focusWidget() != nullptr ? sheet.focusWidget() : &sheet;
+            QTest::keyClick(target, Qt::Key_Escape);
+            QTest::keyClick(&sheet, Qt::Key_Escape);
+            QVERIFY(sheet.isVisible());
+            QCOMPARE(sheet.ActivePageIndex(), page);
+            if (page + 1 < CBookSheet::kPageCount) Click(&sheet, "button12324");
+        }
+        // In a field on the Create page too.
+        auto* title = Control<QLineEdit>(&sheet, "edit1035");
+        title->setFocus();
+        QTest::keyClick(title, Qt::Key_Escape);
+        QVERIFY(sheet.isVisible());
+        QVERIFY(f.prompts.messages.empty());
+    }
+
+    void cancelWithNoProjectClosesWithoutAQuestion() {
+        Fixture f;
+        Click(&f.Sheet(), "button2");
+        QVERIFY(!f.Sheet().isVisible());
+        QVERIFY(f.prompts.messages.empty());
+        QVERIFY(f.prompts.fileRequests.empty());
+    }
+
+    void closingANeverSavedProjectOffersSaveAsAndStillCloses() {
+        Fixture f;
+        f.NewProject({"index.html", "pic.png"});
+        f.prompts.AnswerFile(std::nullopt);  // the author cancels Save As
+        f.Sheet().close();                    // the close box
+        QVERIFY(!f.Sheet().isVisible());
+        QCOMPARE(f.prompts.fileRequests.size(), size_t(1));
+        QVERIFY(f.prompts.fileRequests[0].save);
+        QCOMPARE(f.prompts.fileRequests[0].defaultExt, std::string("ebp"));
+        QVERIFY(f.app->projectFile.empty());
+    }
+
+    void closingSavesToTheProjectFileWithTheCreatePageFields() {
+        Fixture f;
+        f.NewProject({"index.html"});
+        f.app->projectFile = f.Path("book.ebp");
+        CBookSheet& sheet = f.Sheet();
+        Click(&sheet, "button12324");
+        Control<QCheckBox>(&sheet, "check1012")->setChecked(true);
+        Click(&sheet, "button12324");  // Next copies the Interface page
+        auto* title = Control<QLineEdit>(&sheet, "edit1035");
+        title->clear();
+        QTest::keyClicks(title, "Typed Title");
+        Click(&sheet, "button2");
+        QVERIFY(!sheet.isVisible());
+        QVERIFY(f.prompts.fileRequests.empty());  // saved without a picker
+        QVERIFY(f.prompts.messages.empty());
+
+        ScriptedPrompts prompts;
+        CBookApp reader(prompts);
+        reader.projectFile = f.Path("book.ebp");
+        QVERIFY(reader.OpenProject() != 0);
+        QCOMPARE(reader.project.title, std::string("Typed Title"));
+        QCOMPARE(reader.project.showAboutAtStart, 1);
+    }
+
+    void closingOnTheInterfacePageLeavesItsChangesOut() {
+        Fixture f;
+        f.NewProject({"index.html"});
+        Click(&f.Sheet(), "button12324");
+        Control<QCheckBox>(&f.Sheet(), "check1024")->setChecked(false);
+        f.prompts.AnswerFile(std::nullopt);
+        Click(&f.Sheet(), "button2");
+        QCOMPARE(f.app->project.toolbarButtons[kButtonCopy], 1);
+    }
+
+    void aboutBoxShowsVersionAndCopyright() {
+        Fixture f;
+        QString title, okText;
+        QStringList lines;
+        bool okIsDefault = false;
+        OnNextModal([&](QWidget* modal) {
+            title = modal->windowTitle();
+            for (QLabel* l : modal->findChildren<QLabel*>())
+                if (!l->text().isEmpty()) lines << l->text();
+            auto* ok = modal->findChild<QPushButton*>("button1");
+            okText = ok->text();
+            okIsDefault = ok->isDefault();
+            ok->click();
+        });
+        Click(&f.Sheet(), "button16");
+        QCOMPARE(title, QString("About Folivex"));
+        QVERIFY(lines.contains("Folivex      Version 1.0"));
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[1].startsWith("Copyright (C) "));
+        QCOMPARE(okText, QString("OK"));
+        QVERIFY(okIsDefault);
+        QVERIFY(f.Sheet().isVisible());
+        QCOMPARE(f.Sheet().windowTitle(), QString("Content"));
+    }
+
+    void helpButtonAndF1RunHelp() {
+        Fixture f;
+        Click(&f.Sheet(), "button9");
+        QCOMPARE(f.helpRequests, 1);
+        f.Sheet().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.Sheet()));
+        QTest::keyClick(&f.Sheet(), Qt::Key_F1);
+        QCOMPARE(f.helpRequests, 2);
+    }
+
+    void helpWithoutHelpExeNamesTheSystemError() {
+        Fixture f;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(f.dir.path());
+        f.app->ShowHelp();
+        QDir::setCurrent(old);
+        QCOMPARE(f.prompts.messages.size(), size_t(1));
+        QCOMPARE(f.prompts.messages[0].text,
+                 std::string("Cannot run help.exe: No such file or directory"));
+        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
+        QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
+    }
+
+    void helpStartsTheHelpProgramOfTheWorkingDirectory() {
+        Fixture f;
+        const QString marker = f.dir.filePath("help-ran");
+        QFile script(f.dir.filePath("help.exe"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(f.dir.path());
+        f.app->ShowHelp();
+        QDir::setCurrent(old);
+        QVERIFY(f.prompts.messages.empty());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+    }
+};
+
+QTEST_MAIN(SheetTest)
+#include "SheetTest.moc"
