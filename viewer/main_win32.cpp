@@ -1,0 +1,44 @@
+// The Windows viewer stub: the program every e-book runs as. Its book is its
+// own file: the archive appended after the stub's last byte.
+//   BOOK.exe [--no-browser [--url-file FILE]]
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/Path.h"
+#include "viewer/Launcher.h"
+#include "viewer/ViewerApp.h"
+
+// The stub is copied into every book, so it stays small: the library's
+// default handler for an uncaught exception demangles type names for a
+// console the stub does not have, and pulls in a demangler and a printf
+// implementation (over 100 KB). Ending at once is all a GUI program can do.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using namespace folivex;
+    std::vector<char> module(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (n == 0) return 1;
+        if (n < module.size()) break;
+        if (module.size() >= 32768) return 1;  // the longest path Windows has
+        module.resize(module.size() * 2);
+    }
+    ViewerArgs args;
+    args.bookPath = module.data();
+    const std::string appName = BaseNameWithoutExtension(args.bookPath);
+
+    const std::vector<std::string> argv(__argv + 1, __argv + __argc);
+    std::string problem;
+    if (!ParseViewerArgs(argv, false, args, problem)) {
+        ShowViewerMessage(appName, problem + "\nUsage: " + appName + " [--no-browser [--url-file FILE]]",
+                          true);
+        return 2;
+    }
+    return RunViewer(args, appName);
+}
