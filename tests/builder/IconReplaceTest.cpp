@@ -2,6 +2,8 @@
 // stub's 744 bytes, and damaged icon files or stubs change nothing.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "builder/ArchiveIndex.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
@@ -190,6 +192,39 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"ImageSmallerThanTheGroupSays", [](FakePe& p) { test::Put32(p.bytes, p.iconDataEntry + 4, 700); },
                true}),
     [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace folivex
+
+namespace folivex {
+namespace {
+
+// Damage anywhere in the headers or the resource table: the step ends with
+// 0 or 1, the file keeps its length, and only the image may change.
+TEST_F(ReplaceIcon, RandomDamageToTheStubNeverWritesOutsideTheImage) {
+    std::mt19937 gen(11);
+    const FakePe clean = pe;
+    const auto ico = test::MakeIco({k32x32});
+    for (int round = 0; round < 400; ++round) {
+        pe = clean;
+        const int hits = 1 + static_cast<int>(gen() % 3);
+        for (int h = 0; h < hits; ++h) {
+            // Headers (first 0x200 bytes) or the table before the image.
+            const size_t at = gen() % 2 ? gen() % 0x200 : clean.rsrcOffset + gen() % (clean.image - clean.rsrcOffset);
+            pe.bytes[at] = static_cast<uint8_t>(gen());
+        }
+        prompts.messages.clear();
+        const int result = Run(ico);
+        EXPECT_TRUE(result == 0 || result == 1);
+        const auto after = ReadFile(app.project.ebookFile);
+        ASSERT_EQ(after.size(), pe.bytes.size());
+        for (size_t i = 0; i < after.size(); ++i) {
+            if (after[i] == pe.bytes[i]) continue;
+            ASSERT_GE(i, clean.rsrcOffset) << "round " << round;
+            ASSERT_EQ(after[i], 0x22) << "round " << round;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace folivex

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "builder/ArchiveIndex.h"
 #include "builder/UpdateArchive.h"
@@ -308,6 +309,48 @@ TEST(UpdateArchive, TrailerPointingOutsideTheFileOrIntoItselfIsRefused) {
             EXPECT_EQ(e.m_cause, CFileException::badSeek);
         }
     }
+}
+
+}  // namespace
+}  // namespace folivex
+
+namespace folivex {
+namespace {
+
+// Thousands of damaged copies of a small archive: each loads or is refused
+// with an error, never a crash or a read past the end.
+TEST(UpdateArchive, RandomDamageIsLoadedOrRefusedNeverACrash) {
+    TempDir dir;
+    const std::string good = dir / "good.exe";
+    WriteFile(good, Prefix(64));
+    Update(good, {{349, 1, "page one"}, {349, 3, "three"}, {350, 2, "dir"}, {350, 14, "EBOOK"}});
+    const auto original = ReadFile(good);
+    std::mt19937 gen(7);
+    const std::string path = dir / "bad.exe";
+    int refused = 0;
+    for (int round = 0; round < 500; ++round) {
+        auto bytes = original;
+        const int hits = 1 + static_cast<int>(gen() % 3);
+        for (int h = 0; h < hits; ++h)
+            bytes[64 + gen() % (bytes.size() - 64)] = static_cast<uint8_t>(gen());
+        WriteFile(path, bytes);
+        try {
+            CFile file(path, CFile::modeRead);
+            if (const auto index = ArchiveIndex::Load(file)) {
+                for (const auto& e : index->Entries()) {
+                    std::vector<uint8_t> data;
+                    ArchiveIndex::ReadData(file, e, data);
+                    EXPECT_EQ(data.size(), e.length);
+                    EXPECT_LE(e.dataOffset + e.length, index->BodyEnd());
+                }
+            }
+            CUpdateArchive archive;
+            archive.BeginUpdate(path);
+        } catch (const CException&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 25);
 }
 
 }  // namespace
