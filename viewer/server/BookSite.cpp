@@ -99,7 +99,11 @@ struct BookSite::Impl {
 
 const std::string& BookSite::Impl::BookJson() {
     std::call_once(bookJsonOnce, [this] {
-        if (auto bmp = book.Splash()) splash = Share(std::string(bmp->begin(), bmp->end()));
+        try {
+            if (auto bmp = book.Splash()) splash = Share(std::string(bmp->begin(), bmp->end()));
+        } catch (const BookError&) {
+            // A damaged splash bitmap is left out; the book itself still shows.
+        }
         const BookTexts& t = book.Texts();
         const BookSettings& s = book.Settings();
         std::string j = "{";
