@@ -141,6 +141,9 @@ void CCreatePage::ShowValues() {
     m_email->setText(ToQString(p.email));
     m_aboutInfo->setPlainText(FromStoredLines(p.aboutInfo));
     m_ebookFile->setText(ToQString(p.ebookFile));
+    // Long texts show their beginning, as a freshly filled edit does.
+    for (QLineEdit* edit : {m_title, m_author, m_copyright, m_url, m_email})
+        edit->setCursorPosition(0);
 }
 
 void CCreatePage::CopyValues() {

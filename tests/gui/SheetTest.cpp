@@ -7,6 +7,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/AboutBox.h"
+#include "app/ProgramLauncher.h"
 #include "app/WizardPage.h"
 
 using namespace folivex;
@@ -195,6 +196,26 @@ private slots:
         QDir::setCurrent(old);
         QVERIFY(f.prompts.messages.empty());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+    }
+
+    void anEBookIsToldFromAProgramByItsTrailer() {
+        Fixture f;
+        auto write = [&](const char* name, const QByteArray& bytes) {
+            QFile file(f.dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        write("book.exe", QByteArray("MZ stub bytes") + QByteArray("\x0d\x00\x00\x00\x4b\x47", 6));
+        write("script.exe", "#!/bin/sh\nexit 0\n");
+        write("tiny.exe", "KG");
+        QVERIFY(LooksLikeEBook(f.dir.filePath("book.exe")));
+        QVERIFY(!LooksLikeEBook(f.dir.filePath("script.exe")));
+        QVERIFY(!LooksLikeEBook(f.dir.filePath("tiny.exe")));
+        QVERIFY(!LooksLikeEBook(f.dir.filePath("missing.exe")));
+        // A file that is neither a book nor executable cannot be started.
+        const auto error = StartDetachedProgram(f.dir.filePath("script.exe"));
+        QVERIFY(error.has_value());
+        QCOMPARE(*error, std::string("Permission denied"));
     }
 };
 
