@@ -25,6 +25,10 @@ constexpr int kPollSliceMs = 200;
 constexpr int kFirstHeartbeatGraceMs = 60000;
 // Bodies up to this size go out in the same send as the head.
 constexpr size_t kCoalesceBytes = 32768;
+// Connections beyond maxConnections wait here until one closes. A short
+// queue overflows under a burst, and the kernel then drops new connections
+// for the client to retry seconds later; the kernel caps it at somaxconn.
+constexpr int kListenBacklog = 1024;
 
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
@@ -233,7 +237,7 @@ HttpServer::~HttpServer() {
 
 bool HttpServer::Start(std::string& error) {
     if (!net::Startup(error)) return false;
-    net::SocketHandle h = net::ListenLoopback(m_impl->port, 128, error);
+    net::SocketHandle h = net::ListenLoopback(m_impl->port, kListenBacklog, error);
     if (h == net::kNoSocket) return false;
     m_impl->listener = net::Socket(h);
     m_impl->lastHeartbeatMs = NowMs();
