@@ -29,6 +29,8 @@ private slots:
         Fixture f;
         CBookSheet& sheet = f.Sheet();
         QCOMPARE(sheet.windowTitle(), QString("Content"));
+        QCOMPARE(sheet.windowIcon().availableSizes(),
+                 QList<QSize>({QSize(16, 16), QSize(32, 32)}));
         QVERIFY(!Enabled(&sheet, "button12323"));
         QVERIFY(Enabled(&sheet, "button12324"));
         QVERIFY(Enabled(&sheet, "button2"));
