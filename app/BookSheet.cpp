@@ -106,6 +106,9 @@ void CBookSheet::SetWizardButtons(int buttons) {
 
 void CBookSheet::ShowAboutBox() {
     CAboutBox box(this);
+    // F1 asks for help in every window of the program.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), &box);
+    connect(f1, &QShortcut::activated, this, &CBookSheet::ShowHelp);
     box.exec();
 }
 
