@@ -138,6 +138,10 @@ private slots:
         QCOMPARE(Order(f), std::string("e1 e0 e2 e3 e4 "));
         QCOMPARE(ListOrder(f), Order(f));
         QCOMPARE(Selected(f), (std::vector<int>{0, 1}));
+
+        Click(&f.Sheet(), "button1005");  // the block now starts at the top
+        QCOMPARE(Order(f), std::string("e1 e0 e2 e3 e4 "));
+        QCOMPARE(Selected(f), (std::vector<int>{0, 1}));
     }
 
     void moveDownMirrorsMoveUp() {
