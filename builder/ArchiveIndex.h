@@ -28,7 +28,8 @@ struct IndexedEntry {
 class ArchiveIndex {
 public:
     // Reads the trailer of file and walks the archive body. Returns nothing
-    // when the file has no trailer (its last two bytes are not 4B 47).
+    // when the file has no trailer (shorter than 6 bytes, or its last two
+    // bytes are not 4B 47). A base inside the trailer is a CArchiveException.
     // Throws CArchiveException for a malformed body (wrong class, schema,
     // tag, a count or length past the end) and CFileException for a trailer
     // base outside the file or a failed read. Reads no entry data.

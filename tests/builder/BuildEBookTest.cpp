@@ -210,6 +210,18 @@ TEST_F(BuildEBook, RefusesMoreEntriesThanSixteenBitIdsCanNumber) {
     EXPECT_EQ(app.BuildEBook(), 1) << LastMessage();
 }
 
+TEST_F(BuildEBook, AFileTooLargeForOneEntryIsRefusedBeforeItIsRead) {
+    AddPage("index.htm", "home");
+    AddPage("movie.avi", "");
+    std::filesystem::resize_file(app.project.projectDir + "/movie.avi", 0x90000000ull);  // sparse
+    EXPECT_EQ(app.BuildEBook(), 0);
+    EXPECT_NE(LastMessage().find("Cannot build the e-book:\n" + app.project.projectDir + "\\movie.avi is larger "
+                                 "than 2 GiB"),
+              std::string::npos)
+        << LastMessage();
+    EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
+}
+
 TEST_F(BuildEBook, WithoutAStubNothingIsWritten) {
     app.viewerStub = {};
     EXPECT_EQ(app.BuildEBook(), 0);
