@@ -29,7 +29,22 @@ constexpr double kTitleBoost = 2.0;
 uint32_t HashWord(std::string_view w) {
     uint32_t h = 2166136261u;
     for (char c : w) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    // FNV's low bits alone cluster for similar words; mix them (murmur3's
+    // finaliser) since the table uses the low bits.
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
     return h;
+}
+
+// Word equality without a library call: words are short.
+bool SameWord(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 struct Posting {
@@ -38,72 +53,83 @@ struct Posting {
     uint16_t inTitle;  // 1 when the word is in the page's title
 };
 
-// Word -> postings, open addressing over an arena of word bytes.
+// Word -> postings, open addressing over an arena of word bytes. The slots
+// hold each word's hash, so most probes never touch the words themselves.
 class Dictionary {
 public:
     struct Term {
         uint32_t offset = 0;
         uint32_t hash = 0;
         uint32_t length = 0;
-        std::vector<Posting> postings;
+        uint32_t lastDoc = 0;  // document + 1 that counts below belong to
+        uint16_t count = 0;
+        uint16_t inTitle = 0;
     };
 
-    Dictionary() : m_slots(1024, 0) {}
+    Dictionary() : m_slots(4096) {}
 
-    Term& FindOrAdd(std::string_view word, uint32_t hash) {
+    uint32_t FindOrAdd(std::string_view word, uint32_t hash) {
         size_t mask = m_slots.size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            uint32_t slot = m_slots[i];
-            if (slot == 0) {
+            Slot& slot = m_slots[i];
+            if (slot.term == 0) {
                 Term t;
                 t.offset = static_cast<uint32_t>(m_arena.size());
                 t.hash = hash;
                 t.length = static_cast<uint32_t>(word.size());
                 m_arena.append(word);
-                m_terms.push_back(std::move(t));
-                m_slots[i] = static_cast<uint32_t>(m_terms.size());
-                if (m_terms.size() * 2 > m_slots.size()) {
-                    Grow();
-                }
-                return m_terms.back();
+                m_terms.push_back(t);
+                m_postings.emplace_back();
+                slot = Slot{hash, static_cast<uint32_t>(m_terms.size())};
+                if (m_terms.size() * 2 > m_slots.size()) Grow();
+                return static_cast<uint32_t>(m_terms.size() - 1);
             }
-            Term& t = m_terms[slot - 1];
-            if (t.hash == hash && Word(t) == word) return t;
+            if (slot.hash == hash && SameWord(Word(m_terms[slot.term - 1]), word)) return slot.term - 1;
         }
     }
 
-    const Term* Find(std::string_view word) const {
+    // The term's index, or -1.
+    long Find(std::string_view word) const {
         uint32_t hash = HashWord(word);
         size_t mask = m_slots.size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            uint32_t slot = m_slots[i];
-            if (slot == 0) return nullptr;
-            const Term& t = m_terms[slot - 1];
-            if (t.hash == hash && Word(t) == word) return &t;
+            const Slot& slot = m_slots[i];
+            if (slot.term == 0) return -1;
+            if (slot.hash == hash && Word(m_terms[slot.term - 1]) == word)
+                return static_cast<long>(slot.term - 1);
         }
     }
 
     std::string_view Word(const Term& t) const {
         return std::string_view(m_arena).substr(t.offset, t.length);
     }
-    std::vector<Term>& Terms() { return m_terms; }
+    Term& At(uint32_t i) { return m_terms[i]; }
+    std::vector<Posting>& Postings(size_t i) { return m_postings[i]; }
+    const std::vector<Posting>& Postings(size_t i) const { return m_postings[i]; }
     size_t Size() const { return m_terms.size(); }
 
 private:
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t term = 0;  // term index + 1; 0 = empty
+    };
+
     void Grow() {
-        std::vector<uint32_t> slots(m_slots.size() * 2, 0);
+        std::vector<Slot> slots(m_slots.size() * 2);
         size_t mask = slots.size() - 1;
-        for (size_t k = 0; k < m_terms.size(); ++k) {
-            size_t i = m_terms[k].hash & mask;
-            while (slots[i] != 0) i = (i + 1) & mask;
-            slots[i] = static_cast<uint32_t>(k + 1);
+        for (const Slot& old : m_slots) {
+            if (old.term == 0) continue;
+            size_t i = old.hash & mask;
+            while (slots[i].term != 0) i = (i + 1) & mask;
+            slots[i] = old;
         }
         m_slots.swap(slots);
     }
 
     std::string m_arena;
     std::vector<Term> m_terms;
-    std::vector<uint32_t> m_slots;  // term index + 1; 0 = empty
+    std::vector<std::vector<Posting>> m_postings;
+    std::vector<Slot> m_slots;
 };
 
 struct Document {
@@ -112,12 +138,13 @@ struct Document {
     std::string title;
 };
 
-// The page's text as UTF-8 (empty for pages that look binary).
-std::string ReadPageUtf8(const BookReader& book, const PageDirEntry& entry) {
+// The page's text (empty for pages that look binary).
+text::PageText ReadPageText(const BookReader& book, const PageDirEntry& entry) {
     std::vector<uint8_t> bytes = book.PageData(entry);
     std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (std::memchr(raw.data(), 0, std::min<size_t>(raw.size(), 1024)) != nullptr) return {};
-    return text::ToUtf8(raw);
+    if (text::IsValidUtf8(raw)) return text::ExtractPageText(raw);
+    return text::ExtractPageText(text::Windows1252ToUtf8(raw));
 }
 
 std::string FileNameOf(std::string_view path) {
@@ -149,41 +176,55 @@ struct SearchIndex::Impl {
     Impl(const BookReader& b, unsigned t) : book(b), threads(t) {}
 
     void Build() const;
-    void IndexDocument(Dictionary& dict, uint32_t doc) const;
+    void IndexDocument(Dictionary& dict, uint32_t doc, std::vector<uint32_t>& touched) const;
     std::shared_ptr<const std::string> Text(size_t doc) const;
     std::vector<std::string> Snippet(const std::string& text,
                                      const std::vector<std::string>& terms) const;
 };
 
-void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc) const {
+void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
+                                      std::vector<uint32_t>& touched) const {
     Document& d = documents[doc];
     const PageDirEntry& entry = book.Pages()[d.page];
     text::PageText page;
     try {
-        page = text::ExtractPageText(ReadPageUtf8(book, entry));
+        page = ReadPageText(book, entry);
     } catch (const std::exception&) {
         // A damaged page stays out of the index; the page itself answers
         // with its own error when it is opened.
     }
     d.title = !page.title.empty() ? page.title : !page.heading.empty() ? page.heading
                                                                         : FileNameOf(entry.path);
+    // Counts gather in the terms themselves; each term touched gets one
+    // posting when the page is done.
+    touched.clear();
+    const uint32_t mark = doc + 1;
+    auto touch = [&](std::string_view w) -> Dictionary::Term& {
+        uint32_t i = dict.FindOrAdd(w, HashWord(w));
+        Dictionary::Term& t = dict.At(i);
+        if (t.lastDoc != mark) {
+            t.lastDoc = mark;
+            t.count = 0;
+            t.inTitle = 0;
+            touched.push_back(i);
+        }
+        return t;
+    };
     uint32_t words = 0;
     text::ForEachWord(page.text, [&](std::string_view w, size_t, size_t) {
-        Dictionary::Term& t = dict.FindOrAdd(w, HashWord(w));
-        if (!t.postings.empty() && t.postings.back().doc == doc) {
-            if (t.postings.back().count < 0xFFFF) ++t.postings.back().count;
-        } else {
-            t.postings.push_back({doc, 1, 0});
-        }
+        Dictionary::Term& t = touch(w);
+        if (t.count < 0xFFFF) ++t.count;
         ++words;
         return true;
     });
     text::ForEachWord(d.title, [&](std::string_view w, size_t, size_t) {
-        Dictionary::Term& t = dict.FindOrAdd(w, HashWord(w));
-        if (!t.postings.empty() && t.postings.back().doc == doc) t.postings.back().inTitle = 1;
-        else t.postings.push_back({doc, 0, 1});
+        touch(w).inTitle = 1;
         return true;
     });
+    for (uint32_t i : touched) {
+        const Dictionary::Term& t = dict.At(i);
+        dict.Postings(i).push_back({doc, t.count, t.inTitle});
+    }
     d.length = words;
 }
 
@@ -198,12 +239,13 @@ void SearchIndex::Impl::Build() const {
     std::vector<Dictionary> partial(n);
     std::atomic<size_t> next{0};
     auto work = [&](unsigned k) {
+        std::vector<uint32_t> touched;
         for (;;) {
             size_t first = next.fetch_add(kPagesPerClaim);
             if (first >= documents.size()) return;
             size_t last = std::min(first + kPagesPerClaim, documents.size());
             for (size_t doc = first; doc < last; ++doc)
-                IndexDocument(partial[k], static_cast<uint32_t>(doc));
+                IndexDocument(partial[k], static_cast<uint32_t>(doc), touched);
         }
     };
     std::vector<std::thread> workers;
@@ -213,12 +255,16 @@ void SearchIndex::Impl::Build() const {
 
     dictionary = std::move(partial[0]);
     for (unsigned k = 1; k < n; ++k) {
-        for (Dictionary::Term& t : partial[k].Terms()) {
-            Dictionary::Term& into = dictionary.FindOrAdd(partial[k].Word(t), t.hash);
-            if (into.postings.empty()) into.postings = std::move(t.postings);
-            else into.postings.insert(into.postings.end(), t.postings.begin(), t.postings.end());
+        Dictionary& part = partial[k];
+        for (uint32_t i = 0; i < part.Size(); ++i) {
+            const Dictionary::Term& t = part.At(i);
+            uint32_t into = dictionary.FindOrAdd(part.Word(t), t.hash);
+            std::vector<Posting>& to = dictionary.Postings(into);
+            std::vector<Posting>& from = part.Postings(i);
+            if (to.empty()) to = std::move(from);
+            else to.insert(to.end(), from.begin(), from.end());
         }
-        partial[k] = Dictionary();
+        part = Dictionary();
     }
     double total = 0;
     for (const Document& d : documents) total += d.length;
@@ -233,7 +279,7 @@ std::shared_ptr<const std::string> SearchIndex::Impl::Text(size_t doc) const {
     }
     std::string text;
     try {
-        text = text::ExtractPageText(ReadPageUtf8(book, book.Pages()[documents[doc].page])).text;
+        text = ReadPageText(book, book.Pages()[documents[doc].page]).text;
     } catch (const std::exception&) {
     }
     auto shared = std::make_shared<const std::string>(std::move(text));
@@ -325,23 +371,21 @@ SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResul
     results.terms = QueryTerms(query);
     if (results.terms.empty() || m.documents.empty()) return results;
 
-    std::vector<const Dictionary::Term*> found;
+    std::vector<const std::vector<Posting>*> found;
     for (const std::string& w : results.terms) {
-        const Dictionary::Term* t = m.dictionary.Find(w);
-        if (!t) return results;  // every word must occur
-        found.push_back(t);
+        long t = m.dictionary.Find(w);
+        if (t < 0) return results;  // every word must occur
+        found.push_back(&m.dictionary.Postings(static_cast<size_t>(t)));
     }
     // Rarest first, so the set of candidates shrinks early.
-    std::sort(found.begin(), found.end(), [](auto* a, auto* b) {
-        return a->postings.size() < b->postings.size();
-    });
+    std::sort(found.begin(), found.end(), [](auto* a, auto* b) { return a->size() < b->size(); });
 
     const size_t docs = m.documents.size();
     std::vector<float> score(docs, 0.0f);
     std::vector<uint8_t> matched(docs, 0);
     const double n = static_cast<double>(docs);
     for (size_t i = 0; i < found.size(); ++i) {
-        const auto& postings = found[i]->postings;
+        const auto& postings = *found[i];
         double df = static_cast<double>(postings.size());
         double idf = std::log(1.0 + (n - df + 0.5) / (df + 0.5));
         for (const Posting& p : postings) {

@@ -12,78 +12,95 @@ namespace folivex::text {
 // Longer words (hashes, base64 runs) are not indexed.
 constexpr size_t kMaxWordBytes = 48;
 
+namespace detail {
+// For ASCII bytes: the folded character when it belongs to a word, else 0.
+struct AsciiWordTable {
+    char fold[128];
+    constexpr AsciiWordTable() : fold{} {
+        for (int c = 0; c < 128; ++c) {
+            if (c >= 'a' && c <= 'z') fold[c] = static_cast<char>(c);
+            else if (c >= 'A' && c <= 'Z') fold[c] = static_cast<char>(c + 32);
+            else if (c >= '0' && c <= '9') fold[c] = static_cast<char>(c);
+        }
+    }
+};
+inline constexpr AsciiWordTable kAsciiWords{};
+
+inline size_t AppendFoldedUtf8(char* out, char32_t cp) {
+    char32_t f = FoldCase(cp);
+    if (f < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (f >> 6));
+        out[1] = static_cast<char>(0x80 | (f & 0x3F));
+        return 2;
+    }
+    if (f < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (f >> 12));
+        out[1] = static_cast<char>(0x80 | ((f >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (f & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (f >> 18));
+    out[1] = static_cast<char>(0x80 | ((f >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((f >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (f & 0x3F));
+    return 4;
+}
+}  // namespace detail
+
 // Calls f(foldedWord, start, end) for every word of utf8 in order; start and
 // end are byte offsets of the word in utf8. f returns false to stop.
 template <class F>
 void ForEachWord(std::string_view utf8, F&& f) {
-    char buf[kMaxWordBytes + 4];
-    size_t pos = 0;
+    char buf[kMaxWordBytes + 8];
+    const char* data = utf8.data();
     const size_t n = utf8.size();
+    size_t pos = 0;
     while (pos < n) {
-        // Skip separators; ASCII ones quickly.
-        char32_t cp;
-        size_t start;
+        // Find the start of the next word.
+        size_t start = pos;
+        size_t len = 0;
         for (;;) {
             if (pos >= n) return;
             start = pos;
-            auto c = static_cast<unsigned char>(utf8[pos]);
+            auto c = static_cast<unsigned char>(data[pos]);
             if (c < 0x80) {
                 ++pos;
-                if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-                    cp = c;
+                char folded = detail::kAsciiWords.fold[c];
+                if (folded) {
+                    buf[len++] = folded;
                     break;
                 }
                 continue;
             }
-            cp = NextCodePoint(utf8, pos);
-            if (IsWordCodePoint(cp)) break;
-        }
-        size_t len = 0;
-        bool tooLong = false;
-        for (;;) {
-            // Append the folded code point.
-            if (cp < 0x80) {
-                char c = static_cast<char>(cp);
-                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-                if (len < kMaxWordBytes) buf[len++] = c;
-                else tooLong = true;
-            } else {
-                char32_t f32 = FoldCase(cp);
-                char tmp[4];
-                size_t k = f32 < 0x800 ? 2 : f32 < 0x10000 ? 3 : 4;
-                if (k == 2) {
-                    tmp[0] = static_cast<char>(0xC0 | (f32 >> 6));
-                    tmp[1] = static_cast<char>(0x80 | (f32 & 0x3F));
-                } else if (k == 3) {
-                    tmp[0] = static_cast<char>(0xE0 | (f32 >> 12));
-                    tmp[1] = static_cast<char>(0x80 | ((f32 >> 6) & 0x3F));
-                    tmp[2] = static_cast<char>(0x80 | (f32 & 0x3F));
-                } else {
-                    tmp[0] = static_cast<char>(0xF0 | (f32 >> 18));
-                    tmp[1] = static_cast<char>(0x80 | ((f32 >> 12) & 0x3F));
-                    tmp[2] = static_cast<char>(0x80 | ((f32 >> 6) & 0x3F));
-                    tmp[3] = static_cast<char>(0x80 | (f32 & 0x3F));
-                }
-                if (len + k <= kMaxWordBytes) {
-                    for (size_t i = 0; i < k; ++i) buf[len++] = tmp[i];
-                } else {
-                    tooLong = true;
-                }
+            char32_t cp = NextCodePoint(utf8, pos);
+            if (IsWordCodePoint(cp)) {
+                len = detail::AppendFoldedUtf8(buf, cp);
+                break;
             }
-            if (pos >= n) break;
-            auto c = static_cast<unsigned char>(utf8[pos]);
-            size_t before = pos;
+        }
+        bool tooLong = false;
+        while (pos < n) {
+            auto c = static_cast<unsigned char>(data[pos]);
             if (c < 0x80) {
-                if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
-                    break;
-                cp = c;
+                char folded = detail::kAsciiWords.fold[c];
+                if (!folded) break;
                 ++pos;
+                if (len < kMaxWordBytes) buf[len++] = folded;
+                else tooLong = true;
+                continue;
+            }
+            size_t before = pos;
+            char32_t cp = NextCodePoint(utf8, pos);
+            if (!IsWordCodePoint(cp)) {
+                pos = before;
+                break;
+            }
+            char tmp[4];
+            size_t k = detail::AppendFoldedUtf8(tmp, cp);
+            if (len + k <= kMaxWordBytes) {
+                for (size_t i = 0; i < k; ++i) buf[len++] = tmp[i];
             } else {
-                cp = NextCodePoint(utf8, pos);
-                if (!IsWordCodePoint(cp)) {
-                    pos = before;
-                    break;
-                }
+                tooLong = true;
             }
         }
         if (!tooLong && !f(std::string_view(buf, len), start, pos)) return;
