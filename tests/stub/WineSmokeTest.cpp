@@ -93,6 +93,11 @@ TEST(WineSmoke, WindowsViewerServesItsOwnBook) {
     std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     EXPECT_NE(search->body.find(lowerName), std::string::npos) << word << ": " << search->body;
+    // The page icon comes from the PE32+ resources of the book's own stub.
+    const auto icon = test::HttpGet(*port, "/favicon.ico", 30000);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->status, 200);
+    EXPECT_EQ(icon->body.size(), test::ReadFile(FOLIVEX_VIEWER_ICO).size());
     EXPECT_TRUE(viewer.Running());
     viewer.Stop();
 }
