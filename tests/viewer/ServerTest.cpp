@@ -289,6 +289,21 @@ TEST_F(ServerTest, BoundsConcurrentConnectionsAndServesThemAll) {
     EXPECT_EQ(ok, 200);
 }
 
+TEST_F(ServerTest, IdleKeepAliveConnectionsMakeRoomForWaitingClients) {
+    HttpServerOptions options;
+    options.maxConnections = 4;  // idle connections would otherwise hold these for 10 s
+    RunningServer server(*book, options);
+    std::vector<std::unique_ptr<Client>> holders;
+    for (int i = 0; i < 4; ++i) {
+        holders.push_back(std::make_unique<Client>(server.Port()));
+        holders.back()->Send(Request(server.Port(), "/book/notes.txt"));
+        EXPECT_EQ(holders.back()->Read().status, 200);
+    }
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
 TEST_F(ServerTest, AnswersPipelinedRequestsInOrder) {
     RunningServer server(*book);
     Client c(server.Port());

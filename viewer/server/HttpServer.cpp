@@ -1,5 +1,6 @@
 #include "viewer/server/HttpServer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -82,6 +83,10 @@ struct HttpServer::Impl {
     std::atomic<int> heartbeatIdleSeconds{0};
     std::atomic<int64_t> lastHeartbeatMs{0};
     std::atomic<bool> heartbeatSeen{false};
+    // Every connection slot is taken and more clients wait: connections
+    // then close after their current response instead of idling, so that
+    // the waiting clients get their turn.
+    std::atomic<bool> crowded{false};
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -122,7 +127,7 @@ bool HttpServer::Impl::Send(net::SocketHandle s, const SiteResponse& r, bool hea
 }
 
 bool HttpServer::Impl::Answer(net::SocketHandle s, const http::Request& request) {
-    bool keepAlive = request.keepAlive && !stopping;
+    bool keepAlive = request.keepAlive && !stopping && !crowded;
     const std::string* host = request.Header("host");
     if (!host) {
         Send(s, BookSite::ErrorPage(400, "The request names no host."), false, false);
@@ -182,12 +187,14 @@ void HttpServer::Impl::Serve(net::SocketHandle handle) {
     // waits in the buffer.
     const size_t bufferLimit = options.maxRequestBytes * 2 + 1;
     int64_t deadline = NowMs() + options.requestTimeoutMs;
+    bool served = false;
     while (!stopping) {
         http::Request request;
         http::ParseResult parsed = http::ParseRequest(buffer, options.maxRequestBytes, request);
         if (parsed.status == http::ParseStatus::complete) {
             buffer.erase(0, parsed.consumed);
             if (!Answer(socket.Get(), request)) return;
+            served = true;
             deadline = NowMs() + options.requestTimeoutMs;
             continue;
         }
@@ -195,6 +202,7 @@ void HttpServer::Impl::Serve(net::SocketHandle handle) {
             Send(socket.Get(), BookSite::ErrorPage(parsed.errorStatus), false, false);
             return;
         }
+        if (crowded && served && buffer.empty()) return;  // idle between requests: make room
         int64_t left = deadline - NowMs();
         if (left <= 0) {
             // A client that started a request but is too slow to finish it.
@@ -260,16 +268,33 @@ void HttpServer::Run() {
             std::unique_lock lock(m.mutex);
             if (!m.changed.wait_for(lock, std::chrono::milliseconds(kPollSliceMs), [&] {
                     return m.active < m.options.maxConnections || m.stopping;
-                }))
+                })) {
+                // Full: if more clients are waiting, ask the others to make room.
+                lock.unlock();
+                if (net::WaitReadable(m.listener.Get(), 0) == net::WaitResult::ready) m.crowded = true;
                 continue;
+            }
         }
         if (m.stopping) break;
-        if (net::WaitReadable(m.listener.Get(), kPollSliceMs) != net::WaitResult::ready) continue;
+        if (net::WaitReadable(m.listener.Get(), kPollSliceMs) != net::WaitResult::ready) {
+            m.crowded = false;  // nobody is waiting
+            continue;
+        }
+        {
+            std::lock_guard lock(m.mutex);
+            if (m.active >= m.options.maxConnections) {
+                m.crowded = true;  // someone waits and every slot is taken
+                continue;
+            }
+        }
         net::SocketHandle s = net::Accept(m.listener.Get(), m.options.requestTimeoutMs);
         if (s == net::kNoSocket) continue;
         {
             std::lock_guard lock(m.mutex);
             ++m.active;
+            // Room again once a quarter of the slots are free.
+            if (m.active <= m.options.maxConnections - std::max(1, m.options.maxConnections / 4))
+                m.crowded = false;
         }
         try {
             std::thread([&m, s] {
