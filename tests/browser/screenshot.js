@@ -22,7 +22,7 @@ const lib = require('./lib');
     if (o.search) {
       await page.click('#btn-search');
       await page.fill('#search-input', o.search);
-      await page.waitForSelector('#search-results li');
+      await page.waitForFunction(() => /found/.test(document.getElementById('search-status').textContent));
       await page.click('#search-results li a');
       await page.waitForTimeout(600);
     }
