@@ -8,6 +8,7 @@
 #include "platform/ByteReader.h"
 #include "resources/ViewerStub.h"
 #include "tests/platform/TempDir.h"
+#include "tests/stub/ServedViewer.h"
 #include "tests/stub/TestBook.h"
 #include "viewer/BookReader.h"
 #include "viewer/PeIcon.h"
@@ -141,6 +142,37 @@ TEST(ViewerIcon, ReadsTheBooksIconBackAsAnIcoFile) {
         const auto wi = want.BytesAt(want.U32At(w + 12), want.U32At(w + 8));
         EXPECT_TRUE(std::equal(gi.begin(), gi.end(), wi.begin(), wi.end())) << "image " << i;
     }
+}
+
+// The builder's icon step finds the stub's image and overwrites it; the
+// viewer then shows the author's icon.
+TEST(ViewerIcon, TheAuthorsIconReplacesTheStubsOwn) {
+    test::TempDir dir;
+    auto authorIcon = test::ReadFile(FOLIVEX_VIEWER_ICO);
+    ByteReader ico(authorIcon);
+    const uint32_t image32 = ico.U32At(6 + 12);
+    for (uint32_t i = 40; i < 40 + 64; i += 4) std::swap(authorIcon[image32 + i], authorIcon[image32 + i + 2]);
+    const std::string iconPath = dir / "author.ico";
+    test::WriteFile(iconPath, authorIcon);
+    test::WriteText(dir / "site/index.htm", "<html>hello</html>");
+
+    const std::string book = dir / "book.exe";
+    test::ChildProcess make({FOLIVEX_FOLIVEXC, "make", dir / "site", "-o", book, "--icon", iconPath});
+    ASSERT_EQ(make.Wait(std::chrono::seconds(60)), 0);
+    const auto stub = EmbeddedViewerStub();
+    const auto bytes = test::ReadFile(book);
+    ASSERT_GT(bytes.size(), stub.size());
+    size_t changed = 0;
+    for (size_t i = 0; i < stub.size(); ++i) changed += bytes[i] != stub[i];
+    EXPECT_GT(changed, 0u);
+    EXPECT_LE(changed, 744u);
+
+    const auto shown = BookReader::Open(book)->IconFile();
+    ASSERT_TRUE(shown.has_value());
+    ByteReader got(*shown);
+    const auto gotImage = got.BytesAt(got.U32At(6 + 12), got.U32At(6 + 8));
+    const auto wantImage = ByteReader(authorIcon).BytesAt(image32, 744);
+    EXPECT_TRUE(std::equal(gotImage.begin(), gotImage.end(), wantImage.begin(), wantImage.end()));
 }
 
 TEST(ViewerIcon, DamagedResourceTablesGiveNoIconAndNoCrash) {
