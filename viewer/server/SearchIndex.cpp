@@ -53,66 +53,82 @@ struct Posting {
     uint16_t inTitle;  // 1 when the word is in the page's title
 };
 
-// Word -> postings, open addressing over an arena of word bytes. The slots
-// hold each word's hash, so most probes never touch the words themselves.
+// Word -> postings, open addressing. Each slot carries the word's hash, its
+// first bytes and the counts of the page being indexed, so that indexing a
+// word of up to seven bytes touches one slot and nothing else.
 class Dictionary {
 public:
-    struct Term {
-        uint32_t offset = 0;
+    struct Slot {
         uint32_t hash = 0;
-        uint32_t length = 0;
-        uint32_t lastDoc = 0;  // document + 1 that counts below belong to
+        uint32_t term = 0;     // term index + 1; 0 = empty
+        uint64_t key = 0;      // first 7 bytes and the length (see Key)
+        uint32_t lastDoc = 0;  // document + 1 that the counts belong to
         uint16_t count = 0;
         uint16_t inTitle = 0;
     };
 
     Dictionary() : m_slots(4096) {}
 
-    uint32_t FindOrAdd(std::string_view word, uint32_t hash) {
+    // The slot of word, added when new. Valid until the next FindOrAdd.
+    Slot& FindOrAdd(std::string_view word, uint32_t hash) {
+        if ((m_terms.size() + 1) * 2 > m_slots.size()) Grow();
+        const uint64_t key = Key(word);
         size_t mask = m_slots.size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
             Slot& slot = m_slots[i];
             if (slot.term == 0) {
-                Term t;
-                t.offset = static_cast<uint32_t>(m_arena.size());
-                t.hash = hash;
-                t.length = static_cast<uint32_t>(word.size());
+                m_terms.push_back({static_cast<uint32_t>(m_arena.size()),
+                                   static_cast<uint32_t>(word.size()), static_cast<uint32_t>(i)});
                 m_arena.append(word);
-                m_terms.push_back(t);
                 m_postings.emplace_back();
-                slot = Slot{hash, static_cast<uint32_t>(m_terms.size())};
-                if (m_terms.size() * 2 > m_slots.size()) Grow();
-                return static_cast<uint32_t>(m_terms.size() - 1);
+                slot.hash = hash;
+                slot.term = static_cast<uint32_t>(m_terms.size());
+                slot.key = key;
+                return slot;
             }
-            if (slot.hash == hash && SameWord(Word(m_terms[slot.term - 1]), word)) return slot.term - 1;
+            if (Matches(slot, hash, key, word)) return slot;
         }
     }
 
     // The term's index, or -1.
     long Find(std::string_view word) const {
         uint32_t hash = HashWord(word);
+        const uint64_t key = Key(word);
         size_t mask = m_slots.size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
             const Slot& slot = m_slots[i];
             if (slot.term == 0) return -1;
-            if (slot.hash == hash && Word(m_terms[slot.term - 1]) == word)
-                return static_cast<long>(slot.term - 1);
+            if (Matches(slot, hash, key, word)) return static_cast<long>(slot.term - 1);
         }
     }
 
-    std::string_view Word(const Term& t) const {
-        return std::string_view(m_arena).substr(t.offset, t.length);
-    }
-    Term& At(uint32_t i) { return m_terms[i]; }
-    std::vector<Posting>& Postings(size_t i) { return m_postings[i]; }
-    const std::vector<Posting>& Postings(size_t i) const { return m_postings[i]; }
     size_t Size() const { return m_terms.size(); }
+    std::string_view Word(size_t term) const {
+        return std::string_view(m_arena).substr(m_terms[term].offset, m_terms[term].length);
+    }
+    uint32_t Hash(size_t term) const { return m_slots[m_terms[term].slot].hash; }
+    Slot& SlotOf(size_t term) { return m_slots[m_terms[term].slot]; }
+    std::vector<Posting>& Postings(size_t term) { return m_postings[term]; }
+    const std::vector<Posting>& Postings(size_t term) const { return m_postings[term]; }
 
 private:
-    struct Slot {
-        uint32_t hash = 0;
-        uint32_t term = 0;  // term index + 1; 0 = empty
+    struct Term {
+        uint32_t offset;
+        uint32_t length;
+        uint32_t slot;
     };
+
+    // Words of up to 7 bytes are told apart by the key alone.
+    static uint64_t Key(std::string_view word) {
+        uint64_t key = 0;
+        std::memcpy(&key, word.data(), std::min<size_t>(word.size(), 7));
+        return key | (uint64_t{std::min<size_t>(word.size(), 255)} << 56);
+    }
+
+    bool Matches(const Slot& slot, uint32_t hash, uint64_t key, std::string_view word) const {
+        return slot.hash == hash && slot.key == key &&
+               (word.size() <= 7 || SameWord(Word(slot.term - 1), word));
+    }
 
     void Grow() {
         std::vector<Slot> slots(m_slots.size() * 2);
@@ -122,6 +138,7 @@ private:
             size_t i = old.hash & mask;
             while (slots[i].term != 0) i = (i + 1) & mask;
             slots[i] = old;
+            m_terms[old.term - 1].slot = static_cast<uint32_t>(i);
         }
         m_slots.swap(slots);
     }
@@ -199,21 +216,20 @@ void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
     // posting when the page is done.
     touched.clear();
     const uint32_t mark = doc + 1;
-    auto touch = [&](std::string_view w) -> Dictionary::Term& {
-        uint32_t i = dict.FindOrAdd(w, HashWord(w));
-        Dictionary::Term& t = dict.At(i);
-        if (t.lastDoc != mark) {
-            t.lastDoc = mark;
-            t.count = 0;
-            t.inTitle = 0;
-            touched.push_back(i);
+    auto touch = [&](std::string_view w) -> Dictionary::Slot& {
+        Dictionary::Slot& slot = dict.FindOrAdd(w, HashWord(w));
+        if (slot.lastDoc != mark) {
+            slot.lastDoc = mark;
+            slot.count = 0;
+            slot.inTitle = 0;
+            touched.push_back(slot.term - 1);
         }
-        return t;
+        return slot;
     };
     uint32_t words = 0;
     text::ForEachWord(page.text, [&](std::string_view w, size_t, size_t) {
-        Dictionary::Term& t = touch(w);
-        if (t.count < 0xFFFF) ++t.count;
+        Dictionary::Slot& slot = touch(w);
+        if (slot.count < 0xFFFF) ++slot.count;
         ++words;
         return true;
     });
@@ -222,8 +238,8 @@ void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
         return true;
     });
     for (uint32_t i : touched) {
-        const Dictionary::Term& t = dict.At(i);
-        dict.Postings(i).push_back({doc, t.count, t.inTitle});
+        const Dictionary::Slot& slot = dict.SlotOf(i);
+        dict.Postings(i).push_back({doc, slot.count, slot.inTitle});
     }
     d.length = words;
 }
@@ -257,8 +273,7 @@ void SearchIndex::Impl::Build() const {
     for (unsigned k = 1; k < n; ++k) {
         Dictionary& part = partial[k];
         for (uint32_t i = 0; i < part.Size(); ++i) {
-            const Dictionary::Term& t = part.At(i);
-            uint32_t into = dictionary.FindOrAdd(part.Word(t), t.hash);
+            uint32_t into = dictionary.FindOrAdd(part.Word(i), part.Hash(i)).term - 1;
             std::vector<Posting>& to = dictionary.Postings(into);
             std::vector<Posting>& from = part.Postings(i);
             if (to.empty()) to = std::move(from);
