@@ -1,6 +1,7 @@
 // Folder listing on POSIX: readdir, then stat (which follows links) for the
 // kind and identity of each item, sorted the way NTFS would list them.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -29,17 +30,27 @@ void SortItems(std::vector<DirItem>& items) {
 
 bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
     items.clear();
-    std::string native = NativePath(folder);
+    const std::string native = NativePath(folder);
     DIR* dir = ::opendir(native.empty() ? "." : native.c_str());
     if (dir == nullptr) return false;
-    if (!native.empty() && native.back() != '/') native += '/';
+    // Items are looked at relative to the open folder: a full path would be
+    // walked again by the kernel for every one of them.
+    const int dirFd = ::dirfd(dir);
     while (const dirent* e = ::readdir(dir)) {
         DirItem item;
         item.name = e->d_name;
         if (item.name == "." || item.name == "..") continue;
+        // A regular file needs no stat: its identity is never used. Folders
+        // need theirs (link loops), and links and unknown kinds are
+        // followed by stat to find out what they are.
+        if (e->d_type == DT_REG) {
+            item.isHidden = item.name[0] == '.';
+            items.push_back(std::move(item));
+            continue;
+        }
         struct stat st;
         // A dangling link, or an item that vanished meanwhile, is left out.
-        if (::stat((native + item.name).c_str(), &st) != 0) continue;
+        if (::fstatat(dirFd, e->d_name, &st, 0) != 0) continue;
         // Only folders and regular files: a FIFO or device would block or
         // never end when the build reads it.
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;

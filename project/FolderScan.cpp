@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -27,8 +28,16 @@ std::string_view ExtensionOf(std::string_view name) {
 class FolderWalk {
 public:
     explicit FolderWalk(BookProject& project) : m_project(project) {
+        // The index holds views: of the lower-cased paths of the entries
+        // already there (kept in m_known, never reallocated), and of the
+        // paths of new entries, which live on the heap with their entry.
+        m_known.reserve(project.pages.size());
+        m_index.reserve(project.pages.size() + kExpectedNewFiles);
         // First entry wins, as a search from index 0 would find it.
-        for (auto& entry : project.pages) m_index.emplace(ToLowerSystem(entry->path), entry.get());
+        for (auto& entry : project.pages) {
+            m_known.push_back(ToLowerSystem(entry->path));
+            m_index.emplace(m_known.back(), entry.get());
+        }
     }
 
     void ScanFolder(const std::string& folder) {
@@ -80,17 +89,21 @@ private:
         auto entry = std::make_unique<CPieceElem>();
         const std::string_view ext = ExtensionOf(name);
         const int32_t isPage = (ext == "html" || ext == "htm") ? 1 : 0;
-        entry->path = relative;
+        entry->path = std::move(relative);
         entry->inPageSequence = isPage;
         entry->inSearch = isPage;
         entry->included = 1;
         entry->foundInScan = 1;
-        m_index.emplace(std::move(relative), entry.get());
+        m_index.emplace(entry->path, entry.get());
         m_project.pages.push_back(std::move(entry));
     }
 
+    // Room for this many new files before the index first grows.
+    static constexpr size_t kExpectedNewFiles = 4096;
+
     BookProject& m_project;
-    std::unordered_map<std::string, CPieceElem*> m_index;
+    std::vector<std::string> m_known;
+    std::unordered_map<std::string_view, CPieceElem*> m_index;
     std::set<std::pair<uint64_t, uint64_t>> m_entered;
 };
 
