@@ -47,5 +47,7 @@ void ShowViewerMessage(const std::string& title, const std::string& text, bool i
 // The profile folder for a book: under the user's local application data
 // (Windows) or cache folder (Linux), one per book file, created on demand.
 std::string BrowserProfileFolder(const std::string& bookPath);
+// The folder's own name: the book's base name and a hash of its full path.
+std::string BrowserProfileName(const std::string& bookPath);
 
 }  // namespace folivex

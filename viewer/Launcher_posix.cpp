@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Path.h"
 #include "viewer/Launcher.h"
 
 extern char** environ;
@@ -46,12 +45,6 @@ std::string FindAppModeBrowser() {
         if (!path.empty()) return path;
     }
     return {};
-}
-
-uint32_t PathHash(const std::string& text) {
-    uint32_t h = 2166136261u;
-    for (unsigned char c : text) h = (h ^ c) * 16777619u;
-    return h;
 }
 
 void CreateFolders(const std::string& path) {
@@ -101,9 +94,7 @@ public:
 std::string BrowserProfileFolder(const std::string& bookPath) {
     std::string root = Environment("XDG_CACHE_HOME");
     if (root.empty()) root = Environment("HOME").empty() ? "/tmp" : Environment("HOME") + "/.cache";
-    char hash[9];
-    std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(PathHash(bookPath)));
-    const std::string folder = root + "/folivex/viewer/" + BaseNameWithoutExtension(bookPath) + "-" + hash;
+    const std::string folder = root + "/folivex/viewer/" + BrowserProfileName(bookPath);
     CreateFolders(folder);
     return folder;
 }

@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 
-#include "platform/Path.h"
 #include "viewer/Launcher.h"
 
 namespace folivex {
@@ -56,13 +55,6 @@ std::string FindAppModeBrowser() {
     return {};
 }
 
-// FNV-1a: a short, stable name for a book's full path.
-uint32_t PathHash(const std::string& text) {
-    uint32_t h = 2166136261u;
-    for (unsigned char c : text) h = (h ^ c) * 16777619u;
-    return h;
-}
-
 void CreateFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
@@ -102,12 +94,7 @@ std::string SystemErrorText(DWORD code) {
 std::string BrowserProfileFolder(const std::string& bookPath) {
     std::string root = Environment("LOCALAPPDATA");
     if (root.empty()) root = Environment("TEMP");
-    // Hex by hand: the printf family would add a formatter the stub needs
-    // nowhere else.
-    std::string hash(8, '0');
-    const uint32_t h = PathHash(bookPath);
-    for (int i = 0; i < 8; ++i) hash[static_cast<size_t>(i)] = "0123456789abcdef"[(h >> (28 - 4 * i)) & 0xF];
-    const std::string folder = root + "\\Folivex\\Viewer\\" + BaseNameWithoutExtension(bookPath) + "-" + hash;
+    const std::string folder = root + "\\Folivex\\Viewer\\" + BrowserProfileName(bookPath);
     CreateFolders(folder);
     return folder;
 }
