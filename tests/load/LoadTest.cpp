@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -262,6 +264,83 @@ TEST(Load, ManyConnectionsAndSlowClientsGetAnswersWithinBoundedMemory) {
         ASSERT_TRUE(reply.has_value()) << target;
         EXPECT_EQ(reply->status, 200) << target;
     }
+}
+
+// A connection to the viewer that sends what it is given and reads what
+// comes back within a time.
+class RawConnection {
+public:
+    explicit RawConnection(uint16_t port) : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    ~RawConnection() { close(m_fd); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool Connected() const { return m_connected; }
+    bool Send(const std::string& data) {
+        return send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
+    }
+    // What arrives within the time (until the peer closes, or time is up).
+    std::string Receive(std::chrono::milliseconds within) {
+        std::string got;
+        const auto end = Clock::now() + within;
+        while (Clock::now() < end) {
+            pollfd p{m_fd, POLLIN, 0};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (poll(&p, 1, static_cast<int>(std::max<long>(left, 1))) <= 0) continue;
+            char buffer[4096];
+            const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            got.append(buffer, static_cast<size_t>(n));
+            if (got.find("\r\n\r\n") != std::string::npos) break;
+        }
+        return got;
+    }
+
+private:
+    int m_fd;
+    bool m_connected = false;
+};
+
+// The server's limits, one by one, on the real process: a connection over
+// the cap waits until another closes; a request head over 16 KiB is refused
+// with 431.
+TEST(Load, ConnectionsOverTheCapWaitAndLargeHeadsAreRefused) {
+    test::TempDir dir;
+    const std::string book = BuildSampleBook(dir);
+    const std::string urlFile = dir / "url.txt";
+    Viewer viewer(book, urlFile);
+    const auto port = WaitForPort(urlFile);
+    ASSERT_TRUE(port.has_value());
+    const std::string request = "GET /api/book HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) + "\r\n\r\n";
+
+    // 64 connections (the cap) that send nothing yet.
+    std::vector<std::unique_ptr<RawConnection>> held;
+    for (int i = 0; i < 64; ++i) {
+        held.push_back(std::make_unique<RawConnection>(*port));
+        ASSERT_TRUE(held.back()->Connected());
+    }
+    std::this_thread::sleep_for(300ms);  // all accepted
+    RawConnection waiting(*port);
+    ASSERT_TRUE(waiting.Connected());  // the kernel queues it
+    ASSERT_TRUE(waiting.Send(request));
+    EXPECT_EQ(waiting.Receive(1500ms), "") << "served beyond the cap";
+    // One held connection asks and closes: the waiting one gets its turn.
+    ASSERT_TRUE(held.front()->Send(request));
+    EXPECT_EQ(held.front()->Receive(2s).rfind("HTTP/1.1 200", 0), 0u);
+    held.front().reset();
+    EXPECT_EQ(waiting.Receive(2s).rfind("HTTP/1.1 200", 0), 0u);
+    held.clear();
+
+    RawConnection large(*port);
+    ASSERT_TRUE(large.Send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) + "\r\nX-Filler: " +
+                           std::string(17000, 'a') + "\r\n\r\n"));
+    EXPECT_EQ(large.Receive(3s).rfind("HTTP/1.1 431", 0), 0u);
 }
 
 }  // namespace
