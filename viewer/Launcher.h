@@ -9,6 +9,7 @@
 // Implemented in Launcher_win32.cpp and Launcher_posix.cpp.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -49,5 +50,8 @@ void ShowViewerMessage(const std::string& title, const std::string& text, bool i
 std::string BrowserProfileFolder(const std::string& bookPath);
 // The folder's own name: the book's base name and a hash of its full path.
 std::string BrowserProfileName(const std::string& bookPath);
+// The port a book is served at when it is free: the same for a book file on
+// every run, so the browser keeps what the book's pages stored (font size).
+uint16_t PreferredPort(const std::string& bookPath);
 
 }  // namespace folivex

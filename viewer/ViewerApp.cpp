@@ -78,7 +78,11 @@ private:
 };
 
 int Serve(const ViewerArgs& args, const BookReader& book, const std::string& appName) {
-    HttpServer server(book);
+    HttpServerOptions options;
+    // A reader's window comes back to the same address; tests and headless
+    // use take any free port.
+    if (!args.noBrowser) options.preferredPort = PreferredPort(book.Path());
+    HttpServer server(book, options);
     if (auto icon = book.IconFile()) server.SetIconFile(std::move(*icon));
     std::string error;
     if (!server.Start(error)) {

@@ -395,5 +395,26 @@ TEST_F(ServerTest, DescribesTheBookAsJson) {
     EXPECT_NE(found.body.find("\"charlie\""), std::string::npos);
 }
 
+TEST_F(ServerTest, ComesBackAtItsPreferredPortAndFallsBackWhenItIsTaken) {
+    // A book reopened at the same address keeps what its pages stored in
+    // the browser; a port held by someone else must not stop the book.
+    uint16_t port = 0;
+    {
+        RunningServer probe(*book);  // a port that is free right now
+        ASSERT_TRUE(probe.Started());
+        port = probe.Port();
+    }
+    HttpServerOptions options;
+    options.preferredPort = port;
+    RunningServer first(*book, options);
+    ASSERT_TRUE(first.Started());
+    EXPECT_EQ(first.Port(), port);
+
+    RunningServer second(*book, options);
+    ASSERT_TRUE(second.Started());
+    EXPECT_NE(second.Port(), port);
+    EXPECT_EQ(Fetch(second.Port(), "/book/index.htm").status, 200);
+}
+
 }  // namespace
 }  // namespace folivex::test

@@ -245,6 +245,7 @@ HttpServer::~HttpServer() {
 
 bool HttpServer::Start(std::string& error) {
     if (!net::Startup(error)) return false;
+    m_impl->port = m_impl->options.preferredPort;
     net::SocketHandle h = net::ListenLoopback(m_impl->port, kListenBacklog, error);
     if (h == net::kNoSocket) return false;
     m_impl->listener = net::Socket(h);

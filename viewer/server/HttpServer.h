@@ -36,6 +36,10 @@ struct HttpServerOptions {
     int maxConnections = 64;         // connections served at the same time
     size_t maxRequestBytes = 16384;  // request line + headers (+ body)
     int requestTimeoutMs = 10000;    // to receive one whole request; also idle keep-alive
+    // The port to try first (0: any free port). A book served at the same
+    // address every time keeps what its pages stored in the browser (the
+    // font size); when the port is taken, any free port is used instead.
+    uint16_t preferredPort = 0;
 };
 
 class HttpServer {

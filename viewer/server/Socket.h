@@ -17,8 +17,9 @@ constexpr SocketHandle kNoSocket = -1;
 // Prepares the socket library once per process (WSAStartup on Windows).
 bool Startup(std::string& error);
 
-// Creates a socket listening on 127.0.0.1 at a port the system picks.
-// Returns kNoSocket with a text in error on failure; port receives the port.
+// Creates a socket listening on 127.0.0.1: at port when it is not 0 and is
+// free, else at a port the system picks. Returns kNoSocket with a text in
+// error on failure; port receives the port listened on.
 SocketHandle ListenLoopback(uint16_t& port, int backlog, std::string& error);
 
 enum class WaitResult { ready, timeout, failed };

@@ -26,10 +26,18 @@ SocketHandle ListenLoopback(uint16_t& port, int backlog, std::string& error) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_port = htons(port);
     socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, backlog) != 0 ||
+    // A previous run's connections in TIME_WAIT must not keep the book off
+    // its usual port; Linux still allows only one listener per port.
+    int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (!bound && port != 0) {
+        addr.sin_port = 0;  // taken: any free port will do
+        bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    if (!bound || ::listen(fd, backlog) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         error = std::string("Cannot listen on 127.0.0.1: ") + std::strerror(errno);
         ::close(fd);

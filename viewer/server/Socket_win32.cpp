@@ -38,10 +38,14 @@ SocketHandle ListenLoopback(uint16_t& port, int backlog, std::string& error) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_port = htons(port);
     int len = sizeof addr;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(s, backlog) != 0 ||
+    bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (!bound && port != 0) {
+        addr.sin_port = 0;  // taken: any free port will do
+        bound = ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    if (!bound || ::listen(s, backlog) != 0 ||
         ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         error = LastError("Cannot listen on 127.0.0.1");
         ::closesocket(s);
