@@ -4,6 +4,8 @@
 #include "builder/ArchiveIndex.h"
 #include "tests/faults/TestBook.h"
 #include "viewer/BookReader.h"
+#include "viewer/server/SearchIndex.h"
+#include "viewer/server/TextDecode.h"
 
 namespace folivex {
 namespace {
@@ -34,6 +36,16 @@ TEST(FoundByFuzzing, ADamagedSplashBitmapStillServesTheBook) {
     EXPECT_NE(json.find("Test book"), std::string::npos);
     EXPECT_EQ(test::Get(site, "/api/splash"), 404);
     EXPECT_EQ(test::Get(site, "/book/index.htm"), 200);
+}
+
+// Capital I with dot (U+0130) folds to the ASCII 'i', which was written as
+// a two-byte overlong sequence: invalid UTF-8 in the search terms, and
+// "İstanbul" never matched "istanbul".
+TEST(FoundByFuzzing, ALetterThatFoldsToAsciiMakesAValidWord) {
+    EXPECT_EQ(SearchIndex::QueryTerms("\xC4\xB0"), std::vector<std::string>{"i"});
+    EXPECT_EQ(SearchIndex::QueryTerms("\xC4\xB0stanbul ISTANBUL"), std::vector<std::string>{"istanbul"});
+    for (const std::string& term : SearchIndex::QueryTerms("\xC4\xB0\xC4\xB0 a\xC4\xB0" "b"))
+        EXPECT_TRUE(text::IsValidUtf8(term)) << term;
 }
 
 }  // namespace

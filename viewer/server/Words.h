@@ -28,6 +28,11 @@ inline constexpr AsciiWordTable kAsciiWords{};
 
 inline size_t AppendFoldedUtf8(char* out, char32_t cp) {
     char32_t f = FoldCase(cp);
+    // A letter may fold to ASCII (U+0130, capital I with dot, to 'i').
+    if (f < 0x80) {
+        out[0] = static_cast<char>(f);
+        return 1;
+    }
     if (f < 0x800) {
         out[0] = static_cast<char>(0xC0 | (f >> 6));
         out[1] = static_cast<char>(0x80 | (f & 0x3F));
