@@ -1,8 +1,13 @@
 // The build pipeline: viewer stub, then the archive of pages, directory,
 // splash, settings, texts and marker, then the icon.
 #include <cstring>
+#include <deque>
 #include <limits>
+#include <optional>
 
+#include "builder/ArchiveStream.h"
+#include "builder/BlobCache.h"
+#include "builder/BlobPipeline.h"
 #include "builder/Container.h"
 #include "builder/UpdateArchive.h"
 #include "platform/File.h"
@@ -62,13 +67,13 @@ std::vector<uint8_t> PageDirectory(const BookProject& project) {
 
 // Reads a whole file. Throws CFileException, or ArchiveLimitError for a
 // file too large for one entry.
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+FileBytes ReadWholeFile(const std::string& path) {
     CFile file(path, CFile::modeRead);
     const uint64_t length = file.GetLength();
     if (length > kMaxEntryFileSize)
         throw ArchiveLimitError(path + " is larger than 2 GiB (2,147,483,647 bytes), the most one "
                                 "e-book entry can hold.");
-    std::vector<uint8_t> data(static_cast<size_t>(length));
+    FileBytes data(static_cast<size_t>(length));
     if (file.Read(data.data(), data.size()) != data.size())
         throw CFileException(CFileException::endOfFile, path);
     file.Close();
@@ -78,9 +83,9 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 // A file's bytes as a compressed blob. zlib failing for another reason than
 // a small buffer is reported like a failure to read the file.
 std::vector<uint8_t> CompressFile(const std::string& path) {
-    const std::vector<uint8_t> data = ReadWholeFile(path);
+    const FileBytes data = ReadWholeFile(path);
     try {
-        return MakeBlob(data);
+        return MakeBlob(std::span<const uint8_t>(data.data(), data.size()));
     } catch (const ContainerError&) {
         throw CFileException(CFileException::genericException, path);
     }
@@ -98,9 +103,26 @@ void AddText(CUpdateArchive& archive, int id, const std::string& text) {
     archive.UpdateEntry(kTypeBook, id, EncodeText(text));
 }
 
-// Steps 3 to 10: the archive after the stub. The writer is gone (its file
-// closed) when this returns or throws.
-void WriteArchive(const BookProject& project) {
+BookSettings SettingsOf(const BookProject& project) {
+    BookSettings settings;
+    settings.showAboutAtStart = project.showAboutAtStart;
+    settings.startMaximized = project.startMaximized;
+    settings.startFullScreen = project.startFullScreen;
+    settings.showToolbar = project.showToolbar;
+    for (size_t b = 0; b < settings.toolbarButtons.size(); ++b)
+        settings.toolbarButtons[b] = project.toolbarButtons[b];
+    return settings;
+}
+
+// The six texts in archive order.
+std::vector<std::pair<int, const std::string*>> TextsOf(const BookProject& project) {
+    return {{kIdTitle, &project.title}, {kIdAuthor, &project.author}, {kIdCopyright, &project.copyright},
+            {kIdUrl, &project.url},     {kIdEmail, &project.email},   {kIdAboutInfo, &project.aboutInfo}};
+}
+
+// Steps 3 to 10 as the writer does them, all entries in memory until the
+// end: for a stub that already ends in an archive, which is merged.
+void WriteArchiveInMemory(const BookProject& project) {
     CUpdateArchive archive;
     archive.BeginUpdate(project.ebookFile);
 
@@ -112,24 +134,80 @@ void WriteArchive(const BookProject& project) {
     if (!project.splashFile.empty())
         archive.UpdateEntry(kTypeBook, kIdSplash, CompressFile(project.splashFile));
 
-    BookSettings settings;
-    settings.showAboutAtStart = project.showAboutAtStart;
-    settings.startMaximized = project.startMaximized;
-    settings.startFullScreen = project.startFullScreen;
-    settings.showToolbar = project.showToolbar;
-    for (size_t b = 0; b < settings.toolbarButtons.size(); ++b)
-        settings.toolbarButtons[b] = project.toolbarButtons[b];
-    archive.UpdateEntry(kTypeBook, kIdSettings, EncodeSettings(settings));
-
-    AddText(archive, kIdTitle, project.title);
-    AddText(archive, kIdAuthor, project.author);
-    AddText(archive, kIdCopyright, project.copyright);
-    AddText(archive, kIdUrl, project.url);
-    AddText(archive, kIdEmail, project.email);
-    AddText(archive, kIdAboutInfo, project.aboutInfo);
+    archive.UpdateEntry(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
+    for (const auto& [id, text] : TextsOf(project)) AddText(archive, id, *text);
     archive.UpdateEntry(kTypeBook, kIdMarker, kBookMarker.data(), kBookMarker.size());
 
     archive.EndUpdate();
+}
+
+// Steps 3 to 10 for a fresh stub, with the same bytes as
+// WriteArchiveInMemory: pages are read here in order, compressed by the
+// pipeline's workers (or taken from the cache) and written out as soon as
+// their turn comes, so memory holds only the few pages in flight.
+void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cache) {
+    const std::vector<PageSource> pages = IncludedPages(project);
+    const std::vector<uint8_t> directory = PageDirectory(project);
+    std::vector<ArchiveStream::TypePlan> plan;
+    if (!pages.empty()) plan.push_back({kTypePages, static_cast<uint32_t>(pages.size())});
+    const uint32_t bookEntries = (directory.empty() ? 0 : 1) + (project.splashFile.empty() ? 0 : 1) + 8;
+    plan.push_back({kTypeBook, bookEntries});
+    ArchiveStream archive(project.ebookFile, std::move(plan));
+
+    BlobPipeline pipeline(threads, cache);
+    // Enough items in flight to keep every worker busy while the oldest is
+    // written; each holds one file's bytes or its blob.
+    const size_t inFlight = 2 * size_t{pipeline.Threads()};
+    std::deque<const PageSource*> waiting;
+    const auto writeOldest = [&] {
+        const PageSource& page = *waiting.front();
+        std::vector<uint8_t> blob;
+        try {
+            blob = pipeline.Next();
+        } catch (const ContainerError&) {
+            throw CFileException(CFileException::genericException, page.diskPath);
+        }
+        waiting.pop_front();
+        archive.Add(kTypePages, page.id, blob);
+    };
+    for (const PageSource& page : pages) {
+        if (pipeline.Pending() >= inFlight) writeOldest();
+        pipeline.Submit(ReadWholeFile(page.diskPath));
+        waiting.push_back(&page);
+    }
+    while (!waiting.empty()) writeOldest();
+
+    if (!directory.empty()) archive.Add(kTypeBook, kIdPageDirectory, directory);
+    if (!project.splashFile.empty()) {
+        pipeline.Submit(ReadWholeFile(project.splashFile));
+        try {
+            archive.Add(kTypeBook, kIdSplash, pipeline.Next());
+        } catch (const ContainerError&) {
+            throw CFileException(CFileException::genericException, project.splashFile);
+        }
+    }
+    archive.Add(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
+    for (const auto& [id, text] : TextsOf(project)) archive.Add(kTypeBook, id, EncodeText(*text));
+    archive.Add(kTypeBook, kIdMarker, kBookMarker);
+    archive.Finish();
+}
+
+// Steps 3 to 10: the archive after the stub. The output file is closed when
+// this returns or throws.
+void WriteArchive(const BookProject& project, std::span<const uint8_t> stub, unsigned threads,
+                  const std::optional<std::string>& cacheFolder) {
+    // A stub ending in a trailer carries an archive, which the writer
+    // loads and merges; only a fresh one can be streamed.
+    const bool stubHasArchive = stub.size() >= 2 && stub[stub.size() - 2] == 0x4B && stub.back() == 0x47;
+    if (stubHasArchive) {
+        WriteArchiveInMemory(project);
+        return;
+    }
+    const std::string folder = cacheFolder.value_or(BlobCache::DefaultFolder());
+    std::optional<BlobCache> cache;
+    if (!folder.empty()) cache.emplace(folder);
+    StreamArchive(project, threads, cache ? &*cache : nullptr);
+    if (cache && cache->Stored() > 0) cache->Trim();
 }
 
 }  // namespace
@@ -174,7 +252,7 @@ int CBookApp::BuildEBook() {
     }
 
     try {
-        WriteArchive(project);
+        WriteArchive(project, viewerStub, buildThreads, blobCacheFolder);
     } catch (const CException& error) {
         ReportFileError(kCannotRead + error.m_strFileName, error);
         RemoveQuietly(project.ebookFile);

@@ -44,12 +44,14 @@ private:
 
 uint64_t CountSize(size_t n) { return n < 0xFFFF ? 2 : 6; }
 
-std::string LimitText() {
+std::string LimitText() { return ArchiveLimitText(); }
+
+}  // namespace
+
+std::string ArchiveLimitText() {
     return "The e-book would be larger than 4 GiB (4,294,967,295 bytes), the most an "
            "e-book file can hold.";
 }
-
-}  // namespace
 
 const CRuntimeClass CUpdateElem::classCUpdateElem{"CUpdateElem", 1, &CreateUpdateElem, nullptr};
 const CRuntimeClass CUpdateDir::classCUpdateDir{"CUpdateDir", 1, &CreateUpdateDir,

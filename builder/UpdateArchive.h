@@ -37,6 +37,8 @@ class ArchiveLimitError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+// The text of ArchiveLimitError for an e-book that would pass 4 GiB.
+std::string ArchiveLimitText();
 
 // One entry: an id and an owned block of bytes.
 class CUpdateElem : public CObject {

@@ -82,11 +82,43 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     return bytes;
 }
 
+// How the build runs: --threads N (0: one per processor) and --no-cache
+// (compress every page even when the per-user cache holds its blob). Neither
+// changes the e-book's bytes.
+struct RunOptions {
+    unsigned threads = 0;
+    bool noCache = false;
+};
+
+// Takes args[i] when it is a run option (and its value); false otherwise.
+// problem is set when the option is malformed.
+bool TakeRunOption(const Args& args, size_t& i, RunOptions& run, std::string& problem) {
+    const std::string& a = args[i];
+    if (a == "--no-cache") {
+        run.noCache = true;
+        return true;
+    }
+    if (a != "--threads") return false;
+    if (i + 1 >= args.size()) {
+        problem = "--threads needs a number";
+        return true;
+    }
+    const std::string& value = args[++i];
+    if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos) {
+        problem = "--threads needs a number from 0 to 999";
+        return true;
+    }
+    run.threads = static_cast<unsigned>(std::stoul(value));
+    return true;
+}
+
 // Builds app's project with the stub; prints the outcome.
-int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile) {
+int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile, const RunOptions& run) {
     const std::vector<uint8_t> stub = LoadStub(stubFile);
     if (stub.empty()) return 1;
     app.viewerStub = stub;
+    app.buildThreads = run.threads;
+    if (run.noCache) app.blobCacheFolder = std::string();
     if (app.BuildEBook()) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());
         return 0;
@@ -103,9 +135,13 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile) {
 
 int CmdBuild(const Args& args) {
     std::string project, output, stub;
+    RunOptions run;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-o" || a == "--stub") {
+        std::string problem;
+        if (TakeRunOption(args, i, run, problem)) {
+            if (!problem.empty()) return Usage(problem);
+        } else if (a == "-o" || a == "--stub") {
             if (i + 1 >= args.size()) return Usage(a + " needs a file name");
             (a == "-o" ? output : stub) = args[++i];
         } else if (!a.empty() && a[0] == '-') {
@@ -126,7 +162,7 @@ int CmdBuild(const Args& args) {
     if (!output.empty()) app.project.ebookFile = output;
     if (app.project.ebookFile.empty())
         return Usage("the project names no e-book file; give one with -o BOOK.exe");
-    return Build(app, prompts, stub);
+    return Build(app, prompts, stub, run);
 }
 
 int CmdMake(const Args& args) {
@@ -139,10 +175,14 @@ int CmdMake(const Args& args) {
     std::vector<std::pair<std::string BookProject::*, std::string>> texts;
     std::optional<std::array<int32_t, kToolbarButtonCount>> buttons;
     int32_t aboutAtStart = 0, maximized = 1, fullScreen = 0, toolbar = 1;
+    RunOptions run;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" || a == "--buttons" ||
+        std::string problem;
+        if (TakeRunOption(args, i, run, problem)) {
+            if (!problem.empty()) return Usage(problem);
+        } else if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" || a == "--buttons" ||
             kTextOptions.count(a)) {
             if (!hasValue) return Usage(a + " needs a value");
             const std::string& value = args[++i];
@@ -210,7 +250,7 @@ int CmdMake(const Args& args) {
     app.project.showToolbar = toolbar;
     if (buttons) app.project.toolbarButtons = *buttons;
     app.project.ebookFile = output;
-    return Build(app, prompts, stub);
+    return Build(app, prompts, stub, run);
 }
 
 // ---- reading a built book ----

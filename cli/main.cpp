@@ -15,14 +15,17 @@ constexpr const char* kUsage =
     "  folivexc new FOLDER -o PROJECT.ebp [text options]\n"
     "  folivexc rescan PROJECT.ebp [FOLDER]\n"
     "  folivexc info PROJECT.ebp|BOOK.exe [--json]\n"
-    "  folivexc build PROJECT.ebp [-o BOOK.exe]\n"
-    "  folivexc make FOLDER -o BOOK.exe [text options] [book options]\n"
+    "  folivexc build PROJECT.ebp [-o BOOK.exe] [run options]\n"
+    "  folivexc make FOLDER -o BOOK.exe [text options] [book options] [run options]\n"
     "  folivexc extract BOOK.exe DIR\n"
     "  folivexc verify BOOK.exe\n"
     "text options: --title T --author A --copyright C --url U --email E --about TEXT\n"
     "book options: --splash BMP --icon ICO --about-at-start --no-maximized --full-screen\n"
     "              --no-toolbar --buttons home,prevnext,history,copy,search,fullscreen,\n"
-    "                                     fontsize,print,about,exit\n";
+    "                                     fontsize,print,about,exit\n"
+    "run options:  --threads N (compressing threads; 0, the default: one per processor)\n"
+    "              --no-cache (compress every file again instead of taking blobs kept from\n"
+    "              earlier builds in ~/.cache/folivex/blobs); the e-book is the same either way\n";
 
 // A project file starts with the signature 03 00 01 00; anything else is
 // taken for an e-book.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -53,6 +54,13 @@ public:
     // The viewer stub that BuildEBook writes at the start of every e-book.
     // The programs set it from the stub they carry; tests may set another.
     std::span<const uint8_t> viewerStub;
+
+    // How BuildEBook works, never what it writes: the e-book's bytes are the
+    // same for every setting. buildThreads: threads that compress pages (0:
+    // one per processor). blobCacheFolder: where compressed pages are kept
+    // between builds; unset: BlobCache::DefaultFolder(); empty: no cache.
+    unsigned buildThreads = 0;
+    std::optional<std::string> blobCacheFolder;
 
     // Not project data.
     std::string projectFile;

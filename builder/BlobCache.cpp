@@ -1,0 +1,260 @@
+#include "builder/BlobCache.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+#include <thread>
+
+#include "builder/Container.h"
+
+namespace folivex {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Entry file: magic, key, data length, blob length, Adler-32 of the blob,
+// the zlib version that made it, then the blob.
+constexpr char kMagic[8] = {'F', 'V', 'X', 'B', 'L', 'O', 'B', '1'};
+constexpr size_t kVersionField = 24;
+constexpr size_t kHeaderSize = 8 + 32 + 8 + 4 + 4 + kVersionField;
+
+void PutLe(uint8_t* p, uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint64_t GetLe(const uint8_t* p, int bytes) {
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+uint32_t Adler(std::span<const uint8_t> data) {
+    uLong a = adler32(0L, Z_NULL, 0);
+    size_t done = 0;
+    while (done < data.size()) {  // adler32 takes at most 4 GiB per call
+        const uInt chunk = static_cast<uInt>(std::min<size_t>(data.size() - done, 1u << 30));
+        a = adler32(a, data.data() + done, chunk);
+        done += chunk;
+    }
+    return static_cast<uint32_t>(a);
+}
+
+// The zlib version, cut or padded to its field.
+std::array<uint8_t, kVersionField> VersionField() {
+    std::array<uint8_t, kVersionField> field{};
+    const char* version = zlibVersion();
+    std::memcpy(field.data(), version, std::min(std::strlen(version), kVersionField));
+    return field;
+}
+
+// The largest blob MakeBlob can make of n bytes: its first capacity always
+// suffices, since zlib's bound is below it.
+uint64_t LargestBlob(uint64_t n) { return 4 + n * 1001 / 1000 + 16; }
+
+class StdFile {
+public:
+    StdFile(const std::string& path, const char* mode) : m_file(std::fopen(path.c_str(), mode)) {}
+    ~StdFile() {
+        if (m_file) std::fclose(m_file);
+    }
+    StdFile(const StdFile&) = delete;
+    StdFile& operator=(const StdFile&) = delete;
+    explicit operator bool() const { return m_file != nullptr; }
+    std::FILE* Get() const { return m_file; }
+    // Closes; false when the last writes failed.
+    bool Close() {
+        const bool ok = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        return ok;
+    }
+
+private:
+    std::FILE* m_file;
+};
+
+std::string TemporarySuffix() {
+    static std::atomic<uint64_t> counter{0};
+    const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const uint64_t mix = std::hash<std::thread::id>{}(std::this_thread::get_id()) ^ (now * 0x9E3779B97F4A7C15ull) ^
+                         reinterpret_cast<uintptr_t>(&counter);
+    return ".tmp" + std::to_string(mix) + "-" + std::to_string(counter++);
+}
+
+bool IsEntryName(const std::string& name) {
+    return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+}  // namespace
+
+std::string BlobCache::DefaultFolder() {
+#ifdef _WIN32
+    if (const char* local = std::getenv("LOCALAPPDATA"); local && *local)
+        return (fs::path(local) / "folivex" / "blobs").string();
+    return {};
+#else
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg && xdg[0] == '/')
+        return (fs::path(xdg) / "folivex" / "blobs").string();
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return (fs::path(home) / ".cache" / "folivex" / "blobs").string();
+    return {};
+#endif
+}
+
+BlobCache::BlobCache(std::string folder, uint64_t maxBytes) : m_folder(std::move(folder)), m_maxBytes(maxBytes) {}
+
+std::string BlobCache::EntryPath(const Sha256Digest& key) const {
+    const std::string hex = ToHex(key);
+    return (fs::path(m_folder) / hex.substr(0, 2) / hex).string();
+}
+
+std::vector<uint8_t> BlobCache::BlobFor(std::span<const uint8_t> data) {
+    const Sha256Digest key = Sha256Of(data);
+    if (auto blob = Load(key, data.size())) {
+        ++m_hits;
+        return std::move(*blob);
+    }
+    ++m_misses;
+    std::vector<uint8_t> blob = MakeBlob(data);
+    Store(key, data.size(), blob);
+    return blob;
+}
+
+std::optional<std::vector<uint8_t>> BlobCache::Load(const Sha256Digest& key, uint64_t dataLength) {
+    const std::string path = EntryPath(key);
+    StdFile file(path, "rb");
+    if (!file) return std::nullopt;  // not there: a plain miss
+    std::setvbuf(file.Get(), nullptr, _IONBF, 0);
+    const auto damaged = [this]() -> std::optional<std::vector<uint8_t>> {
+        ++m_damaged;
+        return std::nullopt;
+    };
+    uint8_t header[kHeaderSize];
+    if (std::fread(header, 1, kHeaderSize, file.Get()) != kHeaderSize) return damaged();
+    const uint64_t storedData = GetLe(header + 40, 8);
+    const uint64_t blobLength = GetLe(header + 48, 4);
+    const uint32_t adler = static_cast<uint32_t>(GetLe(header + 52, 4));
+    if (std::memcmp(header, kMagic, 8) != 0 || std::memcmp(header + 8, key.data(), 32) != 0 ||
+        storedData != dataLength || blobLength < 4 || blobLength > LargestBlob(dataLength) ||
+        std::memcmp(header + 56, VersionField().data(), kVersionField) != 0)
+        return damaged();
+    // One read each for the header and the blob: no stdio buffer between.
+    std::vector<uint8_t> blob(static_cast<size_t>(blobLength));
+    if (std::fread(blob.data(), 1, blob.size(), file.Get()) != blob.size()) return damaged();
+    uint8_t extra;
+    if (std::fread(&extra, 1, 1, file.Get()) != 0) return damaged();  // longer than stated
+    if (Adler(blob) != adler || GetLe(blob.data(), 4) != dataLength) return damaged();
+    // Marks the entry as used, for Trim.
+    std::error_code ignored;
+    fs::last_write_time(path, fs::file_time_type::clock::now(), ignored);
+    return blob;
+}
+
+void BlobCache::Store(const Sha256Digest& key, uint64_t dataLength, std::span<const uint8_t> blob) {
+    const std::string path = EntryPath(key);
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    if (ec) return;
+    uint8_t header[kHeaderSize] = {};
+    std::memcpy(header, kMagic, 8);
+    std::memcpy(header + 8, key.data(), 32);
+    PutLe(header + 40, dataLength, 8);
+    PutLe(header + 48, blob.size(), 4);
+    PutLe(header + 52, Adler(blob), 4);
+    std::memcpy(header + 56, VersionField().data(), kVersionField);
+
+    // Readers see the old entry or the whole new one, never a part.
+    const std::string temporary = path + TemporarySuffix();
+    {
+        StdFile file(temporary, "wb");
+        if (!file) return;
+        const bool written = std::fwrite(header, 1, kHeaderSize, file.Get()) == kHeaderSize &&
+                             std::fwrite(blob.data(), 1, blob.size(), file.Get()) == blob.size();
+        if (!file.Close() || !written) {
+            fs::remove(temporary, ec);
+            return;
+        }
+    }
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return;
+    }
+    ++m_stored;
+    m_storedBytes += kHeaderSize + blob.size();
+}
+
+void BlobCache::Trim() {
+    const fs::path ledger = fs::path(m_folder) / "unchecked-bytes";
+    uint64_t unchecked = m_storedBytes.exchange(0);
+    if (unchecked == 0) return;
+    {
+        StdFile file(ledger.string(), "rb");
+        char text[32] = {};
+        if (file && std::fread(text, 1, sizeof text - 1, file.Get()) > 0)
+            unchecked += std::strtoull(text, nullptr, 10);
+    }
+    if (unchecked >= m_maxBytes / 16) {
+        TrimNow();
+        unchecked = 0;
+    }
+    // Builds running at the same time may count over each other; the
+    // count only decides when to look.
+    const std::string temporary = ledger.string() + TemporarySuffix();
+    {
+        StdFile file(temporary, "wb");
+        if (!file) return;
+        const std::string text = std::to_string(unchecked);
+        std::fwrite(text.data(), 1, text.size(), file.Get());
+    }
+    std::error_code ec;
+    fs::rename(temporary, ledger, ec);
+    if (ec) fs::remove(temporary, ec);
+}
+
+void BlobCache::TrimNow() {
+    struct Item {
+        fs::file_time_type used;
+        uint64_t size;
+        fs::path path;
+    };
+    std::vector<Item> items;
+    uint64_t total = 0;
+    std::error_code ec;
+    const auto staleBefore = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (fs::recursive_directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code itemError;
+        if (!it->is_regular_file(itemError) || itemError) continue;
+        const std::string name = it->path().filename().string();
+        const auto used = it->last_write_time(itemError);
+        if (itemError) continue;
+        if (!IsEntryName(name)) {
+            // A temporary file left behind by a build that was killed.
+            if (name.find(".tmp") != std::string::npos && used < staleBefore) fs::remove(it->path(), itemError);
+            continue;
+        }
+        const uint64_t size = it->file_size(itemError);
+        if (itemError) continue;
+        total += size;
+        items.push_back(Item{used, size, it->path()});
+    }
+    if (total <= m_maxBytes) return;
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.used < b.used; });
+    const uint64_t goal = m_maxBytes / 4 * 3;
+    for (const Item& item : items) {
+        if (total <= goal) break;
+        std::error_code removeError;
+        if (fs::remove(item.path, removeError)) total -= item.size;
+    }
+}
+
+}  // namespace folivex
