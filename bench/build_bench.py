@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Times folivexc against its peers on the benchmark corpora, interleaved.
+
+usage: build_bench.py FOLIVEXC BENCH_DIR REPS OUT.json
+
+Per repetition and corpus, one after the other: folivexc make without the
+blob cache (every page compressed), make with an empty cache (a user's
+first build), the rebuild after one page changed (same cache), zip -r -6,
+and tar | pigz -6. Then the scan: folivexc new against find | wc -l on
+corpus C and on C2 (twice the files). Peak memory comes from
+/usr/bin/time -v. The rebuild's output is compared byte for byte with a
+full build of the same folder without the cache.
+"""
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+
+def run(argv, cwd=None, shell=False):
+    """Runs a command; returns (seconds, peak RSS in KiB)."""
+    timed = ["/usr/bin/time", "-f", "%e %M"] + (["sh", "-c", argv] if shell else argv)
+    t = time.perf_counter()
+    p = subprocess.run(timed, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    seconds = time.perf_counter() - t
+    if p.returncode != 0:
+        sys.exit(f"failed: {argv}\n{p.stderr}")
+    rss = int(p.stderr.strip().splitlines()[-1].split()[1])
+    return seconds, rss
+
+
+def main():
+    folivexc, bench, reps, out_json = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+    corpora = os.path.join(bench, "corpora")
+    work = os.path.join(bench, "work")
+    os.makedirs(work, exist_ok=True)
+    results = {}
+
+    def note(key, value):
+        results.setdefault(key, []).append(value)
+
+    for rep in range(reps):
+        for name in ("A", "B"):
+            folder = os.path.join(corpora, name)
+            book = os.path.join(work, f"{name}.exe")
+            cache = os.path.join(work, f"cache-{name}-{rep}")
+            shutil.rmtree(cache, ignore_errors=True)
+
+            t, rss = run([folivexc, "make", folder, "-o", book, "--no-cache"])
+            note(f"{name}.make_nocache_s", t)
+            note(f"{name}.make_nocache_rss_kib", rss)
+
+            os.environ["XDG_CACHE_HOME"] = cache
+            t, rss = run([folivexc, "make", folder, "-o", book])
+            note(f"{name}.make_cold_s", t)
+            note(f"{name}.make_cold_rss_kib", rss)
+
+            # One page changed, then the rebuild with the cache the first
+            # build filled; the page is put back afterwards.
+            page = os.path.join(folder, "copy3" if name == "B" else "", "library", "os.html")
+            original = open(page, "rb").read()
+            try:
+                with open(page, "ab") as f:
+                    f.write(f"<!-- changed for the benchmark, run {rep} -->\n".encode())
+                t, _ = run([folivexc, "make", folder, "-o", book])
+                note(f"{name}.rebuild_s", t)
+                full = os.path.join(work, f"{name}-full.exe")
+                run([folivexc, "make", folder, "-o", full, "--no-cache"])
+                note(f"{name}.rebuild_identical", open(book, "rb").read() == open(full, "rb").read())
+                os.unlink(full)
+            finally:
+                with open(page, "wb") as f:
+                    f.write(original)
+            del os.environ["XDG_CACHE_HOME"]
+            shutil.rmtree(cache, ignore_errors=True)
+
+            zip_file = os.path.join(work, f"{name}.zip")
+            if os.path.exists(zip_file):
+                os.unlink(zip_file)
+            t, _ = run(["zip", "-r", "-6", "-q", zip_file, "."], cwd=folder)
+            note(f"{name}.zip_s", t)
+            os.unlink(zip_file)
+            t, _ = run(f"tar cf - -C '{corpora}' {name} | pigz -6 > '{work}/{name}.tgz'", shell=True)
+            note(f"{name}.pigz_s", t)
+            os.unlink(os.path.join(work, f"{name}.tgz"))
+            note(f"{name}.bytes", sum(os.path.getsize(os.path.join(r, f))
+                                      for r, _, fs in os.walk(folder) for f in fs))
+
+        for name in ("C", "C2"):
+            folder = os.path.join(corpora, name)
+            t, rss = run([folivexc, "new", folder, "-o", os.path.join(work, f"{name}.ebp")])
+            note(f"{name}.new_s", t)
+            note(f"{name}.new_rss_kib", rss)
+            t, _ = run(f"find '{folder}' -type f | wc -l", shell=True)
+            note(f"{name}.find_s", t)
+
+    summary = {}
+    for key, values in results.items():
+        if all(isinstance(v, bool) for v in values):
+            summary[key] = all(values)
+        elif key.endswith("_rss_kib") or key.endswith(".bytes"):
+            summary[key] = max(values)
+        else:
+            summary[key] = statistics.median(values)
+    with open(out_json, "w") as f:
+        json.dump({"median": summary, "all": results}, f, indent=1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Prints the benchmark table from the JSON files of build_bench.py and
+viewer_bench.py: each figure beside its peer from the same run, the ratio,
+the target and whether it holds.
+
+usage: report.py BUILD.json VIEWER.json STUB_BYTES
+"""
+import json
+import statistics
+import sys
+
+
+def main():
+    build = json.load(open(sys.argv[1]))["median"]
+    viewer = json.load(open(sys.argv[2]))
+    stub = int(sys.argv[3])
+    f, k = viewer["folivex-view"], viewer["kiwix-serve"]
+    med = statistics.median
+    rows = []
+
+    def row(what, ours, peer, peer_name, unit, ratio, target, holds):
+        rows.append((what, f"{ours:.3f} {unit}" if isinstance(ours, float) else str(ours),
+                     f"{peer:.3f} {unit}" if isinstance(peer, float) else str(peer), peer_name,
+                     f"{ratio:.2f}" if ratio is not None else "", target,
+                     "" if holds is None else ("yes" if holds else "NO")))
+
+    for c in ("A", "B"):
+        mb = build[f"{c}.bytes"] / 1e6
+        nc, cold = build[f"{c}.make_nocache_s"], build[f"{c}.make_cold_s"]
+        z, p = build[f"{c}.zip_s"], build[f"{c}.pigz_s"]
+        row(f"build {c} ({mb:.0f} MB), no cache", nc, z, "zip -r -6", "s", nc / z, "<= 0.62", nc / z <= 0.62)
+        row(f"build {c}, no cache", nc, p, "tar|pigz -6", "s", nc / p, "<= 1.25", nc / p <= 1.25)
+        row(f"build {c}, empty cache (first build)", cold, z, "zip -r -6", "s", cold / z, "", None)
+        row(f"build {c}, empty cache (first build)", cold, p, "tar|pigz -6", "s", cold / p, "", None)
+        rb = build[f"{c}.rebuild_s"]
+        row(f"rebuild {c}, one page changed", rb, cold, "first build", "s", rb / cold, "<= 0.15",
+            rb / cold <= 0.15 and build[f"{c}.rebuild_identical"])
+        row(f"rebuild {c} equals a full build", "yes" if build[f"{c}.rebuild_identical"] else "NO",
+            "", "", "", None, "identical", build[f"{c}.rebuild_identical"])
+    for c in ("A", "B"):
+        mb = build[f"{c}.bytes"] / 2**20
+        for kind in ("nocache", "cold"):
+            rss = build[f"{c}.make_{kind}_rss_kib"] / 1024
+            row(f"peak RSS build {c} ({'no cache' if kind == 'nocache' else 'empty cache'})", rss, mb,
+                "corpus size", "MiB", rss / mb, "< 200 MiB" if c == "B" else "",
+                rss < 200 if c == "B" else None)
+    for c in ("C", "C2"):
+        n, fd = build[f"{c}.new_s"], build[f"{c}.find_s"]
+        row(f"scan {c} ({'100,000' if c == 'C' else '200,000'} files)", n, fd, "find|wc -l", "s", n / fd,
+            "<= 3", n / fd <= 3)
+    lin = build["C2.new_s"] / build["C.new_s"]
+    lin_find = build["C2.find_s"] / build["C.find_s"]
+    row("scan 2x files: time ratio", lin, lin_find, "find's ratio", "x", None, "~2 (linear)", lin <= 2.4)
+
+    fp, kp = med(f["first_page_ms"]), med(k["first_page_ms"])
+    row("viewer B: start to first page", fp, kp, "kiwix-serve", "ms", fp / kp, "< 50 ms", fp < 50)
+    fr, kr = med(f["pages_per_s"]), med(k["pages_per_s"])
+    row("viewer B: pages/s (wrk -t2 -c16)", fr, kr, "kiwix-serve", "/s", fr / kr, ">= 2.0", fr / kr >= 2.0)
+    fs, ks = med(f["first_search_ms"]), med(k["first_search_ms"])
+    row("viewer B: first search (index build)", fs, ks, "kiwix-serve", "ms", fs / ks, "< 3000 ms", fs < 3000)
+    ls_, lk = med(f["later_search_ms"]), med(k["later_search_ms"])
+    row("viewer B: later searches (median)", ls_, lk, "kiwix-serve", "ms", ls_ / lk, "< 20 ms", ls_ < 20)
+    row("viewer stub size", f"{stub} B", "524288 B", "512 KiB", "", stub / 524288, "< 512 KiB", stub < 524288)
+
+    headers = ("measure", "folivex", "peer", "peer is", "ratio", "target", "holds")
+    widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(len(headers))]
+    line = "  ".join(h.ljust(w) for h, w in zip(headers, widths))
+    print(line)
+    print("-" * len(line))
+    for r in rows:
+        print("  ".join(str(v).ljust(w) for v, w in zip(r, widths)))
+
+
+if __name__ == "__main__":
+    main()
