@@ -43,6 +43,7 @@ protected:
         test::WriteFile(dir / "icon.ico", test::MakeIco({{32, 32, 16, 744, 0x77}}));
         app.project.iconFile = dir / "icon.ico";
         app.project.ebookFile = dir / "out.exe";
+        app.blobCacheFolder = std::string();  // no cache of compressed pages outside the folder
     }
 
     void AddPage(const std::string& path, const std::string& content, bool included = true) {

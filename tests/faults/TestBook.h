@@ -37,6 +37,7 @@ inline std::string BuildTestBook(const TempDir& dir) {
     app.project.splashFile = dir / "splash.bmp";
     app.project.title = "Test book";
     app.project.ebookFile = dir / "book.exe";
+    app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
     EXPECT_EQ(app.BuildEBook(), 1);
     return app.project.ebookFile;
 }

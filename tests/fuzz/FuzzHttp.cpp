@@ -40,6 +40,7 @@ Site& TheSite() {
         for (auto& page : app.project.pages) page->inSearch = 1;
         app.viewerStub = stub;
         app.project.ebookFile = fuzz::ScratchFile("site.exe");
+        app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
         if (!app.BuildEBook()) {
             std::fprintf(stderr, "cannot build the sample book for the site\n");
             std::abort();

@@ -80,6 +80,7 @@ void BookSeeds(const std::string& work) {
     app.viewerStub = stub;
     app.project.splashFile = std::string(FOLIVEX_SAMPLE_BOOK) + "/pictures/toolbar.png";
     app.project.ebookFile = work + "/sample.exe";
+    app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
     if (!app.BuildEBook()) Fail("cannot build the sample book");
     const std::vector<uint8_t> book = fuzz::ReadBytes(app.project.ebookFile);
     Seed("archive", "sample-book.exe", book);

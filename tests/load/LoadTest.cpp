@@ -90,6 +90,7 @@ std::string BuildSampleBook(const test::TempDir& dir) {
     for (auto& page : app.project.pages) page->inSearch = page->inPageSequence;
     app.viewerStub = stub;
     app.project.ebookFile = dir / "sample.exe";
+    app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
     EXPECT_EQ(app.BuildEBook(), 1);
     return app.project.ebookFile;
 }
