@@ -52,6 +52,10 @@ public:
     // Reads up to count bytes; returns how many were read (fewer only at the
     // end of the file). Throws on a read error.
     virtual size_t Read(void* buffer, size_t count);
+    // Reads up to count bytes starting at offset, leaving the file position
+    // alone (pread on POSIX); returns how many were read (fewer only at the
+    // end of the file). Throws on a read error.
+    size_t ReadAt(uint64_t offset, void* buffer, size_t count);
     // Writes all count bytes or throws (diskFull when the disk is full).
     virtual void Write(const void* buffer, size_t count);
     // Returns the new position; a position before the start throws badSeek.

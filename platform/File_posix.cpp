@@ -134,6 +134,23 @@ size_t CFile::Read(void* buffer, size_t count) {
     return done;
 }
 
+size_t CFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::pread(Fd(m_hFile), out + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowOsError(errno);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
 void CFile::Write(const void* buffer, size_t count) {
     FaultCheckCall(m_strFileName.c_str());
     if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);

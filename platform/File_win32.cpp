@@ -119,6 +119,28 @@ size_t CFile::Read(void* buffer, size_t count) {
     return done;
 }
 
+size_t CFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 0x40000000u));
+        const uint64_t at = offset + done;
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD got = 0;
+        if (!ReadFile(H(m_hFile), out + done, chunk, &got, &where)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            ThrowLastError(m_strFileName);
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
 void CFile::Write(const void* buffer, size_t count) {
     FaultCheckCall(m_strFileName.c_str());
     if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);

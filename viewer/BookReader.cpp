@@ -30,6 +30,33 @@ std::string Damaged(const std::string& what) {
     return "The e-book is damaged and cannot be shown: " + what + ".";
 }
 
+// The book file as the index and the readers see it: a seek only notes
+// where the next read starts, and each read names that offset itself, so
+// walking the archive costs one system call per entry instead of two.
+class PositionalFile final : public CFile {
+public:
+    void Open(const std::string& path, unsigned openFlags) override {
+        CFile::Open(path, openFlags);
+        m_position = 0;
+    }
+    uint64_t Seek(int64_t offset, SeekPosition from) override {
+        const uint64_t origin = from == begin ? 0 : from == current ? m_position : GetLength();
+        if (offset < 0 && static_cast<uint64_t>(-offset) > origin)
+            throw CFileException(CFileException::badSeek, GetFilePath());
+        m_position = origin + static_cast<uint64_t>(offset);
+        return m_position;
+    }
+    uint64_t GetPosition() const override { return m_position; }
+    size_t Read(void* buffer, size_t count) override {
+        const size_t got = ReadAt(m_position, buffer, count);
+        m_position += got;
+        return got;
+    }
+
+private:
+    uint64_t m_position = 0;
+};
+
 class OpenBook final : public BookReader {
 public:
     explicit OpenBook(const std::string& path) : m_path(path) {
@@ -157,7 +184,7 @@ private:
     std::string m_path;
     // One file handle for every reader: the mutex keeps each seek and its
     // read together.
-    mutable CFile m_file;
+    mutable PositionalFile m_file;
     mutable std::mutex m_mutex;
     ArchiveIndex m_index;
     std::vector<PageDirEntry> m_pages;
