@@ -15,15 +15,20 @@ namespace folivex {
 namespace {
 
 void SortItems(std::vector<DirItem>& items) {
-    std::vector<std::pair<std::string, DirItem>> keyed;
-    keyed.reserve(items.size());
-    for (auto& item : items) keyed.emplace_back(ToLowerSystem(item.name), std::move(item));
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        if (a.first != b.first) return a.first < b.first;
-        return a.second.name < b.second.name;
+    // Sorts indexes by the lower-cased names, then moves each item once.
+    std::vector<std::string> keys;
+    keys.reserve(items.size());
+    for (const auto& item : items) keys.push_back(ToLowerSystem(item.name));
+    std::vector<uint32_t> order(items.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        if (keys[a] != keys[b]) return keys[a] < keys[b];
+        return items[a].name < items[b].name;
     });
-    items.clear();
-    for (auto& k : keyed) items.push_back(std::move(k.second));
+    std::vector<DirItem> sorted;
+    sorted.reserve(items.size());
+    for (const uint32_t i : order) sorted.push_back(std::move(items[i]));
+    items = std::move(sorted);
 }
 
 }  // namespace

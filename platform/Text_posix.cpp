@@ -83,9 +83,18 @@ char32_t LowerCodePoint(char32_t cp) {
 }  // namespace
 
 std::string ToLowerSystem(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
+    std::string out(text);
+    // Most names are ASCII: lower them in place and stop there; from the
+    // first other byte on, the text is decoded.
+    size_t ascii = 0;
+    for (; ascii < out.size(); ++ascii) {
+        char& c = out[ascii];
+        if (static_cast<unsigned char>(c) >= 0x80) break;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    if (ascii == out.size()) return out;
+    out.resize(ascii);
+    for (size_t i = ascii; i < text.size();) {
         char32_t cp = 0;
         const size_t n = DecodeUtf8(text, i, cp);
         if (n == 0) {  // not UTF-8: the byte stays as it is

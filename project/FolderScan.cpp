@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <set>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,18 +24,82 @@ std::string_view ExtensionOf(std::string_view name) {
     return name.substr(dot + 1);
 }
 
+// Lower-cased relative path -> entry, the first one added winning. Open
+// addressing over (hash, entry) pairs: a lookup touches one slot of the
+// table and compares text only when the hashes agree, which keeps a scan of
+// a hundred thousand files from waiting on scattered list nodes.
+class PathIndex {
+public:
+    explicit PathIndex(size_t expected) { Grow(expected * 2); }
+
+    CPieceElem* Find(std::string_view key) const {
+        const uint64_t h = Hash(key);
+        for (size_t i = h & m_mask;; i = (i + 1) & m_mask) {
+            const Slot& slot = m_slots[i];
+            if (!slot.entry) return nullptr;
+            if (slot.hash == h && KeyOf(slot) == key) return slot.entry;
+        }
+    }
+
+    // key must stay valid as long as the index: it is entry's path or a
+    // string the caller keeps. Does nothing when key is there already.
+    void Add(std::string_view key, CPieceElem* entry) {
+        if ((m_count + 1) * 2 > m_slots.size()) Grow(m_slots.size() * 2);
+        const uint64_t h = Hash(key);
+        size_t i = h & m_mask;
+        for (; m_slots[i].entry; i = (i + 1) & m_mask)
+            if (m_slots[i].hash == h && KeyOf(m_slots[i]) == key) return;
+        m_slots[i] = Slot{h, entry, key.data(), key.size()};
+        ++m_count;
+    }
+
+private:
+    struct Slot {
+        uint64_t hash = 0;
+        CPieceElem* entry = nullptr;
+        const char* key = nullptr;
+        size_t keyLength = 0;
+    };
+
+    static std::string_view KeyOf(const Slot& slot) { return {slot.key, slot.keyLength}; }
+
+    static uint64_t Hash(std::string_view key) {
+        uint64_t h = 1469598103934665603ULL;  // FNV-1a, then a final mix
+        for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        return h ^ (h >> 29);
+    }
+
+    void Grow(size_t wanted) {
+        size_t size = 64;
+        while (size < wanted) size *= 2;
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(size, Slot{});
+        m_mask = size - 1;
+        for (const Slot& slot : old) {
+            if (!slot.entry) continue;
+            size_t i = slot.hash & m_mask;
+            while (m_slots[i].entry) i = (i + 1) & m_mask;
+            m_slots[i] = slot;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    size_t m_count = 0;
+};
+
 class FolderWalk {
 public:
-    explicit FolderWalk(BookProject& project) : m_project(project) {
+    explicit FolderWalk(BookProject& project)
+        : m_project(project), m_index(project.pages.size() + kExpectedNewFiles) {
         // The index holds views: of the lower-cased paths of the entries
         // already there (kept in m_known, never reallocated), and of the
         // paths of new entries, which live on the heap with their entry.
         m_known.reserve(project.pages.size());
-        m_index.reserve(project.pages.size() + kExpectedNewFiles);
         // First entry wins, as a search from index 0 would find it.
         for (auto& entry : project.pages) {
             m_known.push_back(ToLowerSystem(entry->path));
-            m_index.emplace(m_known.back(), entry.get());
+            m_index.Add(m_known.back(), entry.get());
         }
     }
 
@@ -81,9 +144,8 @@ private:
         const size_t cut = EndsWithSeparator(dir) ? dir.size() : dir.size() + 1;
         std::string relative = ToLowerSystem(std::string_view(fullPath).substr(std::min(cut, fullPath.size())));
 
-        auto found = m_index.find(relative);
-        if (found != m_index.end()) {
-            found->second->foundInScan = 1;
+        if (CPieceElem* found = m_index.Find(relative)) {
+            found->foundInScan = 1;
             return;
         }
         auto entry = std::make_unique<CPieceElem>();
@@ -94,7 +156,7 @@ private:
         entry->inSearch = isPage;
         entry->included = 1;
         entry->foundInScan = 1;
-        m_index.emplace(entry->path, entry.get());
+        m_index.Add(entry->path, entry.get());
         m_project.pages.push_back(std::move(entry));
     }
 
@@ -103,7 +165,7 @@ private:
 
     BookProject& m_project;
     std::vector<std::string> m_known;
-    std::unordered_map<std::string_view, CPieceElem*> m_index;
+    PathIndex m_index;
     std::set<std::pair<uint64_t, uint64_t>> m_entered;
 };
 
