@@ -155,25 +155,33 @@ void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cach
     ArchiveStream archive(project.ebookFile, std::move(plan));
 
     BlobPipeline pipeline(threads, cache);
-    // Enough items in flight to keep every worker busy while the oldest is
-    // written; each holds one file's bytes or its blob.
-    const size_t inFlight = 2 * size_t{pipeline.Threads()};
-    std::deque<const PageSource*> waiting;
+    // Pages waiting for their turn keep the workers busy while a large page
+    // at the head is still being compressed. They are bounded in number and
+    // in bytes (one page is always let through, however large), so memory
+    // follows the largest page and the thread count, not the book.
+    const size_t maxWaiting = 16 * size_t{pipeline.Threads()};
+    const uint64_t maxWaitingBytes = uint64_t{8} << 20 << (pipeline.Threads() > 1 ? 1 : 0);
+    std::deque<std::pair<const PageSource*, uint64_t>> waiting;
+    uint64_t waitingBytes = 0;
     const auto writeOldest = [&] {
-        const PageSource& page = *waiting.front();
+        const auto [page, size] = waiting.front();
         std::vector<uint8_t> blob;
         try {
             blob = pipeline.Next();
         } catch (const ContainerError&) {
-            throw CFileException(CFileException::genericException, page.diskPath);
+            throw CFileException(CFileException::genericException, page->diskPath);
         }
         waiting.pop_front();
-        archive.Add(kTypePages, page.id, blob);
+        waitingBytes -= size;
+        archive.Add(kTypePages, page->id, blob);
     };
     for (const PageSource& page : pages) {
-        if (pipeline.Pending() >= inFlight) writeOldest();
-        pipeline.Submit(ReadWholeFile(page.diskPath));
-        waiting.push_back(&page);
+        FileBytes data = ReadWholeFile(page.diskPath);
+        while (!waiting.empty() && (waiting.size() >= maxWaiting || waitingBytes + data.size() > maxWaitingBytes))
+            writeOldest();
+        waiting.emplace_back(&page, data.size());
+        waitingBytes += data.size();
+        pipeline.Submit(std::move(data));
     }
     while (!waiting.empty()) writeOldest();
 
