@@ -35,6 +35,7 @@ def main():
         rb = build[f"{c}.rebuild_s"]
         row(f"rebuild {c}, one page changed", rb, cold, "first build", "s", rb / cold, "<= 0.15",
             rb / cold <= 0.15 and build[f"{c}.rebuild_identical"])
+        row(f"rebuild {c}, one page changed", rb, nc, "build, no cache", "s", rb / nc, "", None)
         row(f"rebuild {c} equals a full build", "yes" if build[f"{c}.rebuild_identical"] else "NO",
             "", "", "", None, "identical", build[f"{c}.rebuild_identical"])
     for c in ("A", "B"):
