@@ -65,7 +65,7 @@ TEST_F(BlobCacheTest, ADamagedEntryIsMadeAgainAndRepaired) {
     const std::vector<Damage> damages = {
         {"a flipped blob byte", [](auto& b) { b[b.size() - 3] ^= 0x10; }},
         {"a flipped length field", [](auto& b) { b[80] ^= 1; }},
-        {"cut short", [](auto& b) { b.resize(b.size() - 5); }},
+        {"cut short", [](auto& b) { b.erase(b.end() - 5, b.end()); }},
         {"a byte too many", [](auto& b) { b.push_back(0); }},
         {"only half a header", [](auto& b) { b.resize(40); }},
         {"empty", [](auto& b) { b.clear(); }},
