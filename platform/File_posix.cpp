@@ -74,12 +74,29 @@ void CFile::Open(const std::string& path, unsigned openFlags) {
     // holds is never emptied by a failed open.
     const bool truncate = (openFlags & modeCreate) && !(openFlags & modeNoTruncate);
 
-    const std::string native = NativePath(path);
-    int fd;
-    do {
-        fd = ::open(native.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) ThrowOsError(errno);
+    const auto openNative = [flags](const std::string& native) {
+        int fd;
+        do {
+            fd = ::open(native.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        return fd;
+    };
+    int fd = -1;
+    // A file opened without creating it is found under its exact name in
+    // one system call when it is there; only a miss looks for another
+    // spelling (NativePath). Creating always resolves first, so that an
+    // existing file spelled otherwise is the one opened.
+    if (!(openFlags & modeCreate)) {
+        std::string slashed = path;
+        for (char& c : slashed)
+            if (c == '\\') c = '/';
+        if (!slashed.empty()) fd = openNative(slashed);
+        if (fd < 0 && errno != ENOENT && errno != ENOTDIR) ThrowOsError(errno);
+    }
+    if (fd < 0) {
+        fd = openNative(NativePath(path));
+        if (fd < 0) ThrowOsError(errno);
+    }
 
     struct stat st;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
