@@ -5,6 +5,7 @@
 #include <wctype.h>
 
 #include "platform/Text.h"
+#include "platform/Utf8.h"
 
 namespace folivex {
 
@@ -20,54 +21,6 @@ locale_t Utf8Locale() {
         return l;
     }();
     return loc;
-}
-
-// Decodes one well-formed UTF-8 sequence at s[i]; returns its length, or 0
-// when the bytes there are not one (overlong forms, surrogates and values
-// past U+10FFFF included).
-size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    const unsigned char lead = b(0);
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    size_t n;
-    char32_t min;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        n = 2, cp = lead & 0x1Fu, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        n = 3, cp = lead & 0x0Fu, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        n = 4, cp = lead & 0x07u, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        if ((b(k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b(k) & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 char32_t LowerCodePoint(char32_t cp) {
@@ -102,7 +55,7 @@ std::string ToLowerSystem(std::string_view text) {
             ++i;
             continue;
         }
-        EncodeUtf8(LowerCodePoint(cp), out);
+        AppendUtf8(out, LowerCodePoint(cp));
         i += n;
     }
     return out;
@@ -127,7 +80,7 @@ std::string Utf16LeToSystem(std::span<const uint8_t> utf16le) {
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             u = 0xFFFD;
         }
-        EncodeUtf8(u, out);
+        AppendUtf8(out, u);
     }
     return out;
 }

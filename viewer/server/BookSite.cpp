@@ -25,7 +25,6 @@ using Headers = std::vector<std::pair<std::string, std::string>>;
 constexpr size_t kPageCacheBytes = 64u << 20;
 constexpr size_t kLargestCachedPage = 8u << 20;
 constexpr size_t kDefaultResults = 30;
-constexpr size_t kMostResults = 200;
 
 // Book content never changes while we serve, but the same URL names another
 // book's page on a later run (ports are reused), so the browser must check

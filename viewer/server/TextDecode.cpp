@@ -6,13 +6,6 @@ namespace folivex::text {
 
 namespace {
 
-// Windows-1252 0x80..0x9F; the unassigned bytes stay as C1 controls.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // Named references of ISO 8859-1, U+00A0 to U+00FF in order.
 constexpr const char* kLatin1Names[96] = {
     "nbsp", "iexcl", "cent", "pound", "curren", "yen", "brvbar", "sect",
@@ -59,91 +52,6 @@ bool IsAsciiAlnum(char c) {
 
 }  // namespace
 
-bool IsValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* end = p + bytes.size();
-    while (p < end) {
-        // Fast path over ASCII, eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (word & 0x8080808080808080ULL) break;
-            p += 8;
-        }
-        if (p >= end) break;
-        unsigned char c = *p;
-        if (c < 0x80) { ++p; continue; }
-        size_t n;
-        char32_t min;
-        char32_t cp;
-        if ((c & 0xE0) == 0xC0) { n = 1; min = 0x80; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 2; min = 0x800; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 3; min = 0x10000; cp = c & 0x07; }
-        else return false;
-        if (static_cast<size_t>(end - p) <= n) return false;
-        for (size_t i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        p += n + 1;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (char ch : bytes) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) out.push_back(ch);
-        else if (c < 0xA0) AppendUtf8(out, kCp1252High[c - 0x80]);
-        else AppendUtf8(out, c);
-    }
-    return out;
-}
-
-std::string ToUtf8(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) return std::string(bytes);
-    return Windows1252ToUtf8(bytes);
-}
-
-bool Utf8ToWindows1252(std::string_view utf8, std::string& out) {
-    if (!IsValidUtf8(utf8)) return false;
-    out.clear();
-    size_t pos = 0;
-    while (pos < utf8.size()) {
-        char32_t cp = NextCodePoint(utf8, pos);
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            out.push_back(static_cast<char>(cp));
-            continue;
-        }
-        size_t k = 0;
-        while (k < 32 && kCp1252High[k] != cp) ++k;
-        if (k == 32) return false;
-        out.push_back(static_cast<char>(0x80 + k));
-    }
-    return true;
-}
-
 std::string_view TrimPartialUtf8(std::string_view bytes) {
     // Look back over at most three continuation bytes for a lead byte.
     size_t n = bytes.size();
@@ -155,24 +63,6 @@ std::string_view TrimPartialUtf8(std::string_view bytes) {
         return need > back ? bytes.substr(0, n - back) : bytes;
     }
     return bytes;
-}
-
-char32_t NextCodePoint(std::string_view text, size_t& pos) {
-    auto c = static_cast<unsigned char>(text[pos]);
-    if (c < 0x80) { ++pos; return c; }
-    size_t n = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
-    if (n == 0 || pos + n >= text.size()) {
-        ++pos;
-        return 0xFFFD;
-    }
-    char32_t cp = c & (0x3F >> n);
-    for (size_t i = 1; i <= n; ++i) {
-        auto b = static_cast<unsigned char>(text[pos + i]);
-        if ((b & 0xC0) != 0x80) { ++pos; return 0xFFFD; }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    pos += n + 1;
-    return cp;
 }
 
 char32_t FoldCase(char32_t cp) {
@@ -250,7 +140,7 @@ char32_t DecodeCharacterReference(std::string_view text, size_t pos, size_t& len
         if (i == start) return 0;
         if (i < text.size() && text[i] == ';') ++i;
         length = i - pos;
-        if (value >= 0x80 && value < 0xA0) return kCp1252High[value - 0x80];
+        if (value >= 0x80 && value < 0xA0) return Windows1252CodePoint(static_cast<unsigned char>(value));
         if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0xFFFD;
         return value;
     }

@@ -9,30 +9,22 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Utf8.h"
+
 namespace folivex::text {
 
-bool IsValidUtf8(std::string_view bytes);
-
-// Windows-1252 to UTF-8 (the five unassigned bytes map to the C1 controls,
-// as browsers do).
-std::string Windows1252ToUtf8(std::string_view bytes);
-
-// bytes unchanged when valid UTF-8, else converted from Windows-1252.
-std::string ToUtf8(std::string_view bytes);
-
-// UTF-8 to Windows-1252; false when utf8 is not valid UTF-8 or holds a
-// character that Windows-1252 lacks.
-bool Utf8ToWindows1252(std::string_view utf8, std::string& out);
+// The conversions between UTF-8 and Windows-1252 live in the platform layer.
+using folivex::AppendUtf8;
+using folivex::IsValidUtf8;
+using folivex::NextCodePoint;
+using folivex::ToUtf8;
+using folivex::Windows1252CodePoint;
+using folivex::Utf8ToWindows1252;
+using folivex::Windows1252ToUtf8;
 
 // bytes without an incomplete UTF-8 sequence at their very end (for text
 // cut at an arbitrary byte).
 std::string_view TrimPartialUtf8(std::string_view bytes);
-
-void AppendUtf8(std::string& out, char32_t cp);
-
-// Decodes one code point at text[pos] (valid UTF-8 expected); advances pos.
-// Invalid bytes come back as U+FFFD, one byte at a time.
-char32_t NextCodePoint(std::string_view text, size_t& pos);
 
 // Simple lower-case mapping for Latin, Greek (final sigma folds to sigma),
 // Cyrillic, Armenian and full-width Latin; other code points are returned
