@@ -143,31 +143,28 @@ void CInterfacePage::CopyValues() {
 }
 
 void CInterfacePage::PickSplashBitmap() {
-    // Copy first, so boxes ticked just before survive the show below.
-    CopyValues();
-    FileDialogRequest request;
-    request.initialName = m_app.lastSplashFile.empty() ? "*.bmp" : m_app.lastSplashFile;
-    request.defaultExt = "bmp";
-    request.filter = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
-    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    const auto file = m_app.GetPrompts().PickFile(request);
-    if (!file) return;
-    m_app.project.splashFile = *file;
-    m_app.lastSplashFile = *file;
-    ShowValues();
+    PickInto(m_app.project.splashFile, m_app.lastSplashFile, "*.bmp", "bmp",
+             "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||");
 }
 
 void CInterfacePage::PickIconFile() {
+    PickInto(m_app.project.iconFile, m_app.lastIconFile, "*.ico", "ico",
+             "Icon Files (*.ico)|*.ico|All Files (*.*)|*.*||");
+}
+
+void CInterfacePage::PickInto(std::string& field, std::string& remembered, const char* wildcard,
+                              const char* defaultExt, const char* filter) {
+    // Copy first, so boxes ticked just before survive the show below.
     CopyValues();
     FileDialogRequest request;
-    request.initialName = m_app.lastIconFile.empty() ? "*.ico" : m_app.lastIconFile;
-    request.defaultExt = "ico";
-    request.filter = "Icon Files (*.ico)|*.ico|All Files (*.*)|*.*||";
+    request.initialName = remembered.empty() ? wildcard : remembered;
+    request.defaultExt = defaultExt;
+    request.filter = filter;
     request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     const auto file = m_app.GetPrompts().PickFile(request);
     if (!file) return;
-    m_app.project.iconFile = *file;
-    m_app.lastIconFile = *file;
+    field = *file;
+    remembered = *file;
     ShowValues();
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "app/WizardPage.h"
 #include "project/BookProject.h"
@@ -39,6 +40,12 @@ public:
     static const std::array<int, kToolbarButtonCount> kToolbarButtonIds;
 
 private:
+    // The picker shared by the two "..." buttons: copy, then an open-style
+    // picker starting at the remembered file (else the wildcard); a chosen
+    // file goes into field and remembered, then show.
+    void PickInto(std::string& field, std::string& remembered, const char* wildcard,
+                  const char* defaultExt, const char* filter);
+
     QLabel* m_splashFile = nullptr;
     QLabel* m_iconFile = nullptr;
     QCheckBox* m_showAboutAtStart = nullptr;
