@@ -16,7 +16,6 @@
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/JsonText.h"
-#include "platform/DirEnum.h"
 #include "project/BookApp.h"
 #include "project/Defaults.h"
 #include "project/FolderScan.h"
@@ -43,14 +42,6 @@ constexpr TextId kTexts[] = {{"title", kIdTitle}, {"author", kIdAuthor}, {"copyr
 int Fail(const std::string& message) {
     std::fprintf(stderr, "%s\n", message.c_str());
     return 1;
-}
-
-std::string Absolute(const std::string& path) {
-    std::error_code ec;
-    const fs::path p = fs::absolute(path, ec);
-    std::string s = ec ? path : p.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return s;
 }
 
 // The stub to build with: the file given by --stub, else the one carried
@@ -188,8 +179,8 @@ int CmdMake(const Args& args) {
             const std::string& value = args[++i];
             if (a == "-o") output = value;
             else if (a == "--stub") stub = value;
-            else if (a == "--splash") splash = Absolute(value);
-            else if (a == "--icon") icon = Absolute(value);
+            else if (a == "--splash") splash = AbsolutePath(value);
+            else if (a == "--icon") icon = AbsolutePath(value);
             else if (a == "--buttons") {
                 buttons.emplace();
                 buttons->fill(0);
@@ -225,9 +216,8 @@ int CmdMake(const Args& args) {
     if (folder.empty()) return Usage("make needs a folder");
     if (output.empty()) return Usage("make needs -o BOOK.exe");
 
-    const std::string projectDir = Absolute(folder);
-    std::vector<DirItem> items;
-    if (!ListFolder(projectDir, items)) return Fail("folivexc: cannot list the folder " + folder);
+    const std::string projectDir = AbsolutePath(folder);
+    if (!CheckFolderListable(projectDir, folder)) return 1;
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
@@ -430,7 +420,7 @@ int CmdExtract(const Args& args) {
     if (args.size() != 2) return Usage("extract takes BOOK.exe DIR");
     auto book = Open(args[0]);
     if (!book) return 1;
-    const fs::path root = fs::path(Absolute(args[1]));
+    const fs::path root = fs::path(AbsolutePath(args[1]));
     int problems = 0, written = 0;
     try {
         const auto dir = book->Data(kTypeBook, kIdPageDirectory);

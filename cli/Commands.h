@@ -22,6 +22,13 @@ int CmdBookInfo(const std::string& path, bool json);
 int CmdExtract(const Args& args);
 int CmdVerify(const Args& args);
 
+// The absolute form of a path given on the command line, without a
+// trailing separator except for the root itself.
+std::string AbsolutePath(const std::string& path);
+// True when folder can be listed; otherwise prints "folivexc: cannot list
+// the folder " + shownName to stderr and returns false.
+bool CheckFolderListable(const std::string& folder, const std::string& shownName);
+
 // Prints the usage text to stderr and returns 2.
 int Usage(const std::string& problem);
 

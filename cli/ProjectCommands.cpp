@@ -18,28 +18,6 @@ namespace folivex::cli {
 
 namespace {
 
-// The absolute form of a folder given on the command line, without a
-// trailing separator except for the root itself.
-std::string AbsoluteFolder(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(folder, ec);
-    if (ec) p = folder;
-    std::string s = p.lexically_normal().string();
-    while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
-    return s;
-}
-
-bool IsReadableFolder(const std::string& folder) {
-    uint64_t device = 0, inode = 0;
-    std::vector<DirItem> items;
-    return FolderIdentity(folder, device, inode) && ListFolder(folder, items);
-}
-
-int FolderProblem(const std::string& folder) {
-    std::fprintf(stderr, "folivexc: cannot list the folder %s\n", folder.c_str());
-    return 1;
-}
-
 void PrintFlag(const char* name, int32_t value) { std::printf("%-20s %d\n", name, value); }
 void PrintText(const char* name, const std::string& value) {
     std::printf("%-20s %s\n", name, value.c_str());
@@ -130,6 +108,23 @@ bool Open(CBookApp& app, const std::string& path) {
 
 }  // namespace
 
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    if (ec) p = path;
+    std::string s = p.lexically_normal().string();
+    while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
+    return s;
+}
+
+bool CheckFolderListable(const std::string& folder, const std::string& shownName) {
+    uint64_t device = 0, inode = 0;
+    std::vector<DirItem> items;
+    if (FolderIdentity(folder, device, inode) && ListFolder(folder, items)) return true;
+    std::fprintf(stderr, "folivexc: cannot list the folder %s\n", shownName.c_str());
+    return false;
+}
+
 int CmdNew(const Args& args) {
     static const std::map<std::string, std::string BookProject::*> kTextOptions = {
         {"--title", &BookProject::title},         {"--author", &BookProject::author},
@@ -158,8 +153,8 @@ int CmdNew(const Args& args) {
     if (folder.empty()) return Usage("new needs a folder");
     if (output.empty()) return Usage("new needs -o PROJECT.ebp");
 
-    const std::string projectDir = AbsoluteFolder(folder);
-    if (!IsReadableFolder(projectDir)) return FolderProblem(folder);
+    const std::string projectDir = AbsolutePath(folder);
+    if (!CheckFolderListable(projectDir, folder)) return 1;
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
@@ -184,11 +179,11 @@ int CmdRescan(const Args& args) {
     CBookApp app(prompts);
     if (!Open(app, args[0])) return 1;
 
-    const std::string folder = args.size() == 2 ? AbsoluteFolder(args[1]) : app.project.projectDir;
+    const std::string folder = args.size() == 2 ? AbsolutePath(args[1]) : app.project.projectDir;
     if (folder.empty()) return Usage("the project names no folder; give one");
     // A folder that cannot be listed would drop every entry with its
     // attributes; refuse instead of saving that.
-    if (!IsReadableFolder(folder)) return FolderProblem(folder);
+    if (!CheckFolderListable(folder, folder)) return 1;
     ScanProjectFolder(app, folder);
     return app.SaveProject() ? 0 : 1;
 }
