@@ -8,14 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <system_error>
-#include <thread>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
+#include "builder/CacheFile.h"
 #include "builder/Container.h"
 
 namespace folivex {
@@ -63,35 +58,6 @@ std::array<uint8_t, kVersionField> VersionField() {
 // suffices, since zlib's bound is below it.
 uint64_t LargestBlob(uint64_t n) { return 4 + n * 1001 / 1000 + 16; }
 
-class StdFile {
-public:
-    StdFile(const std::string& path, const char* mode) : m_file(std::fopen(path.c_str(), mode)) {}
-    ~StdFile() {
-        if (m_file) std::fclose(m_file);
-    }
-    StdFile(const StdFile&) = delete;
-    StdFile& operator=(const StdFile&) = delete;
-    explicit operator bool() const { return m_file != nullptr; }
-    std::FILE* Get() const { return m_file; }
-    // Closes; false when the last writes failed.
-    bool Close() {
-        const bool ok = std::fclose(m_file) == 0;
-        m_file = nullptr;
-        return ok;
-    }
-
-private:
-    std::FILE* m_file;
-};
-
-std::string TemporarySuffix() {
-    static std::atomic<uint64_t> counter{0};
-    const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const uint64_t mix = std::hash<std::thread::id>{}(std::this_thread::get_id()) ^ (now * 0x9E3779B97F4A7C15ull) ^
-                         reinterpret_cast<uintptr_t>(&counter);
-    return ".tmp" + std::to_string(mix) + "-" + std::to_string(counter++);
-}
-
 bool IsEntryName(const std::string& name) {
     return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
@@ -117,16 +83,20 @@ std::string BlobCache::DefaultFolder() {
 BlobCache::BlobCache(std::string folder, uint64_t maxBytes) : m_folder(std::move(folder)), m_maxBytes(maxBytes) {}
 
 std::string BlobCache::EntryPath(const Sha256Digest& key) const {
+    // Joined by hand: a rebuild asks for thousands of these, and a path
+    // object costs more than the entry's read.
+    constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
     const std::string hex = ToHex(key);
-    return (fs::path(m_folder) / hex.substr(0, 2) / hex).string();
+    std::string path;
+    path.reserve(m_folder.size() + 68);
+    path.append(m_folder).append(1, kSeparator).append(hex, 0, 2).append(1, kSeparator).append(hex);
+    return path;
 }
 
-std::vector<uint8_t> BlobCache::BlobFor(std::span<const uint8_t> data) {
-    const Sha256Digest key = Sha256Of(data);
-    if (auto blob = Load(key, data.size())) {
-        ++m_hits;
-        return std::move(*blob);
-    }
+std::vector<uint8_t> BlobCache::BlobFor(std::span<const uint8_t> data) { return BlobFor(Sha256Of(data), data); }
+
+std::vector<uint8_t> BlobCache::BlobFor(const Sha256Digest& key, std::span<const uint8_t> data) {
+    if (auto blob = Load(key, data.size())) return std::move(*blob);
     ++m_misses;
     std::vector<uint8_t> blob = MakeBlob(data);
     Store(key, data.size(), blob);
@@ -134,37 +104,24 @@ std::vector<uint8_t> BlobCache::BlobFor(std::span<const uint8_t> data) {
 }
 
 std::optional<std::vector<uint8_t>> BlobCache::Load(const Sha256Digest& key, uint64_t dataLength) {
-    const std::string path = EntryPath(key);
-    StdFile file(path, "rb");
-    if (!file) return std::nullopt;  // not there: a plain miss
-    std::setvbuf(file.Get(), nullptr, _IONBF, 0);
-    const auto damaged = [this]() -> std::optional<std::vector<uint8_t>> {
-        ++m_damaged;
-        return std::nullopt;
-    };
     uint8_t header[kHeaderSize];
-    if (std::fread(header, 1, kHeaderSize, file.Get()) != kHeaderSize) return damaged();
+    std::vector<uint8_t> blob;
+    switch (ReadCacheFile(EntryPath(key), header, LargestBlob(dataLength), blob)) {
+        case CacheRead::missing: return std::nullopt;  // a plain miss
+        case CacheRead::damaged: ++m_damaged; return std::nullopt;
+        case CacheRead::read: break;
+    }
     const uint64_t storedData = GetLe(header + 40, 8);
     const uint64_t blobLength = GetLe(header + 48, 4);
     const uint32_t adler = static_cast<uint32_t>(GetLe(header + 52, 4));
     if (std::memcmp(header, kMagic, 8) != 0 || std::memcmp(header + 8, key.data(), 32) != 0 ||
-        storedData != dataLength || blobLength < 4 || blobLength > LargestBlob(dataLength) ||
-        std::memcmp(header + 56, VersionField().data(), kVersionField) != 0)
-        return damaged();
-    // One read each for the header and the blob: no stdio buffer between.
-    std::vector<uint8_t> blob(static_cast<size_t>(blobLength));
-    if (std::fread(blob.data(), 1, blob.size(), file.Get()) != blob.size()) return damaged();
-    uint8_t extra;
-    if (std::fread(&extra, 1, 1, file.Get()) != 0) return damaged();  // longer than stated
-    if (Adler(blob) != adler || GetLe(blob.data(), 4) != dataLength) return damaged();
-    // Marks the entry as used, for Trim: through the open file where the
-    // system allows it, which spares a walk of the path.
-#ifdef _WIN32
-    std::error_code ignored;
-    fs::last_write_time(path, fs::file_time_type::clock::now(), ignored);
-#else
-    ::futimens(::fileno(file.Get()), nullptr);
-#endif
+        storedData != dataLength || blobLength < 4 || blobLength != blob.size() ||
+        std::memcmp(header + 56, VersionField().data(), kVersionField) != 0 || Adler(blob) != adler ||
+        GetLe(blob.data(), 4) != dataLength) {
+        ++m_damaged;
+        return std::nullopt;
+    }
+    ++m_hits;
     return blob;
 }
 
@@ -182,22 +139,7 @@ void BlobCache::Store(const Sha256Digest& key, uint64_t dataLength, std::span<co
     std::memcpy(header + 56, VersionField().data(), kVersionField);
 
     // Readers see the old entry or the whole new one, never a part.
-    const std::string temporary = path + TemporarySuffix();
-    {
-        StdFile file(temporary, "wb");
-        if (!file) return;
-        const bool written = std::fwrite(header, 1, kHeaderSize, file.Get()) == kHeaderSize &&
-                             std::fwrite(blob.data(), 1, blob.size(), file.Get()) == blob.size();
-        if (!file.Close() || !written) {
-            fs::remove(temporary, ec);
-            return;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        return;
-    }
+    if (!ReplaceWhole(path, {std::span<const uint8_t>(header, kHeaderSize), blob})) return;
     ++m_stored;
     m_storedBytes += kHeaderSize + blob.size();
 }
@@ -218,16 +160,8 @@ void BlobCache::Trim() {
     }
     // Builds running at the same time may count over each other; the
     // count only decides when to look.
-    const std::string temporary = ledger.string() + TemporarySuffix();
-    {
-        StdFile file(temporary, "wb");
-        if (!file) return;
-        const std::string text = std::to_string(unchecked);
-        std::fwrite(text.data(), 1, text.size(), file.Get());
-    }
-    std::error_code ec;
-    fs::rename(temporary, ledger, ec);
-    if (ec) fs::remove(temporary, ec);
+    const std::string text = std::to_string(unchecked);
+    ReplaceWhole(ledger.string(), {std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())});
 }
 
 void BlobCache::TrimNow() {

@@ -43,8 +43,11 @@ public:
     // made by MakeBlob and stored. Safe to call from several threads.
     // Throws what MakeBlob throws.
     std::vector<uint8_t> BlobFor(std::span<const uint8_t> data);
+    // The same, for data whose key (Sha256Of(data)) is known.
+    std::vector<uint8_t> BlobFor(const Sha256Digest& key, std::span<const uint8_t> data);
 
-    // The stored blob for key and data length, when a sound entry is there.
+    // The stored blob for key and data length, when a sound entry is there
+    // (counted as a hit).
     std::optional<std::vector<uint8_t>> Load(const Sha256Digest& key, uint64_t dataLength);
     // Stores blob under key; failures are ignored.
     void Store(const Sha256Digest& key, uint64_t dataLength, std::span<const uint8_t> blob);

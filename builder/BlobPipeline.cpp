@@ -32,17 +32,25 @@ BlobPipeline::~BlobPipeline() {
 
 void BlobPipeline::Make(Item& item) {
     try {
-        const std::span<const uint8_t> bytes(item.data.data(), item.data.size());
-        item.blob = m_cache ? m_cache->BlobFor(bytes) : MakeBlob(bytes);
+        if (item.job) {
+            item.made = item.job();
+        } else {
+            const std::span<const uint8_t> bytes(item.data.data(), item.data.size());
+            if (m_cache) {
+                item.made.key = Sha256Of(bytes);
+                item.made.blob = m_cache->BlobFor(item.made.key, bytes);
+            } else {
+                item.made.blob = MakeBlob(bytes);
+            }
+        }
     } catch (...) {
         item.failure = std::current_exception();
     }
     item.data = {};  // the bytes are no longer needed
+    item.job = nullptr;
 }
 
-void BlobPipeline::Submit(FileBytes data) {
-    auto item = std::make_shared<Item>();
-    item->data = std::move(data);
+void BlobPipeline::Enqueue(std::shared_ptr<Item> item) {
     if (m_workers.empty()) {
         Make(*item);
         item->done = true;
@@ -57,15 +65,29 @@ void BlobPipeline::Submit(FileBytes data) {
     m_work.notify_one();
 }
 
-std::vector<uint8_t> BlobPipeline::Next() {
+void BlobPipeline::Submit(FileBytes data) {
+    auto item = std::make_shared<Item>();
+    item->data = std::move(data);
+    Enqueue(std::move(item));
+}
+
+void BlobPipeline::Submit(std::function<Made()> job) {
+    auto item = std::make_shared<Item>();
+    item->job = std::move(job);
+    Enqueue(std::move(item));
+}
+
+BlobPipeline::Made BlobPipeline::Next() {
     std::shared_ptr<Item> item = std::move(m_results.front());
     m_results.pop_front();
     if (!m_workers.empty()) {
         std::unique_lock lock(m_mutex);
+        m_awaited = item.get();
         m_finished.wait(lock, [&] { return item->done; });
+        m_awaited = nullptr;
     }
     if (item->failure) std::rethrow_exception(item->failure);
-    return std::move(item->blob);
+    return std::move(item->made);
 }
 
 void BlobPipeline::Work() {
@@ -79,11 +101,15 @@ void BlobPipeline::Work() {
             m_queue.pop_front();
         }
         Make(*item);
+        bool awaited;
         {
             std::lock_guard lock(m_mutex);
             item->done = true;
+            awaited = item.get() == m_awaited;
         }
-        m_finished.notify_all();
+        // Only the item the caller waits for wakes it: items finished
+        // ahead of their turn would only cost it a switch.
+        if (awaited) m_finished.notify_one();
     }
 }
 

@@ -5,18 +5,25 @@
 // depend on the number of threads; with one thread the work is done at once
 // in Submit, on the caller's thread. The caller bounds the memory by the
 // number of items it lets wait (Pending) before it takes the next result.
+//
+// An item may also be a job that makes its blob itself on the worker (a
+// rebuild's file known from the last build, whose blob is taken from the
+// cache without reading the file when it did not change).
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "builder/Sha256.h"
 
 namespace folivex {
 
@@ -59,23 +66,35 @@ public:
 
     unsigned Threads() const { return m_threads; }
 
+    struct Made {
+        std::vector<uint8_t> blob;
+        // The SHA-256 of the bytes: the cache's key. Zero without a cache.
+        Sha256Digest key{};
+    };
+
     // Queues data to be made into a blob.
     void Submit(FileBytes data);
+    // Queues a job run on a worker (or at once, with one thread); what it
+    // throws is rethrown by Next.
+    void Submit(std::function<Made()> job);
     // Items submitted and not yet taken by Next.
     size_t Pending() const { return m_results.size(); }
     // The blob of the oldest item not yet taken; waits until it is made.
-    // Rethrows what making it threw (ContainerError). Needs Pending() > 0.
-    std::vector<uint8_t> Next();
+    // Rethrows what making it threw (ContainerError, or what a job threw).
+    // Needs Pending() > 0.
+    Made Next();
 
 private:
     struct Item {
         FileBytes data;
-        std::vector<uint8_t> blob;
+        std::function<Made()> job;
+        Made made;
         std::exception_ptr failure;
         bool done = false;
     };
 
     void Make(Item& item);
+    void Enqueue(std::shared_ptr<Item> item);
     void Work();
 
     unsigned m_threads;
@@ -86,6 +105,7 @@ private:
     std::condition_variable m_work, m_finished;
     std::deque<std::shared_ptr<Item>> m_queue;    // waiting for a worker
     std::deque<std::shared_ptr<Item>> m_results;  // in submission order
+    const Item* m_awaited = nullptr;  // the item Next waits for
     bool m_stopping = false;
 };
 

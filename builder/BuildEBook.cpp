@@ -9,8 +9,10 @@
 #include "builder/BlobCache.h"
 #include "builder/BlobPipeline.h"
 #include "builder/Container.h"
+#include "builder/DigestMemo.h"
 #include "builder/UpdateArchive.h"
 #include "platform/File.h"
+#include "platform/FileStamp.h"
 #include "platform/Path.h"
 #include "project/BookApp.h"
 
@@ -141,11 +143,70 @@ void WriteArchiveInMemory(const BookProject& project) {
     archive.EndUpdate();
 }
 
+// One file handed to the pipeline. A file the last build saw goes to a
+// worker as a whole (stamp, cache, and reading only when it changed), which
+// spares this thread a system call per file; memory is then bounded by the
+// size it had then. Other files are read here, as without a memo.
+struct Submitted {
+    uint64_t bytes = 0;  // read, or expected
+    // The stamp taken before the file was read (or found unchanged), set
+    // by the worker; Next makes it visible here.
+    std::shared_ptr<std::optional<FileStamp>> stamp;
+};
+
+BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& seen, const std::string& path,
+                                   std::optional<FileStamp>& stamp) {
+    stamp = StampOfFile(path);
+    if (stamp && *stamp == seen.stamp) {
+        if (auto blob = cache.Load(seen.digest, stamp->size)) return {std::move(*blob), seen.digest};
+    }
+    const FileBytes data = ReadWholeFile(path);  // changed since, or its entry is gone
+    const std::span<const uint8_t> bytes(data.data(), data.size());
+    BlobPipeline::Made made;
+    made.key = Sha256Of(bytes);
+    made.blob = cache.BlobFor(made.key, bytes);
+    return made;
+}
+
+Submitted SubmitFile(BlobPipeline& pipeline, BlobCache* cache, const DigestMemo* memo, const std::string& path) {
+    Submitted submitted;
+    if (memo) {
+        submitted.stamp = std::make_shared<std::optional<FileStamp>>();
+        if (const DigestMemo::Record* seen = memo->Seen(path)) {
+            submitted.bytes = seen->stamp.size;
+            pipeline.Submit([cache, seen, &path, stamp = submitted.stamp] {
+                return BlobOfKnownFile(*cache, *seen, path, *stamp);
+            });
+            return submitted;
+        }
+        *submitted.stamp = StampOfFile(path);
+    }
+    FileBytes data = ReadWholeFile(path);
+    submitted.bytes = data.size();
+    pipeline.Submit(std::move(data));
+    return submitted;
+}
+
+// The blob of the oldest file handed to the pipeline, its digest
+// remembered for the next build.
+std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const std::string& path,
+                              const Submitted& submitted) {
+    BlobPipeline::Made made;
+    try {
+        made = pipeline.Next();
+    } catch (const ContainerError&) {
+        throw CFileException(CFileException::genericException, path);
+    }
+    if (memo && *submitted.stamp) memo->Remember(path, **submitted.stamp, made.key);
+    return std::move(made.blob);
+}
+
 // Steps 3 to 10 for a fresh stub, with the same bytes as
 // WriteArchiveInMemory: pages are read here in order, compressed by the
 // pipeline's workers (or taken from the cache) and written out as soon as
-// their turn comes, so memory holds only the few pages in flight.
-void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cache) {
+// their turn comes, so memory holds only the few pages in flight. With a
+// memo, pages unchanged since the last build are not even read.
+void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cache, DigestMemo* memo) {
     const std::vector<PageSource> pages = IncludedPages(project);
     const std::vector<uint8_t> directory = PageDirectory(project);
     std::vector<ArchiveStream::TypePlan> plan;
@@ -161,38 +222,29 @@ void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cach
     // follows the largest page and the thread count, not the book.
     const size_t maxWaiting = 16 * size_t{pipeline.Threads()};
     const uint64_t maxWaitingBytes = uint64_t{8} << 20 << (pipeline.Threads() > 1 ? 1 : 0);
-    std::deque<std::pair<const PageSource*, uint64_t>> waiting;
+    std::deque<std::pair<const PageSource*, Submitted>> waiting;
     uint64_t waitingBytes = 0;
     const auto writeOldest = [&] {
-        const auto [page, size] = waiting.front();
-        std::vector<uint8_t> blob;
-        try {
-            blob = pipeline.Next();
-        } catch (const ContainerError&) {
-            throw CFileException(CFileException::genericException, page->diskPath);
-        }
+        const auto& [page, submitted] = waiting.front();
+        archive.Add(kTypePages, page->id, TakeBlob(pipeline, memo, page->diskPath, submitted));
+        waitingBytes -= submitted.bytes;
         waiting.pop_front();
-        waitingBytes -= size;
-        archive.Add(kTypePages, page->id, blob);
     };
     for (const PageSource& page : pages) {
-        FileBytes data = ReadWholeFile(page.diskPath);
-        while (!waiting.empty() && (waiting.size() >= maxWaiting || waitingBytes + data.size() > maxWaitingBytes))
-            writeOldest();
-        waiting.emplace_back(&page, data.size());
-        waitingBytes += data.size();
-        pipeline.Submit(std::move(data));
+        // Room is made before the next file is read, so that reading it
+        // is the last thing held in memory beyond the bound.
+        while (!waiting.empty() && waiting.size() >= maxWaiting) writeOldest();
+        Submitted submitted = SubmitFile(pipeline, cache, memo, page.diskPath);
+        waitingBytes += submitted.bytes;
+        waiting.emplace_back(&page, std::move(submitted));
+        while (waiting.size() > 1 && waitingBytes > maxWaitingBytes) writeOldest();
     }
     while (!waiting.empty()) writeOldest();
 
     if (!directory.empty()) archive.Add(kTypeBook, kIdPageDirectory, directory);
     if (!project.splashFile.empty()) {
-        pipeline.Submit(ReadWholeFile(project.splashFile));
-        try {
-            archive.Add(kTypeBook, kIdSplash, pipeline.Next());
-        } catch (const ContainerError&) {
-            throw CFileException(CFileException::genericException, project.splashFile);
-        }
+        const Submitted splash = SubmitFile(pipeline, cache, memo, project.splashFile);
+        archive.Add(kTypeBook, kIdSplash, TakeBlob(pipeline, memo, project.splashFile, splash));
     }
     archive.Add(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
     for (const auto& [id, text] : TextsOf(project)) archive.Add(kTypeBook, id, EncodeText(*text));
@@ -212,10 +264,15 @@ void WriteArchive(const BookProject& project, std::span<const uint8_t> stub, uns
         return;
     }
     const std::string folder = cacheFolder.value_or(BlobCache::DefaultFolder());
-    std::optional<BlobCache> cache;
-    if (!folder.empty()) cache.emplace(folder);
-    StreamArchive(project, threads, cache ? &*cache : nullptr);
-    if (cache && cache->Stored() > 0) cache->Trim();
+    if (folder.empty()) {
+        StreamArchive(project, threads, nullptr, nullptr);
+        return;
+    }
+    BlobCache cache(folder);
+    DigestMemo memo(DigestMemo::PathFor(folder, project.projectDir), StampClockNowNs());
+    StreamArchive(project, threads, &cache, &memo);
+    memo.Save();
+    if (cache.Stored() > 0) cache.Trim();
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 
 #include "builder/BlobCache.h"
 #include "builder/Container.h"
+#include "builder/DigestMemo.h"
 #include "builder/UpdateArchive.h"
+#include "platform/FileStamp.h"
 #include "platform/Path.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
@@ -131,6 +133,69 @@ TEST_F(ParallelBuild, ColdWarmAndDamagedCachesGiveTheWritersBytes) {
     EXPECT_NE(changed, reference);
     EXPECT_EQ(Build(), changed) << "damaged cache";
     EXPECT_EQ(Build(), changed) << "repaired cache";
+}
+
+TEST_F(ParallelBuild, ARebuildTakesUnchangedPagesByTheirStampWithoutReadingThem) {
+    const std::vector<uint8_t> reference = Reference();
+    app.buildThreads = 2;
+    EXPECT_EQ(Build(), reference) << "first build";
+
+    std::vector<std::string> paths;
+    for (const auto& page : app.project.pages)
+        if (page->included) paths.push_back(JoinStoredPath(app.project.projectDir, page->path));
+    paths.push_back(app.project.splashFile);
+
+    // The book as it would be if one page held other bytes of its length.
+    const std::string swappedPath = NativePath(paths[3]);
+    const std::vector<uint8_t> original = ReadFile(swappedPath);
+    const std::vector<uint8_t> other(original.size(), 'z');
+    WriteFile(swappedPath, other);
+    const std::vector<uint8_t> withOther = Reference();
+    WriteFile(swappedPath, original);
+
+    // The memo a build long after these files were written leaves behind.
+    const std::string memoPath = DigestMemo::PathFor(*app.blobCacheFolder, app.project.projectDir);
+    {
+        DigestMemo memo(memoPath, StampClockNowNs() + 3600'000'000'000);
+        for (const std::string& path : paths)
+            memo.Remember(path, *StampOfFile(path), Sha256Of(ReadFile(NativePath(path))));
+        memo.Save();
+    }
+
+    // Proof that an unchanged page is not read: its cache entry swapped for
+    // the other bytes' blob is what the book gets.
+    BlobCache cache(*app.blobCacheFolder);
+    const Sha256Digest key = Sha256Of(original);
+    const std::vector<uint8_t> soundEntry = ReadFile(cache.EntryPath(key));
+    cache.Store(key, original.size(), MakeBlob(other));
+    EXPECT_EQ(Build(), withOther) << "the entry of the remembered digest";
+    WriteFile(cache.EntryPath(key), soundEntry);
+    EXPECT_EQ(Build(), reference);
+
+    // Entries gone or damaged are made again from the pages, read then.
+    int n = 0;
+    for (const std::string& path : paths) {
+        const std::string entry = cache.EntryPath(Sha256Of(ReadFile(NativePath(path))));
+        if (n % 3 == 0) fs::remove(entry);
+        if (n % 3 == 1 && fs::exists(entry)) WriteFile(entry, std::vector<uint8_t>(100, 1));
+        ++n;
+    }
+    EXPECT_EQ(Build(), reference) << "entries gone";
+
+    // A page changed since (same length, time put back) is read again.
+    const std::string changedPath = NativePath(paths[7]);
+    const auto modified = fs::last_write_time(changedPath);
+    std::vector<uint8_t> changedBytes = ReadFile(changedPath);
+    ASSERT_FALSE(changedBytes.empty());
+    changedBytes[0] ^= 1;
+    WriteFile(changedPath, changedBytes);
+    fs::last_write_time(changedPath, modified);
+    const std::vector<uint8_t> changed = Reference();
+    ASSERT_NE(changed, reference);
+    EXPECT_EQ(Build(), changed) << "page changed";
+    // The memo now holds every file but the one just written, whose stamp
+    // has not settled yet.
+    EXPECT_EQ(DigestMemo(memoPath, 0).Loaded(), paths.size() - 1);
 }
 
 TEST_F(ParallelBuild, AStubCarryingAnArchiveIsStillMerged) {
