@@ -43,6 +43,18 @@ std::string NativePath(std::string_view path) {
         if (c == '\\') c = '/';
     if (slashed.empty() || PathExists(slashed)) return slashed;
 
+    // Most often only the file's own name is spelled otherwise: when its
+    // folder is there as given, one listing of it settles the matter.
+    const size_t lastSlash = slashed.rfind('/');
+    if (lastSlash != std::string::npos && lastSlash > 0 && lastSlash + 1 < slashed.size()) {
+        const std::string folder = slashed.substr(0, lastSlash);
+        const std::string name = slashed.substr(lastSlash + 1);
+        if (name != "." && name != ".." && PathExists(folder)) {
+            const std::string found = FindNoCase(folder, name);
+            return found.empty() ? slashed : folder + "/" + found;
+        }
+    }
+
     // Walk the components; once one cannot be found under any spelling, the
     // rest is kept as given.
     std::string resolved = slashed[0] == '/' ? "/" : "";

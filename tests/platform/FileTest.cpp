@@ -118,6 +118,13 @@ TEST(File, StoredPathsFindFilesWhateverTheirCase) {
     EXPECT_EQ(f.GetFilePath(), stored);  // errors keep naming what was asked
     // A part that exists under no spelling stays as given, and so does the rest.
     EXPECT_EQ(NativePath(dir.Path().string() + "\\Nope\\img"), dir / "Nope/img");
+    // Only the name spelled otherwise, the folder as it is; a missing name;
+    // the smallest of two spellings; the folder itself.
+    EXPECT_EQ(NativePath(dir.Path().string() + "/IMG/LOGO.png"), dir / "IMG/Logo.PNG");
+    EXPECT_EQ(NativePath(dir.Path().string() + "/IMG/other.png"), dir / "IMG/other.png");
+    WriteText(dir / "IMG/logo.PNG", "second");
+    EXPECT_EQ(NativePath(dir.Path().string() + "/IMG/LOGO.PNG"), dir / "IMG/Logo.PNG");
+    EXPECT_EQ(NativePath(dir.Path().string() + "/img/."), dir / "IMG/.");
 }
 
 TEST(File, FaultPlanFailsTheChosenCallOrAfterNBytes) {
