@@ -25,67 +25,76 @@ std::string_view ExtensionOf(std::string_view name) {
 }
 
 // Lower-cased relative path -> entry, the first one added winning. Open
-// addressing over (hash, entry) pairs: a lookup touches one slot of the
-// table and compares text only when the hashes agree, which keeps a scan of
-// a hundred thousand files from waiting on scattered list nodes.
+// addressing over small slots (a part of the hash and the number of the
+// key): a lookup touches one slot and compares text only when the hashes
+// agree, and growing the table touches little memory, which keeps a scan of
+// a hundred thousand files from waiting on scattered nodes and fresh pages.
 class PathIndex {
 public:
-    explicit PathIndex(size_t expected) { Grow(expected * 2); }
+    explicit PathIndex(size_t expected) {
+        m_keys.reserve(expected);
+        Grow(expected * 2);
+    }
 
     CPieceElem* Find(std::string_view key) const {
         const uint64_t h = Hash(key);
         for (size_t i = h & m_mask;; i = (i + 1) & m_mask) {
             const Slot& slot = m_slots[i];
-            if (!slot.entry) return nullptr;
-            if (slot.hash == h && KeyOf(slot) == key) return slot.entry;
+            if (slot.number == 0) return nullptr;
+            const Key& candidate = m_keys[slot.number - 1];
+            if (slot.hash == Tag(h) && candidate.text == key) return candidate.entry;
         }
     }
 
     // key must stay valid as long as the index: it is entry's path or a
     // string the caller keeps. Does nothing when key is there already.
     void Add(std::string_view key, CPieceElem* entry) {
-        if ((m_count + 1) * 2 > m_slots.size()) Grow(m_slots.size() * 2);
+        if ((m_keys.size() + 1) * 2 > m_slots.size()) Grow(m_slots.size() * 2);
         const uint64_t h = Hash(key);
         size_t i = h & m_mask;
-        for (; m_slots[i].entry; i = (i + 1) & m_mask)
-            if (m_slots[i].hash == h && KeyOf(m_slots[i]) == key) return;
-        m_slots[i] = Slot{h, entry, key.data(), key.size()};
-        ++m_count;
+        for (; m_slots[i].number != 0; i = (i + 1) & m_mask)
+            if (m_slots[i].hash == Tag(h) && m_keys[m_slots[i].number - 1].text == key) return;
+        m_keys.push_back(Key{key, entry, h});
+        m_slots[i] = Slot{Tag(h), static_cast<uint32_t>(m_keys.size())};
     }
 
 private:
-    struct Slot {
-        uint64_t hash = 0;
-        CPieceElem* entry = nullptr;
-        const char* key = nullptr;
-        size_t keyLength = 0;
+    struct Key {
+        std::string_view text;
+        CPieceElem* entry;
+        uint64_t hash;  // kept for growing
     };
-
-    static std::string_view KeyOf(const Slot& slot) { return {slot.key, slot.keyLength}; }
+    // number: 1 + the key's place in m_keys; 0 for an empty slot. A scan
+    // adds at most one key per file, far fewer than 2^32.
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t number = 0;
+    };
 
     static uint64_t Hash(std::string_view key) {
         uint64_t h = 1469598103934665603ULL;  // FNV-1a, then a final mix
         for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
         return h ^ (h >> 29);
     }
+    // The hash bits kept in a slot: the high ones, which the low bits that
+    // choose the slot do not already tell.
+    static uint32_t Tag(uint64_t h) { return static_cast<uint32_t>(h >> 32); }
 
     void Grow(size_t wanted) {
         size_t size = 64;
         while (size < wanted) size *= 2;
-        std::vector<Slot> old = std::move(m_slots);
         m_slots.assign(size, Slot{});
         m_mask = size - 1;
-        for (const Slot& slot : old) {
-            if (!slot.entry) continue;
-            size_t i = slot.hash & m_mask;
-            while (m_slots[i].entry) i = (i + 1) & m_mask;
-            m_slots[i] = slot;
+        for (size_t k = 0; k < m_keys.size(); ++k) {
+            size_t i = m_keys[k].hash & m_mask;
+            while (m_slots[i].number != 0) i = (i + 1) & m_mask;
+            m_slots[i] = Slot{Tag(m_keys[k].hash), static_cast<uint32_t>(k + 1)};
         }
     }
 
     std::vector<Slot> m_slots;
+    std::vector<Key> m_keys;
     size_t m_mask = 0;
-    size_t m_count = 0;
 };
 
 class FolderWalk {
