@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "builder/CacheFile.h"
+#include "platform/ByteReader.h"
 
 namespace folivex {
 
@@ -26,12 +27,6 @@ void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
     uint8_t le[8];
     for (int i = 0; i < bytes; ++i) le[i] = static_cast<uint8_t>(v >> (8 * i));
     out.insert(out.end(), le, le + bytes);
-}
-
-uint64_t Get(const uint8_t* p, int bytes) {
-    uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
 }
 
 std::vector<uint8_t> ReadMemoFile(const std::string& path) {
@@ -56,32 +51,30 @@ DigestMemo::DigestMemo(std::string memoPath, int64_t startNs) : m_path(std::move
     const Sha256Digest sum = Sha256Of(std::span(bytes.data(), bodySize));
     if (std::memcmp(sum.data(), bytes.data() + bodySize, 32) != 0) return;
 
-    constexpr size_t kFixed = 5 * 8 + 32;
-    const uint8_t* p = bytes.data() + sizeof kMagic;
-    const uint8_t* const end = bytes.data() + bodySize;
-    const uint64_t count = Get(p, 4);
-    p += 4;
     std::unordered_map<std::string, Record> records;
-    // The count is checked against the bytes there before it sizes anything.
-    records.reserve(static_cast<size_t>(std::min<uint64_t>(count, static_cast<uint64_t>(end - p) / (4 + kFixed))));
-    for (uint64_t i = 0; i < count; ++i) {
-        if (end - p < 4) return;
-        const uint64_t pathLength = Get(p, 4);
-        p += 4;
-        if (static_cast<uint64_t>(end - p) < pathLength + kFixed) return;
-        std::string path(reinterpret_cast<const char*>(p), static_cast<size_t>(pathLength));
-        p += pathLength;
-        Record record;
-        record.stamp.size = Get(p, 8);
-        record.stamp.modifiedNs = static_cast<int64_t>(Get(p + 8, 8));
-        record.stamp.changedNs = static_cast<int64_t>(Get(p + 16, 8));
-        record.stamp.fileId = Get(p + 24, 8);
-        record.stamp.volumeId = Get(p + 32, 8);
-        std::memcpy(record.digest.data(), p + 40, 32);
-        p += kFixed;
-        records.insert_or_assign(std::move(path), record);
+    try {
+        ByteReader in(bytes.data(), bodySize);
+        in.Skip(sizeof kMagic);
+        const uint32_t count = in.U32();
+        // The count sizes nothing before the bytes there bear it out.
+        constexpr size_t kSmallestRecord = 4 + 5 * 8 + 32;
+        records.reserve(std::min<size_t>(count, in.Remaining() / kSmallestRecord));
+        for (uint32_t i = 0; i < count; ++i) {
+            const std::span<const uint8_t> path = in.Bytes(in.U32());
+            Record record;
+            record.stamp.size = in.U64();
+            record.stamp.modifiedNs = static_cast<int64_t>(in.U64());
+            record.stamp.changedNs = static_cast<int64_t>(in.U64());
+            record.stamp.fileId = in.U64();
+            record.stamp.volumeId = in.U64();
+            const std::span<const uint8_t> digest = in.Bytes(32);
+            std::copy(digest.begin(), digest.end(), record.digest.begin());
+            records.insert_or_assign(std::string(path.begin(), path.end()), record);
+        }
+        if (!in.AtEnd()) return;  // more than the count says: not ours
+    } catch (const ByteReader::OutOfRange&) {
+        return;
     }
-    if (p != end) return;  // more than the count says: not ours
     m_loaded = std::move(records);
     m_kept.reserve(m_loaded.size());
 }

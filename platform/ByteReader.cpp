@@ -30,6 +30,12 @@ uint32_t ByteReader::U32() {
     return v;
 }
 
+uint64_t ByteReader::U64() {
+    Need(m_pos, 8);
+    const uint64_t low = U32();
+    return low | (uint64_t{U32()} << 32);
+}
+
 std::span<const uint8_t> ByteReader::Bytes(uint64_t n) {
     auto bytes = BytesAt(m_pos, n);
     m_pos += bytes.size();

@@ -40,6 +40,7 @@ public:
     uint16_t U16();
     uint32_t U32();
     int32_t I32() { return static_cast<int32_t>(U32()); }
+    uint64_t U64();
     std::span<const uint8_t> Bytes(uint64_t n);
     // Bytes up to (not including) the next NUL, which is consumed; no NUL
     // before the end throws.

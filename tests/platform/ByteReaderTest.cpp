@@ -11,6 +11,12 @@ TEST(ByteReader, ReadsLittleEndianAndRefusesToReadPastTheEnd) {
     EXPECT_EQ(r.U16(), 0x0201);
     EXPECT_EQ(r.U16At(2), 0x0403);
     r.Seek(0);
+    EXPECT_EQ(r.U64(), 0xFF00626104030201ull);
+    EXPECT_THROW(r.U64(), ByteReader::OutOfRange);
+    r.Seek(1);
+    EXPECT_THROW(r.U64(), ByteReader::OutOfRange);
+    EXPECT_EQ(r.Position(), 1u);  // a read that fails part-way moves nothing
+    r.Seek(0);
     EXPECT_EQ(r.U32(), 0x04030201u);
     EXPECT_EQ(r.CString(), "ab");
     EXPECT_EQ(r.Remaining(), 1u);
