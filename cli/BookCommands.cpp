@@ -17,8 +17,6 @@
 #include "cli/ConsolePrompts.h"
 #include "cli/JsonText.h"
 #include "project/BookApp.h"
-#include "project/Defaults.h"
-#include "project/FolderScan.h"
 #include "resources/ViewerStub.h"
 
 namespace folivex::cli {
@@ -157,13 +155,8 @@ int CmdBuild(const Args& args) {
 }
 
 int CmdMake(const Args& args) {
-    static const std::map<std::string, std::string BookProject::*> kTextOptions = {
-        {"--title", &BookProject::title},         {"--author", &BookProject::author},
-        {"--copyright", &BookProject::copyright}, {"--url", &BookProject::url},
-        {"--email", &BookProject::email},         {"--about", &BookProject::aboutInfo},
-    };
     std::string folder, output, stub, splash, icon;
-    std::vector<std::pair<std::string BookProject::*, std::string>> texts;
+    std::vector<std::pair<TextField, std::string>> texts;
     std::optional<std::array<int32_t, kToolbarButtonCount>> buttons;
     int32_t aboutAtStart = 0, maximized = 1, fullScreen = 0, toolbar = 1;
     RunOptions run;
@@ -174,7 +167,7 @@ int CmdMake(const Args& args) {
         if (TakeRunOption(args, i, run, problem)) {
             if (!problem.empty()) return Usage(problem);
         } else if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" || a == "--buttons" ||
-            kTextOptions.count(a)) {
+            TextOptions().count(a)) {
             if (!hasValue) return Usage(a + " needs a value");
             const std::string& value = args[++i];
             if (a == "-o") output = value;
@@ -195,7 +188,7 @@ int CmdMake(const Args& args) {
                     (*buttons)[static_cast<size_t>(it - std::begin(kButtonNames))] = 1;
                 }
             } else {
-                texts.emplace_back(kTextOptions.at(a), value);
+                texts.emplace_back(TextOptions().at(a), value);
             }
         } else if (a == "--about-at-start") {
             aboutAtStart = 1;
@@ -216,19 +209,9 @@ int CmdMake(const Args& args) {
     if (folder.empty()) return Usage("make needs a folder");
     if (output.empty()) return Usage("make needs -o BOOK.exe");
 
-    const std::string projectDir = AbsolutePath(folder);
-    if (!CheckFolderListable(projectDir, folder)) return 1;
-
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    // A fresh first run: the author details start as placeholders.
-    app.project.author = kDefaultAuthor;
-    app.project.copyright = DefaultCopyright();
-    app.project.url = kDefaultUrl;
-    app.project.email = kDefaultEmail;
-    app.ResetProject();
-    ScanProjectFolder(app, projectDir);
-    app.projectOpen = 1;
+    if (!StartFolderProject(app, folder)) return 1;
     if (app.project.pages.empty()) return Fail("folivexc: the folder " + folder + " holds no files");
 
     for (const auto& [member, value] : texts) app.project.*member = value;

@@ -3,8 +3,11 @@
 // text has gone to stderr), 2 wrong usage.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "project/BookApp.h"
 
 namespace folivex::cli {
 
@@ -28,6 +31,16 @@ std::string AbsolutePath(const std::string& path);
 // True when folder can be listed; otherwise prints "folivexc: cannot list
 // the folder " + shownName to stderr and returns false.
 bool CheckFolderListable(const std::string& folder, const std::string& shownName);
+
+// The text options of new and make (--title, --author, --copyright, --url,
+// --email, --about) and the project field each one sets.
+using TextField = std::string BookProject::*;
+const std::map<std::string, TextField>& TextOptions();
+
+// Starts app on a fresh project of the folder given on the command line,
+// with the first run's placeholder author details, and scans it. False,
+// with a message on stderr, when the folder cannot be listed.
+bool StartFolderProject(CBookApp& app, const std::string& folder);
 
 // Prints the usage text to stderr and returns 2.
 int Usage(const std::string& problem);

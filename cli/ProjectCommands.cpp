@@ -125,21 +125,39 @@ bool CheckFolderListable(const std::string& folder, const std::string& shownName
     return false;
 }
 
-int CmdNew(const Args& args) {
-    static const std::map<std::string, std::string BookProject::*> kTextOptions = {
+const std::map<std::string, TextField>& TextOptions() {
+    static const std::map<std::string, TextField> options = {
         {"--title", &BookProject::title},         {"--author", &BookProject::author},
         {"--copyright", &BookProject::copyright}, {"--url", &BookProject::url},
         {"--email", &BookProject::email},         {"--about", &BookProject::aboutInfo},
     };
+    return options;
+}
+
+bool StartFolderProject(CBookApp& app, const std::string& folder) {
+    const std::string projectDir = AbsolutePath(folder);
+    if (!CheckFolderListable(projectDir, folder)) return false;
+    // A fresh first run: the author details start as placeholders.
+    app.project.author = kDefaultAuthor;
+    app.project.copyright = DefaultCopyright();
+    app.project.url = kDefaultUrl;
+    app.project.email = kDefaultEmail;
+    app.ResetProject();
+    ScanProjectFolder(app, projectDir);
+    app.projectOpen = 1;
+    return true;
+}
+
+int CmdNew(const Args& args) {
     std::string folder, output;
-    std::vector<std::pair<std::string BookProject::*, std::string>> texts;
+    std::vector<std::pair<TextField, std::string>> texts;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "-o") {
             if (!hasValue) return Usage("-o needs a file name");
             output = args[++i];
-        } else if (auto it = kTextOptions.find(a); it != kTextOptions.end()) {
+        } else if (auto it = TextOptions().find(a); it != TextOptions().end()) {
             if (!hasValue) return Usage(a + " needs a value");
             texts.emplace_back(it->second, args[++i]);
         } else if (!a.empty() && a[0] == '-') {
@@ -153,19 +171,9 @@ int CmdNew(const Args& args) {
     if (folder.empty()) return Usage("new needs a folder");
     if (output.empty()) return Usage("new needs -o PROJECT.ebp");
 
-    const std::string projectDir = AbsolutePath(folder);
-    if (!CheckFolderListable(projectDir, folder)) return 1;
-
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    // A fresh first run: the author details start as placeholders.
-    app.project.author = kDefaultAuthor;
-    app.project.copyright = DefaultCopyright();
-    app.project.url = kDefaultUrl;
-    app.project.email = kDefaultEmail;
-    app.ResetProject();
-    ScanProjectFolder(app, projectDir);
-    app.projectOpen = 1;
+    if (!StartFolderProject(app, folder)) return 1;
     for (const auto& [member, value] : texts) app.project.*member = value;
 
     app.projectFile = output;
