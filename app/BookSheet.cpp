@@ -87,7 +87,9 @@ CBookSheet::CBookSheet(CBookApp& app, std::function<void()> showHelp, QWidget* p
 
 CBookSheet::~CBookSheet() = default;
 
-int CBookSheet::ActivePageIndex() const { return m_stack->currentIndex(); }
+int CBookSheet::ActivePageIndex() const {
+    return m_stack->currentIndex();
+}
 
 CContentPage* CBookSheet::ContentPage() const {
     return static_cast<CContentPage*>(m_pages[kContentPage]);

@@ -3,7 +3,9 @@
 // The icons live in a static library; Q_INIT_RESOURCE registers them even when
 // the linker has dropped the resource's own static initialiser. It must be
 // called outside any namespace.
-static void InitProgramIconResources() { Q_INIT_RESOURCE(folivex_icons); }
+static void InitProgramIconResources() {
+    Q_INIT_RESOURCE(folivex_icons);
+}
 
 namespace folivex {
 

@@ -15,7 +15,9 @@ namespace folivex {
 
 namespace {
 
-std::string SystemText(int error) { return std::generic_category().message(error); }
+std::string SystemText(int error) {
+    return std::generic_category().message(error);
+}
 
 }  // namespace
 

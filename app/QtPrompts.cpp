@@ -43,7 +43,9 @@ QStringList ConvertFilter(const std::string& filter) {
 
 namespace {
 
-QWidget* Owner() { return QApplication::activeWindow(); }
+QWidget* Owner() {
+    return QApplication::activeWindow();
+}
 
 }  // namespace
 
@@ -59,12 +61,8 @@ MsgResult QtPrompts::ShowMessage(const std::string& text, MsgButtons buttons, Ms
         case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
     }
     switch (buttons) {
-        case MsgButtons::OK:
-            box.setStandardButtons(QMessageBox::Ok);
-            break;
-        case MsgButtons::YesNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            break;
+        case MsgButtons::OK: box.setStandardButtons(QMessageBox::Ok); break;
+        case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
@@ -112,9 +110,9 @@ std::optional<std::string> QtPrompts::PickFile(const FileDialogRequest& request)
 }
 
 std::optional<std::string> QtPrompts::PickFolder(const FolderDialogRequest& request) {
-    const QString folder = QFileDialog::getExistingDirectory(
-        Owner(), ToQString(request.title), ToQString(request.initialFolder),
-        QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(Owner(), ToQString(request.title),
+                                                             ToQString(request.initialFolder),
+                                                             QFileDialog::ShowDirsOnly);
     if (folder.isEmpty()) return std::nullopt;
     const QFileInfo info(folder);
     if (!info.isDir()) {

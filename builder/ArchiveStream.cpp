@@ -47,7 +47,8 @@ private:
 
 }  // namespace
 
-ArchiveStream::ArchiveStream(const std::string& path, std::vector<TypePlan> plan) : m_plan(std::move(plan)) {
+ArchiveStream::ArchiveStream(const std::string& path, std::vector<TypePlan> plan)
+    : m_plan(std::move(plan)) {
     for (const TypePlan& t : m_plan)
         if (t.entries == 0) throw std::logic_error("ArchiveStream: a planned type without entries");
     m_file.Open(path, CFile::modeReadWrite | CFile::shareExclusive);
@@ -69,13 +70,16 @@ void ArchiveStream::Add(int type, int id, std::span<const uint8_t> data) {
         ++m_type;
         m_typeStarted = false;
     }
-    if (m_type >= m_plan.size() || static_cast<uint16_t>(m_plan[m_type].type) != static_cast<uint16_t>(type))
-        throw std::logic_error("ArchiveStream: entry of type " + std::to_string(type) + " out of plan");
+    if (m_type >= m_plan.size() ||
+        static_cast<uint16_t>(m_plan[m_type].type) != static_cast<uint16_t>(type))
+        throw std::logic_error("ArchiveStream: entry of type " + std::to_string(type) +
+                               " out of plan");
     if (data.empty()) throw std::logic_error("ArchiveStream: an empty entry is never stored");
     // The type head and the entry's tag and fields take at most 25 + 23
     // bytes; the trailer must still fit after them.
     const uint64_t needed = (m_typeStarted ? 0 : 25) + 23 + data.size() + kTrailerSize;
-    if (m_archive->GetPosition() + needed > kMaxBookFileSize) throw ArchiveLimitError(ArchiveLimitText());
+    if (m_archive->GetPosition() + needed > kMaxBookFileSize)
+        throw ArchiveLimitError(ArchiveLimitText());
     if (!m_typeStarted) StartType();
     EntryView entry(id, data);
     m_archive->WriteObject(entry);

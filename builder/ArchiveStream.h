@@ -56,8 +56,8 @@ private:
     CFile m_file;
     uint32_t m_base = 0;
     std::vector<TypePlan> m_plan;
-    size_t m_type = 0;          // index into m_plan of the type being written
-    uint32_t m_written = 0;     // entries written of that type
+    size_t m_type = 0;       // index into m_plan of the type being written
+    uint32_t m_written = 0;  // entries written of that type
     bool m_typeStarted = false;
     std::unique_ptr<CArchive> m_archive;
 };

@@ -27,7 +27,9 @@ constexpr uint16_t kMaxClassNameLength = 64;
 
 enum class NodeClass { directory, element };
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -129,7 +131,7 @@ private:
     uint64_t m_end;
     std::string m_name;
     std::unordered_map<uint32_t, NodeClass> m_classes;  // number -> class
-    uint32_t m_next = 1;  // classes and objects share one counter
+    uint32_t m_next = 1;                                // classes and objects share one counter
 };
 
 }  // namespace
@@ -176,7 +178,8 @@ uint64_t WalkArchiveBody(CArchive& ar, uint64_t bodyEnd, ArchiveSink& sink) {
             body.Need(length);
             const uint64_t dataOffset = ar.GetPosition();
             sink.OnEntry(type, id, length, dataOffset, ar);
-            if (ar.GetPosition() != dataOffset + length) body.Fail(CArchiveException::genericException);
+            if (ar.GetPosition() != dataOffset + length)
+                body.Fail(CArchiveException::genericException);
         }
     }
     return ar.GetPosition();

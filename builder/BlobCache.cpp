@@ -56,7 +56,9 @@ std::array<uint8_t, kVersionField> VersionField() {
 
 // The largest blob MakeBlob can make of n bytes: its first capacity always
 // suffices, since zlib's bound is below it.
-uint64_t LargestBlob(uint64_t n) { return 4 + n * 1001 / 1000 + 16; }
+uint64_t LargestBlob(uint64_t n) {
+    return 4 + n * 1001 / 1000 + 16;
+}
 
 bool IsEntryName(const std::string& name) {
     return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
@@ -80,7 +82,8 @@ std::string BlobCache::DefaultFolder() {
 #endif
 }
 
-BlobCache::BlobCache(std::string folder, uint64_t maxBytes) : m_folder(std::move(folder)), m_maxBytes(maxBytes) {}
+BlobCache::BlobCache(std::string folder, uint64_t maxBytes)
+    : m_folder(std::move(folder)), m_maxBytes(maxBytes) {}
 
 std::string BlobCache::EntryPath(const Sha256Digest& key) const {
     // Joined by hand: a rebuild asks for thousands of these, and a path
@@ -93,7 +96,9 @@ std::string BlobCache::EntryPath(const Sha256Digest& key) const {
     return path;
 }
 
-std::vector<uint8_t> BlobCache::BlobFor(std::span<const uint8_t> data) { return BlobFor(Sha256Of(data), data); }
+std::vector<uint8_t> BlobCache::BlobFor(std::span<const uint8_t> data) {
+    return BlobFor(Sha256Of(data), data);
+}
 
 std::vector<uint8_t> BlobCache::BlobFor(const Sha256Digest& key, std::span<const uint8_t> data) {
     if (auto blob = Load(key, data.size())) return std::move(*blob);
@@ -116,8 +121,8 @@ std::optional<std::vector<uint8_t>> BlobCache::Load(const Sha256Digest& key, uin
     const uint32_t adler = static_cast<uint32_t>(GetLe(header + 52, 4));
     if (std::memcmp(header, kMagic, 8) != 0 || std::memcmp(header + 8, key.data(), 32) != 0 ||
         storedData != dataLength || blobLength < 4 || blobLength != blob.size() ||
-        std::memcmp(header + 56, VersionField().data(), kVersionField) != 0 || Adler(blob) != adler ||
-        GetLe(blob.data(), 4) != dataLength) {
+        std::memcmp(header + 56, VersionField().data(), kVersionField) != 0 ||
+        Adler(blob) != adler || GetLe(blob.data(), 4) != dataLength) {
         ++m_damaged;
         return std::nullopt;
     }
@@ -161,7 +166,8 @@ void BlobCache::Trim() {
     // Builds running at the same time may count over each other; the
     // count only decides when to look.
     const std::string text = std::to_string(unchecked);
-    ReplaceWhole(ledger.string(), {std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())});
+    ReplaceWhole(ledger.string(),
+                 {std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())});
 }
 
 void BlobCache::TrimNow() {
@@ -174,7 +180,8 @@ void BlobCache::TrimNow() {
     uint64_t total = 0;
     std::error_code ec;
     const auto staleBefore = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    for (fs::recursive_directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::recursive_directory_iterator it(m_folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::error_code itemError;
         if (!it->is_regular_file(itemError) || itemError) continue;
         const std::string name = it->path().filename().string();
@@ -182,7 +189,8 @@ void BlobCache::TrimNow() {
         if (itemError) continue;
         if (!IsEntryName(name)) {
             // A temporary file left behind by a build that was killed.
-            if (name.find(".tmp") != std::string::npos && used < staleBefore) fs::remove(it->path(), itemError);
+            if (name.find(".tmp") != std::string::npos && used < staleBefore)
+                fs::remove(it->path(), itemError);
             continue;
         }
         const uint64_t size = it->file_size(itemError);
@@ -191,7 +199,8 @@ void BlobCache::TrimNow() {
         items.push_back(Item{used, size, it->path()});
     }
     if (total <= m_maxBytes) return;
-    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.used < b.used; });
+    std::sort(items.begin(), items.end(),
+              [](const Item& a, const Item& b) { return a.used < b.used; });
     const uint64_t goal = m_maxBytes / 4 * 3;
     for (const Item& item : items) {
         if (total <= goal) break;

@@ -105,7 +105,7 @@ private:
     std::condition_variable m_work, m_finished;
     std::deque<std::shared_ptr<Item>> m_queue;    // waiting for a worker
     std::deque<std::shared_ptr<Item>> m_results;  // in submission order
-    const Item* m_awaited = nullptr;  // the item Next waits for
+    const Item* m_awaited = nullptr;              // the item Next waits for
     bool m_stopping = false;
 };
 

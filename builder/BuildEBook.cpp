@@ -44,7 +44,8 @@ std::vector<PageSource> IncludedPages(const BookProject& project) {
     for (size_t i = 0; i < count; ++i) {
         const CPieceElem& page = *project.pages[i];
         if (!page.included) continue;
-        sources.push_back(PageSource{static_cast<int>(i + 1), JoinStoredPath(project.projectDir, page.path)});
+        sources.push_back(
+            PageSource{static_cast<int>(i + 1), JoinStoredPath(project.projectDir, page.path)});
     }
     return sources;
 }
@@ -73,7 +74,8 @@ FileBytes ReadWholeFile(const std::string& path) {
     CFile file(path, CFile::modeRead);
     const uint64_t length = file.GetLength();
     if (length > kMaxEntryFileSize)
-        throw ArchiveLimitError(path + " is larger than 2 GiB (2,147,483,647 bytes), the most one "
+        throw ArchiveLimitError(path +
+                                " is larger than 2 GiB (2,147,483,647 bytes), the most one "
                                 "e-book entry can hold.");
     FileBytes data(static_cast<size_t>(length));
     if (file.Read(data.data(), data.size()) != data.size())
@@ -118,8 +120,9 @@ BookSettings SettingsOf(const BookProject& project) {
 
 // The six texts in archive order.
 std::vector<std::pair<int, const std::string*>> TextsOf(const BookProject& project) {
-    return {{kIdTitle, &project.title}, {kIdAuthor, &project.author}, {kIdCopyright, &project.copyright},
-            {kIdUrl, &project.url},     {kIdEmail, &project.email},   {kIdAboutInfo, &project.aboutInfo}};
+    return {{kIdTitle, &project.title},         {kIdAuthor, &project.author},
+            {kIdCopyright, &project.copyright}, {kIdUrl, &project.url},
+            {kIdEmail, &project.email},         {kIdAboutInfo, &project.aboutInfo}};
 }
 
 // Steps 3 to 10 as the writer does them, all entries in memory until the
@@ -154,11 +157,12 @@ struct Submitted {
     std::shared_ptr<std::optional<FileStamp>> stamp;
 };
 
-BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& seen, const std::string& path,
-                                   std::optional<FileStamp>& stamp) {
+BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& seen,
+                                   const std::string& path, std::optional<FileStamp>& stamp) {
     stamp = StampOfFile(path);
     if (stamp && *stamp == seen.stamp) {
-        if (auto blob = cache.Load(seen.digest, stamp->size)) return {std::move(*blob), seen.digest};
+        if (auto blob = cache.Load(seen.digest, stamp->size))
+            return {std::move(*blob), seen.digest};
     }
     const FileBytes data = ReadWholeFile(path);  // changed since, or its entry is gone
     const std::span<const uint8_t> bytes(data.data(), data.size());
@@ -168,7 +172,8 @@ BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& s
     return made;
 }
 
-Submitted SubmitFile(BlobPipeline& pipeline, BlobCache* cache, const DigestMemo* memo, const std::string& path) {
+Submitted SubmitFile(BlobPipeline& pipeline, BlobCache* cache, const DigestMemo* memo,
+                     const std::string& path) {
     Submitted submitted;
     if (memo) {
         submitted.stamp = std::make_shared<std::optional<FileStamp>>();
@@ -206,12 +211,14 @@ std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const st
 // pipeline's workers (or taken from the cache) and written out as soon as
 // their turn comes, so memory holds only the few pages in flight. With a
 // memo, pages unchanged since the last build are not even read.
-void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cache, DigestMemo* memo) {
+void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cache,
+                   DigestMemo* memo) {
     const std::vector<PageSource> pages = IncludedPages(project);
     const std::vector<uint8_t> directory = PageDirectory(project);
     std::vector<ArchiveStream::TypePlan> plan;
     if (!pages.empty()) plan.push_back({kTypePages, static_cast<uint32_t>(pages.size())});
-    const uint32_t bookEntries = (directory.empty() ? 0 : 1) + (project.splashFile.empty() ? 0 : 1) + 8;
+    const uint32_t bookEntries =
+        (directory.empty() ? 0 : 1) + (project.splashFile.empty() ? 0 : 1) + 8;
     plan.push_back({kTypeBook, bookEntries});
     ArchiveStream archive(project.ebookFile, std::move(plan));
 
@@ -258,7 +265,8 @@ void WriteArchive(const BookProject& project, std::span<const uint8_t> stub, uns
                   const std::optional<std::string>& cacheFolder) {
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
-    const bool stubHasArchive = stub.size() >= 2 && stub[stub.size() - 2] == 0x4B && stub.back() == 0x47;
+    const bool stubHasArchive =
+        stub.size() >= 2 && stub[stub.size() - 2] == 0x4B && stub.back() == 0x47;
     if (stubHasArchive) {
         WriteArchiveInMemory(project);
         return;
@@ -288,8 +296,9 @@ int CBookApp::BuildEBook() {
         return 0;
     }
     if (viewerStub.empty()) {
-        GetPrompts().ShowMessage(std::string(kCannotBuild) + "no viewer program is available to put at "
-                                                             "the start of the e-book.",
+        GetPrompts().ShowMessage(std::string(kCannotBuild) +
+                                     "no viewer program is available to put at "
+                                     "the start of the e-book.",
                                  MsgButtons::OK, MsgIcon::Stop);
         return 0;
     }
@@ -300,7 +309,8 @@ int CBookApp::BuildEBook() {
     {
         CFile out;
         try {
-            out.Open(project.ebookFile, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+            out.Open(project.ebookFile,
+                     CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
         } catch (const CFileException& error) {
             ReportFileError(kCannotSave, error);
             return 0;
@@ -323,7 +333,8 @@ int CBookApp::BuildEBook() {
         RemoveQuietly(project.ebookFile);
         return 0;
     } catch (const ArchiveLimitError& error) {
-        GetPrompts().ShowMessage(kCannotBuild + std::string(error.what()), MsgButtons::OK, MsgIcon::Stop);
+        GetPrompts().ShowMessage(kCannotBuild + std::string(error.what()), MsgButtons::OK,
+                                 MsgIcon::Stop);
         RemoveQuietly(project.ebookFile);
         return 0;
     }

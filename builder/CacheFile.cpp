@@ -20,9 +20,10 @@ namespace folivex {
 
 std::string TemporarySuffix() {
     static std::atomic<uint64_t> counter{0};
-    const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const uint64_t mix = std::hash<std::thread::id>{}(std::this_thread::get_id()) ^ (now * 0x9E3779B97F4A7C15ull) ^
-                         reinterpret_cast<uintptr_t>(&counter);
+    const auto now =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const uint64_t mix = std::hash<std::thread::id>{}(std::this_thread::get_id()) ^
+                         (now * 0x9E3779B97F4A7C15ull) ^ reinterpret_cast<uintptr_t>(&counter);
     return ".tmp" + std::to_string(mix) + "-" + std::to_string(counter++);
 }
 
@@ -39,7 +40,8 @@ CacheRead ReadCacheFile(const std::string& path, std::span<uint8_t> header, uint
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < header.size() ||
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) < header.size() ||
         static_cast<uint64_t>(st.st_size) - header.size() > maxBody)
         return CacheRead::damaged;
     body.resize(static_cast<size_t>(st.st_size) - header.size());
@@ -65,7 +67,8 @@ CacheRead ReadCacheFile(const std::string& path, std::span<uint8_t> header, uint
     const auto hourAgo = std::chrono::system_clock::now() - std::chrono::hours(1);
     const auto modified = std::chrono::system_clock::time_point(
         std::chrono::seconds(st.st_mtim.tv_sec) +
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
     if (modified < hourAgo) ::futimens(fd, nullptr);
     return CacheRead::read;
 }
@@ -103,7 +106,8 @@ bool ReplaceWhole(const std::string& path, std::initializer_list<std::span<const
         if (!file) return false;
         bool written = true;
         for (const auto& part : parts)
-            written = written && std::fwrite(part.data(), 1, part.size(), file.Get()) == part.size();
+            written =
+                written && std::fwrite(part.data(), 1, part.size(), file.Get()) == part.size();
         if (!file.Close() || !written) {
             std::filesystem::remove(temporary, ec);
             return false;

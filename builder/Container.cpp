@@ -65,7 +65,9 @@ std::vector<uint8_t> MakeBlobWithCapacity(std::span<const uint8_t> data, uint64_
             capacity = capacity > 0 ? capacity * 2 : 1;
             continue;
         }
-        if (rc != Z_OK) throw ContainerError("zlib could not compress the data (error " + std::to_string(rc) + ")");
+        if (rc != Z_OK)
+            throw ContainerError("zlib could not compress the data (error " + std::to_string(rc) +
+                                 ")");
         blob.resize(4 + compressedLength);
         return blob;
     }
@@ -100,7 +102,8 @@ std::vector<uint8_t> InflateBlob(std::span<const uint8_t> blob) {
         if (rc == Z_BUF_ERROR) throw ContainerError("compressed entry is cut short");
         throw ContainerError("compressed entry is corrupt");
     }
-    if (zs.total_out != stated) throw ContainerError("compressed entry holds less data than it states");
+    if (zs.total_out != stated)
+        throw ContainerError("compressed entry holds less data than it states");
     if (zs.avail_in != 0) throw ContainerError("compressed entry has stray bytes after its data");
     return out;
 }
@@ -130,7 +133,8 @@ std::vector<PageDirEntry> DecodePageDirectory(std::span<const uint8_t> data) {
             records.push_back(std::move(record));
         }
     } catch (const ByteReader::OutOfRange&) {
-        throw ContainerError("page directory ends inside record " + std::to_string(records.size() + 1));
+        throw ContainerError("page directory ends inside record " +
+                             std::to_string(records.size() + 1));
     }
     return records;
 }
@@ -148,8 +152,8 @@ std::vector<uint8_t> EncodeSettings(const BookSettings& settings) {
 
 BookSettings DecodeSettings(std::span<const uint8_t> data) {
     if (data.size() < kBookSettingsSize)
-        throw ContainerError("settings record holds " + std::to_string(data.size()) + " bytes, not " +
-                             std::to_string(kBookSettingsSize));
+        throw ContainerError("settings record holds " + std::to_string(data.size()) +
+                             " bytes, not " + std::to_string(kBookSettingsSize));
     ByteReader reader(data);
     BookSettings settings;
     settings.showAboutAtStart = reader.I32();
@@ -168,7 +172,8 @@ std::vector<uint8_t> EncodeText(std::string_view text) {
 
 std::string DecodeText(std::span<const uint8_t> data) {
     const void* nul = data.empty() ? nullptr : std::memchr(data.data(), 0, data.size());
-    const size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - data.data()) : data.size();
+    const size_t length =
+        nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - data.data()) : data.size();
     if (length == 0) return {};
     return std::string(reinterpret_cast<const char*>(data.data()), length);
 }

@@ -44,9 +44,12 @@ std::vector<uint8_t> ReadMemoFile(const std::string& path) {
 
 }  // namespace
 
-DigestMemo::DigestMemo(std::string memoPath, int64_t startNs) : m_path(std::move(memoPath)), m_startNs(startNs) {
+DigestMemo::DigestMemo(std::string memoPath, int64_t startNs)
+    : m_path(std::move(memoPath)), m_startNs(startNs) {
     const std::vector<uint8_t> bytes = ReadMemoFile(m_path);
-    if (bytes.size() < sizeof kMagic + 4 + 32 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) return;
+    if (bytes.size() < sizeof kMagic + 4 + 32 ||
+        std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
+        return;
     const size_t bodySize = bytes.size() - 32;
     const Sha256Digest sum = Sha256Of(std::span(bytes.data(), bodySize));
     if (std::memcmp(sum.data(), bytes.data() + bodySize, 32) != 0) return;
@@ -81,7 +84,8 @@ DigestMemo::DigestMemo(std::string memoPath, int64_t startNs) : m_path(std::move
 
 std::string DigestMemo::PathFor(const std::string& cacheFolder, const std::string& projectDir) {
     const std::string key = "folder:" + projectDir;
-    const Sha256Digest name = Sha256Of(std::span(reinterpret_cast<const uint8_t*>(key.data()), key.size()));
+    const Sha256Digest name =
+        Sha256Of(std::span(reinterpret_cast<const uint8_t*>(key.data()), key.size()));
     return (fs::path(cacheFolder) / "memo" / ToHex(name)).string();
 }
 
@@ -90,7 +94,8 @@ const DigestMemo::Record* DigestMemo::Seen(const std::string& path) const {
     return found == m_loaded.end() ? nullptr : &found->second;
 }
 
-void DigestMemo::Remember(const std::string& path, const FileStamp& stamp, const Sha256Digest& digest) {
+void DigestMemo::Remember(const std::string& path, const FileStamp& stamp,
+                          const Sha256Digest& digest) {
     // A stamp found unchanged was settled when it was remembered.
     const Record* seen = Seen(path);
     const bool seenBefore = seen && seen->stamp == stamp && seen->digest == digest;

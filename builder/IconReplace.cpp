@@ -91,8 +91,8 @@ std::optional<SectionInfo> FindResourceSection(OutputReader& out) {
 
     static constexpr uint8_t kRsrcName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
     for (uint16_t s = 0; s < numberOfSections; ++s) {
-        const auto section = out.ReadAt(e_lfanew + kPeHeadersSize + uint64_t{s} * kSectionHeaderSize,
-                                        kSectionHeaderSize);
+        const auto section = out.ReadAt(
+            e_lfanew + kPeHeadersSize + uint64_t{s} * kSectionHeaderSize, kSectionHeaderSize);
         if (!section) return std::nullopt;
         const ByteReader header(*section);
         // Compared as the five characters and their NUL: what follows the
@@ -207,7 +207,8 @@ std::optional<uint64_t> FindStubImage(ResourceTable& table, const SectionInfo& r
     if (!icons) return std::nullopt;
     const auto languages = table.Subdirectory(*icons, icon.iconId);
     if (!languages || languages->idCount != 1) return std::nullopt;
-    const uint32_t offset = ByteReader(languages->entries).U32At(uint64_t{languages->namedCount} * 8 + 4);
+    const uint32_t offset =
+        ByteReader(languages->entries).U32At(uint64_t{languages->namedCount} * 8 + 4);
     const auto data = table.ReadDataEntry(offset);
     if (!data) return std::nullopt;
     // The new image must overwrite the old one and nothing else.
@@ -267,7 +268,8 @@ int CBookApp::ReplaceIcon() {
 
         const std::vector<uint8_t> ico = ReadIconFile(project.iconFile);
         const auto image = MatchIcoImage(ico, *icon);
-        const auto position = image ? FindStubImage(table, *rsrc, *icon, out.Length()) : std::nullopt;
+        const auto position =
+            image ? FindStubImage(table, *rsrc, *icon, out.Length()) : std::nullopt;
         if (!image || !position) {
             GetPrompts().ShowMessage(kUnsuitableIcon, MsgButtons::OK, MsgIcon::Stop);
             return 0;

@@ -25,7 +25,9 @@ alignas(16) constexpr uint32_t kRoundConstants[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+uint32_t Rotr(uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 uint32_t Be32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
@@ -43,9 +45,10 @@ void BlocksPortable(uint32_t* state, const uint8_t* data, size_t count) {
         uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
         uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
         for (int t = 0; t < 64; ++t) {
-            const uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                                kRoundConstants[t] + w[t];
-            const uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            const uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) +
+                                ((e & f) ^ (~e & g)) + kRoundConstants[t] + w[t];
+            const uint32_t t2 =
+                (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
             h = g;
             g = f;
             f = e;
@@ -89,11 +92,12 @@ __attribute__((target("sha,sse4.1,ssse3"))) void BlocksShaNi(uint32_t* state, co
         const __m128i savedAbef = abef, savedCdgh = cdgh;
         __m128i w[4];
         for (int i = 0; i < 4; ++i)
-            w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)),
-                                    byteSwap);
+            w[i] = _mm_shuffle_epi8(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteSwap);
         for (int g = 0; g < 16; ++g) {
             __m128i msg = _mm_add_epi32(
-                w[g & 3], _mm_load_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * g)));
+                w[g & 3],
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * g)));
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, msg);
             msg = _mm_shuffle_epi32(msg, 0x0E);
             abef = _mm_sha256rnds2_epu32(abef, cdgh, msg);
@@ -169,11 +173,13 @@ Sha256Digest Sha256::Final() {
     const uint64_t bits = m_totalBytes * 8;
     uint8_t tail[128] = {0x80};
     const size_t padding = (m_pendingSize < 56 ? 56 : 120) - m_pendingSize;
-    for (int i = 0; i < 8; ++i) tail[padding + static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (56 - 8 * i));
+    for (int i = 0; i < 8; ++i)
+        tail[padding + static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (56 - 8 * i));
     Update(std::span<const uint8_t>(tail, padding + 8));
     Sha256Digest digest;
     for (size_t i = 0; i < 8; ++i)
-        for (size_t k = 0; k < 4; ++k) digest[4 * i + k] = static_cast<uint8_t>(m_state[i] >> (24 - 8 * k));
+        for (size_t k = 0; k < 4; ++k)
+            digest[4 * i + k] = static_cast<uint8_t>(m_state[i] >> (24 - 8 * k));
     return digest;
 }
 

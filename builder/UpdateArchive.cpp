@@ -13,10 +13,16 @@ namespace {
 constexpr uint16_t kTrailerMagic = 0x474B;
 constexpr uint64_t kTrailerSize = 6;
 
-std::unique_ptr<CObject> CreateUpdateElem() { return std::make_unique<CUpdateElem>(); }
-std::unique_ptr<CObject> CreateUpdateDir() { return std::make_unique<CUpdateDir>(); }
+std::unique_ptr<CObject> CreateUpdateElem() {
+    return std::make_unique<CUpdateElem>();
+}
+std::unique_ptr<CObject> CreateUpdateDir() {
+    return std::make_unique<CUpdateDir>();
+}
 
-uint16_t Key(int key) { return static_cast<uint16_t>(key); }
+uint16_t Key(int key) {
+    return static_cast<uint16_t>(key);
+}
 
 // Builds the tree from the walker's calls, keeping every entry's data.
 class TreeBuilder : public ArchiveSink {
@@ -42,9 +48,13 @@ private:
     CUpdateDir* m_current = nullptr;
 };
 
-uint64_t CountSize(size_t n) { return n < 0xFFFF ? 2 : 6; }
+uint64_t CountSize(size_t n) {
+    return n < 0xFFFF ? 2 : 6;
+}
 
-std::string LimitText() { return ArchiveLimitText(); }
+std::string LimitText() {
+    return ArchiveLimitText();
+}
 
 }  // namespace
 
@@ -194,7 +204,8 @@ void CUpdateArchive::UpdateEntry(int type, int id, std::vector<uint8_t>&& data) 
     const uint64_t typeCount = m_typeCount + (typeNode ? 0 : 1);
     // Upper bound of the written size: the root, both class introductions,
     // the largest tag and fields per node, the data and the trailer.
-    const uint64_t bound = 8 + 16 + 17 + typeCount * 14 + entryCount * 12 + dataBytes + kTrailerSize;
+    const uint64_t bound =
+        8 + 16 + 17 + typeCount * 14 + entryCount * 12 + dataBytes + kTrailerSize;
     if (Base() + bound > kMaxBookFileSize) throw ArchiveLimitError(LimitText());
 
     if (!typeNode) {

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -26,16 +26,29 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kButtonNames[kToolbarButtonCount] = {
-    "home", "prevnext", "history", "copy", "search", "fullscreen", "fontsize", "print", "about", "exit"};
-constexpr const char* kSettingNames[14] = {
-    "showAboutAtStart", "startMaximized", "startFullScreen", "showToolbar", "home", "prevNext", "history",
-    "copy", "search", "fullScreen", "fontSize", "print", "about", "exit"};
+    "home",       "prevnext", "history", "copy",  "search",
+    "fullscreen", "fontsize", "print",   "about", "exit"};
+constexpr const char* kSettingNames[14] = {"showAboutAtStart",
+                                           "startMaximized",
+                                           "startFullScreen",
+                                           "showToolbar",
+                                           "home",
+                                           "prevNext",
+                                           "history",
+                                           "copy",
+                                           "search",
+                                           "fullScreen",
+                                           "fontSize",
+                                           "print",
+                                           "about",
+                                           "exit"};
 struct TextId {
     const char* name;
     int id;
 };
-constexpr TextId kTexts[] = {{"title", kIdTitle}, {"author", kIdAuthor}, {"copyright", kIdCopyright},
-                             {"url", kIdUrl},     {"email", kIdEmail},   {"aboutInfo", kIdAboutInfo}};
+constexpr TextId kTexts[] = {{"title", kIdTitle},         {"author", kIdAuthor},
+                             {"copyright", kIdCopyright}, {"url", kIdUrl},
+                             {"email", kIdEmail},         {"aboutInfo", kIdAboutInfo}};
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "%s\n", message.c_str());
@@ -49,7 +62,8 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     if (stubFile.empty()) {
         const auto embedded = EmbeddedViewerStub();
         bytes.assign(embedded.begin(), embedded.end());
-        if (bytes.empty()) Fail("This folivexc carries no viewer program; give one with --stub FILE.");
+        if (bytes.empty())
+            Fail("This folivexc carries no viewer program; give one with --stub FILE.");
         return bytes;
     }
     try {
@@ -65,7 +79,8 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     // An archive trailer at its end would make the build load that archive
     // instead of starting a new one.
     if (bytes.size() >= 2 && bytes[bytes.size() - 2] == 0x4B && bytes.back() == 0x47) {
-        Fail("The viewer program " + stubFile + " already ends in an e-book archive; give the bare program.");
+        Fail("The viewer program " + stubFile +
+             " already ends in an e-book archive; give the bare program.");
         return {};
     }
     return bytes;
@@ -93,7 +108,8 @@ bool TakeRunOption(const Args& args, size_t& i, RunOptions& run, std::string& pr
         return true;
     }
     const std::string& value = args[++i];
-    if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos) {
+    if (value.empty() || value.size() > 3 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
         problem = "--threads needs a number from 0 to 999";
         return true;
     }
@@ -102,7 +118,8 @@ bool TakeRunOption(const Args& args, size_t& i, RunOptions& run, std::string& pr
 }
 
 // Builds app's project with the stub; prints the outcome.
-int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile, const RunOptions& run) {
+int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
+          const RunOptions& run) {
     const std::vector<uint8_t> stub = LoadStub(stubFile);
     if (stub.empty()) return 1;
     app.viewerStub = stub;
@@ -116,7 +133,8 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile, c
     // icon of its own to replace; say so here.
     if (!prompts.ErrorShown())
         Fail("E-Book " + app.project.ebookFile +
-             " was built, but its icon could not be replaced: the viewer program holds no 32x32 icon.");
+             " was built, but its icon could not be replaced: the viewer program holds no 32x32 "
+             "icon.");
     return 1;
 }
 
@@ -166,14 +184,18 @@ int CmdMake(const Args& args) {
         std::string problem;
         if (TakeRunOption(args, i, run, problem)) {
             if (!problem.empty()) return Usage(problem);
-        } else if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" || a == "--buttons" ||
-            TextOptions().count(a)) {
+        } else if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" ||
+                   a == "--buttons" || TextOptions().count(a)) {
             if (!hasValue) return Usage(a + " needs a value");
             const std::string& value = args[++i];
-            if (a == "-o") output = value;
-            else if (a == "--stub") stub = value;
-            else if (a == "--splash") splash = AbsolutePath(value);
-            else if (a == "--icon") icon = AbsolutePath(value);
+            if (a == "-o")
+                output = value;
+            else if (a == "--stub")
+                stub = value;
+            else if (a == "--splash")
+                splash = AbsolutePath(value);
+            else if (a == "--icon")
+                icon = AbsolutePath(value);
             else if (a == "--buttons") {
                 buttons.emplace();
                 buttons->fill(0);
@@ -183,8 +205,10 @@ int CmdMake(const Args& args) {
                     const std::string name = value.substr(start, comma - start);
                     start = comma + 1;
                     if (name.empty()) continue;
-                    const auto* it = std::find(std::begin(kButtonNames), std::end(kButtonNames), name);
-                    if (it == std::end(kButtonNames)) return Usage("unknown toolbar button: " + name);
+                    const auto* it =
+                        std::find(std::begin(kButtonNames), std::end(kButtonNames), name);
+                    if (it == std::end(kButtonNames))
+                        return Usage("unknown toolbar button: " + name);
                     (*buttons)[static_cast<size_t>(it - std::begin(kButtonNames))] = 1;
                 }
             } else {
@@ -212,7 +236,8 @@ int CmdMake(const Args& args) {
     ConsolePrompts prompts;
     CBookApp app(prompts);
     if (!StartFolderProject(app, folder)) return 1;
-    if (app.project.pages.empty()) return Fail("folivexc: the folder " + folder + " holds no files");
+    if (app.project.pages.empty())
+        return Fail("folivexc: the folder " + folder + " holds no files");
 
     for (const auto& [member, value] : texts) app.project.*member = value;
     app.project.splashFile = splash;
@@ -278,10 +303,13 @@ std::string Text(OpenBook& book, int id) {
     return data ? DecodeText(*data) : std::string();
 }
 
-std::string SizeOrNull(const std::optional<uint32_t>& n) { return n ? std::to_string(*n) : "null"; }
+std::string SizeOrNull(const std::optional<uint32_t>& n) {
+    return n ? std::to_string(*n) : "null";
+}
 
 std::vector<int32_t> SettingsFlags(const BookSettings& s) {
-    std::vector<int32_t> flags = {s.showAboutAtStart, s.startMaximized, s.startFullScreen, s.showToolbar};
+    std::vector<int32_t> flags = {s.showAboutAtStart, s.startMaximized, s.startFullScreen,
+                                  s.showToolbar};
     flags.insert(flags.end(), s.toolbarButtons.begin(), s.toolbarButtons.end());
     return flags;
 }
@@ -322,13 +350,14 @@ int CmdBookInfo(const std::string& path, bool json) {
     if (!book) return 1;
     try {
         std::vector<PageDirEntry> pages;
-        if (const auto dir = book->Data(kTypeBook, kIdPageDirectory)) pages = DecodePageDirectory(*dir);
+        if (const auto dir = book->Data(kTypeBook, kIdPageDirectory))
+            pages = DecodePageDirectory(*dir);
         const auto settingsData = book->Data(kTypeBook, kIdSettings);
         const std::optional<BookSettings> settings =
             settingsData ? std::optional(DecodeSettings(*settingsData)) : std::nullopt;
         const auto marker = book->Data(kTypeBook, kIdMarker);
-        const bool markerOk = marker && std::equal(marker->begin(), marker->end(), kBookMarker.begin(),
-                                                   kBookMarker.end());
+        const bool markerOk = marker && std::equal(marker->begin(), marker->end(),
+                                                   kBookMarker.begin(), kBookMarker.end());
         const auto splash = book->BlobSize(kTypeBook, kIdSplash);
 
         std::string out;
@@ -336,15 +365,17 @@ int CmdBookInfo(const std::string& path, bool json) {
             out = "{\n  \"base\": " + std::to_string(book->index.Base()) + ",\n  \"entries\": [";
             bool first = true;
             for (const auto& e : book->index.Entries()) {
-                out += std::string(first ? "\n    " : ",\n    ") + "{\"type\": " + std::to_string(e.type) +
-                       ", \"id\": " + std::to_string(e.id) + ", \"size\": " + std::to_string(e.length) + "}";
+                out += std::string(first ? "\n    " : ",\n    ") +
+                       "{\"type\": " + std::to_string(e.type) +
+                       ", \"id\": " + std::to_string(e.id) +
+                       ", \"size\": " + std::to_string(e.length) + "}";
                 first = false;
             }
             out += "\n  ],\n  \"pages\": [";
             first = true;
             for (const auto& p : pages) {
-                out += std::string(first ? "\n    " : ",\n    ") + "{\"path\": " + JsonString(p.path) +
-                       ", \"id\": " + std::to_string(p.id) +
+                out += std::string(first ? "\n    " : ",\n    ") +
+                       "{\"path\": " + JsonString(p.path) + ", \"id\": " + std::to_string(p.id) +
                        ", \"inPageSequence\": " + std::to_string(p.inPageSequence) +
                        ", \"inSearch\": " + std::to_string(p.inSearch) +
                        ", \"size\": " + SizeOrNull(book->BlobSize(kTypePages, p.id)) + "}";
@@ -355,26 +386,29 @@ int CmdBookInfo(const std::string& path, bool json) {
                 const auto flags = SettingsFlags(*settings);
                 out += "{";
                 for (size_t i = 0; i < flags.size(); ++i)
-                    out += std::string(i ? ", " : "") + "\"" + kSettingNames[i] + "\": " + std::to_string(flags[i]);
+                    out += std::string(i ? ", " : "") + "\"" + kSettingNames[i] +
+                           "\": " + std::to_string(flags[i]);
                 out += "}";
             } else {
                 out += "null";
             }
             out += ",\n  \"texts\": {";
             for (size_t i = 0; i < std::size(kTexts); ++i)
-                out += std::string(i ? ", " : "") + "\"" + kTexts[i].name + "\": " + JsonString(Text(*book, kTexts[i].id));
-            out += "},\n  \"splashSize\": " + SizeOrNull(splash) + ",\n  \"marker\": " +
-                   (markerOk ? "true" : "false") + "\n}\n";
+                out += std::string(i ? ", " : "") + "\"" + kTexts[i].name +
+                       "\": " + JsonString(Text(*book, kTexts[i].id));
+            out += "},\n  \"splashSize\": " + SizeOrNull(splash) +
+                   ",\n  \"marker\": " + (markerOk ? "true" : "false") + "\n}\n";
         } else {
             out = "archive at offset " + std::to_string(book->index.Base()) + "\nentries:\n";
             for (const auto& e : book->index.Entries())
-                out += "  type " + std::to_string(e.type) + " id " + std::to_string(e.id) + " size " +
-                       std::to_string(e.length) + "\n";
-            out += "pages: " + std::to_string(pages.size()) + "\n  id    seq search size        path\n";
+                out += "  type " + std::to_string(e.type) + " id " + std::to_string(e.id) +
+                       " size " + std::to_string(e.length) + "\n";
+            out += "pages: " + std::to_string(pages.size()) +
+                   "\n  id    seq search size        path\n";
             for (const auto& p : pages) {
                 char line[80];
-                std::snprintf(line, sizeof line, "  %-5d %-3d %-6d %-11s ", p.id, p.inPageSequence, p.inSearch,
-                              SizeOrNull(book->BlobSize(kTypePages, p.id)).c_str());
+                std::snprintf(line, sizeof line, "  %-5d %-3d %-6d %-11s ", p.id, p.inPageSequence,
+                              p.inSearch, SizeOrNull(book->BlobSize(kTypePages, p.id)).c_str());
                 out += line + p.path + "\n";
             }
             if (settings) {
@@ -386,8 +420,11 @@ int CmdBookInfo(const std::string& path, bool json) {
             } else {
                 out += "settings: none\n";
             }
-            for (const auto& t : kTexts) out += std::string(t.name) + ": " + Text(*book, t.id) + "\n";
-            out += "splash: " + (splash ? std::to_string(*splash) + " bytes" : std::string("none")) + "\n";
+            for (const auto& t : kTexts)
+                out += std::string(t.name) + ": " + Text(*book, t.id) + "\n";
+            out +=
+                "splash: " + (splash ? std::to_string(*splash) + " bytes" : std::string("none")) +
+                "\n";
             out += std::string("marker: ") + (markerOk ? "present" : "missing or wrong") + "\n";
         }
         std::fputs(out.c_str(), stdout);
@@ -407,7 +444,8 @@ int CmdExtract(const Args& args) {
     int problems = 0, written = 0;
     try {
         const auto dir = book->Data(kTypeBook, kIdPageDirectory);
-        const std::vector<PageDirEntry> pages = dir ? DecodePageDirectory(*dir) : std::vector<PageDirEntry>{};
+        const std::vector<PageDirEntry> pages =
+            dir ? DecodePageDirectory(*dir) : std::vector<PageDirEntry>{};
         for (const auto& p : pages) {
             if (!IsSafeRelativePath(p.path) || PassesThroughLink(root, p.path)) {
                 Fail("refused: " + p.path + " would be written outside " + root.string());
@@ -432,7 +470,8 @@ int CmdExtract(const Args& args) {
             std::error_code ec;
             fs::create_directories(target.parent_path(), ec);
             std::ofstream out(target, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+            out.write(reinterpret_cast<const char*>(data.data()),
+                      static_cast<std::streamsize>(data.size()));
             out.close();
             if (!out) {
                 Fail("cannot write " + target.string());
@@ -469,7 +508,8 @@ int CmdVerify(const Args& args) {
                                std::to_string(index.TreeEnd()));
         std::set<std::pair<uint16_t, uint16_t>> seen;
         for (const auto& e : index.Entries()) {
-            if (!seen.emplace(e.type, e.id).second) problems.push_back(where(e) + ": the same id twice");
+            if (!seen.emplace(e.type, e.id).second)
+                problems.push_back(where(e) + ": the same id twice");
             if (e.type != kTypePages && !(e.type == kTypeBook && e.id == kIdSplash)) continue;
             try {
                 InflateBlob(book->Data(e));
@@ -483,8 +523,9 @@ int CmdVerify(const Args& args) {
                 pageCount = pages.size();
                 for (size_t i = 0; i < pages.size(); ++i)
                     if (!index.Find(kTypePages, pages[i].id))
-                        problems.push_back("page directory record " + std::to_string(i + 1) + " (" + pages[i].path +
-                                           ") names id " + std::to_string(pages[i].id) + ", which has no entry");
+                        problems.push_back("page directory record " + std::to_string(i + 1) + " (" +
+                                           pages[i].path + ") names id " +
+                                           std::to_string(pages[i].id) + ", which has no entry");
             } catch (const ContainerError& error) {
                 problems.push_back(where(*dir) + ": " + error.what());
             }
@@ -495,12 +536,14 @@ int CmdVerify(const Args& args) {
         if (!settings)
             problems.push_back("no settings record (entry 350/3)");
         else if (settings->length < kBookSettingsSize)
-            problems.push_back(where(*settings) + ": settings record of " + std::to_string(settings->length) +
-                               " bytes, not " + std::to_string(kBookSettingsSize));
+            problems.push_back(where(*settings) + ": settings record of " +
+                               std::to_string(settings->length) + " bytes, not " +
+                               std::to_string(kBookSettingsSize));
         for (const auto& t : kTexts) {
             const IndexedEntry* e = index.Find(kTypeBook, t.id);
             if (!e) {
-                problems.push_back(std::string("no ") + t.name + " text (entry 350/" + std::to_string(t.id) + ")");
+                problems.push_back(std::string("no ") + t.name + " text (entry 350/" +
+                                   std::to_string(t.id) + ")");
             } else {
                 const auto data = book->Data(*e);
                 if (data.empty() || data.back() != 0)
@@ -508,7 +551,8 @@ int CmdVerify(const Args& args) {
             }
         }
         const auto marker = book->Data(kTypeBook, kIdMarker);
-        if (!marker || !std::equal(marker->begin(), marker->end(), kBookMarker.begin(), kBookMarker.end()))
+        if (!marker ||
+            !std::equal(marker->begin(), marker->end(), kBookMarker.begin(), kBookMarker.end()))
             problems.push_back("the book marker (entry 350/14, \"EBOOK\") is missing or wrong");
     } catch (const CException& e) {
         problems.push_back("cannot read the file: " + e.Description());
@@ -516,7 +560,8 @@ int CmdVerify(const Args& args) {
 
     if (!problems.empty()) {
         for (const auto& p : problems) std::fprintf(stderr, "%s: %s\n", path.c_str(), p.c_str());
-        std::fprintf(stderr, "%s: %zu problem%s\n", path.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
+        std::fprintf(stderr, "%s: %zu problem%s\n", path.c_str(), problems.size(),
+                     problems.size() == 1 ? "" : "s");
         return 1;
     }
     std::printf("%s: OK, %zu pages, %zu entries, archive at offset %u\n", path.c_str(), pageCount,

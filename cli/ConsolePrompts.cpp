@@ -16,8 +16,12 @@ MsgResult ConsolePrompts::ShowMessage(const std::string& text, MsgButtons button
     return MsgResult::Cancel;
 }
 
-std::optional<std::string> ConsolePrompts::PickFile(const FileDialogRequest&) { return std::nullopt; }
+std::optional<std::string> ConsolePrompts::PickFile(const FileDialogRequest&) {
+    return std::nullopt;
+}
 
-std::optional<std::string> ConsolePrompts::PickFolder(const FolderDialogRequest&) { return std::nullopt; }
+std::optional<std::string> ConsolePrompts::PickFolder(const FolderDialogRequest&) {
+    return std::nullopt;
+}
 
 }  // namespace folivex::cli

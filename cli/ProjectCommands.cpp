@@ -18,7 +18,9 @@ namespace folivex::cli {
 
 namespace {
 
-void PrintFlag(const char* name, int32_t value) { std::printf("%-20s %d\n", name, value); }
+void PrintFlag(const char* name, int32_t value) {
+    std::printf("%-20s %d\n", name, value);
+}
 void PrintText(const char* name, const std::string& value) {
     std::printf("%-20s %s\n", name, value.c_str());
 }
@@ -39,7 +41,8 @@ void PrintProjectText(const BookProject& p) {
     PrintFlag("startFullScreen", p.startFullScreen);
     PrintFlag("showToolbar", p.showToolbar);
     static constexpr const char* kButtonNames[kToolbarButtonCount] = {
-        "home", "prevnext", "history", "copy", "search", "fullscreen", "fontsize", "print", "about", "exit"};
+        "home",       "prevnext", "history", "copy",  "search",
+        "fullscreen", "fontsize", "print",   "about", "exit"};
     std::printf("%-20s", "toolbarButtons");
     for (int i = 0; i < kToolbarButtonCount; ++i)
         std::printf(" %s=%d", kButtonNames[i], p.toolbarButtons[static_cast<size_t>(i)]);
@@ -47,8 +50,8 @@ void PrintProjectText(const BookProject& p) {
     std::printf("  #    seq search incl  path\n");
     size_t n = 0;
     for (const auto& e : p.pages)
-        std::printf("  %-4zu %-3d %-6d %-4d  %s\n", ++n, e->inPageSequence, e->inSearch, e->included,
-                    e->path.c_str());
+        std::printf("  %-4zu %-3d %-6d %-4d  %s\n", ++n, e->inPageSequence, e->inSearch,
+                    e->included, e->path.c_str());
 }
 
 void PrintProjectJson(const BookProject& p) {

@@ -27,8 +27,10 @@ enum : int {
 
 // Labels in the order of toolbarButtons.
 const char* const kToolbarButtonLabels[kToolbarButtonCount] = {
-    "&Home",  "Prev && &Next", "Histor&y (Back && Forward)", "&Copy",  "Sea&rch",
-    "F&ull Screen", "&Font Size",    "&Print", "&About", "&Exit"};
+    "&Home",      "Prev && &Next", "Histor&y (Back && Forward)",
+    "&Copy",      "Sea&rch",       "F&ull Screen",
+    "&Font Size", "&Print",        "&About",
+    "&Exit"};
 
 QLabel* MakePathStatic(int id, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -40,7 +42,9 @@ QLabel* MakePathStatic(int id, QWidget* parent) {
     return label;
 }
 
-void SetFlag(int32_t& flag, const QCheckBox* box) { flag = box->isChecked() ? 1 : 0; }
+void SetFlag(int32_t& flag, const QCheckBox* box) {
+    flag = box->isChecked() ? 1 : 0;
+}
 
 }  // namespace
 

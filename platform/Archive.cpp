@@ -58,7 +58,9 @@ void CArchive::WriteBytes(const void* data, size_t n) {
     }
 }
 
-void CArchive::WriteU8(uint8_t v) { WriteBytes(&v, 1); }
+void CArchive::WriteU8(uint8_t v) {
+    WriteBytes(&v, 1);
+}
 
 void CArchive::WriteU16(uint16_t v) {
     const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
@@ -71,7 +73,9 @@ void CArchive::WriteU32(uint32_t v) {
     WriteBytes(b, 4);
 }
 
-void CArchive::WriteI32(int32_t v) { WriteU32(static_cast<uint32_t>(v)); }
+void CArchive::WriteI32(int32_t v) {
+    WriteU32(static_cast<uint32_t>(v));
+}
 
 void CArchive::WriteString(std::string_view s) {
     // The format cannot state a length of 4 GiB or more.
@@ -202,7 +206,9 @@ uint32_t CArchive::ReadU32() {
            (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
 
-int32_t CArchive::ReadI32() { return static_cast<int32_t>(ReadU32()); }
+int32_t CArchive::ReadI32() {
+    return static_cast<int32_t>(ReadU32());
+}
 
 std::string CArchive::ReadString() {
     bool wide = false;

@@ -114,8 +114,8 @@ private:
     CFile& m_file;
     Mode m_mode;
     std::vector<uint8_t> m_buf;
-    size_t m_cur = 0;  // read position in m_buf (loading)
-    size_t m_len = 0;  // valid bytes in m_buf
+    size_t m_cur = 0;              // read position in m_buf (loading)
+    size_t m_len = 0;              // valid bytes in m_buf
     uint64_t m_bufFileOffset = 0;  // file offset of m_buf[0]
     uint64_t m_fileLength = 0;     // loading: length of the file
 

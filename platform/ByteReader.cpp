@@ -68,7 +68,8 @@ uint32_t ByteReader::U32At(uint64_t offset) const {
     Need(offset, 4);
     const size_t o = static_cast<size_t>(offset);
     return static_cast<uint32_t>(m_data[o]) | (static_cast<uint32_t>(m_data[o + 1]) << 8) |
-           (static_cast<uint32_t>(m_data[o + 2]) << 16) | (static_cast<uint32_t>(m_data[o + 3]) << 24);
+           (static_cast<uint32_t>(m_data[o + 2]) << 16) |
+           (static_cast<uint32_t>(m_data[o + 3]) << 24);
 }
 
 std::span<const uint8_t> ByteReader::BytesAt(uint64_t offset, uint64_t n) const {

@@ -23,8 +23,7 @@ public:
 
     ByteReader() = default;
     explicit ByteReader(std::span<const uint8_t> data) : m_data(data) {}
-    ByteReader(const void* data, size_t size)
-        : m_data(static_cast<const uint8_t*>(data), size) {}
+    ByteReader(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data), size) {}
 
     size_t Size() const { return m_data.size(); }
     size_t Position() const { return m_pos; }

@@ -13,7 +13,7 @@
 namespace folivex {
 
 struct DirItem {
-    std::string name;       // as the system reports it
+    std::string name;  // as the system reports it
     bool isFolder = false;
     bool isHidden = false;  // POSIX: the name starts with "."; Windows: the hidden attribute
     // Identity of a folder (device and inode on POSIX, volume and file index

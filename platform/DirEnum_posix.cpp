@@ -73,7 +73,8 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode) {
     const std::string native = NativePath(folder);
     struct stat st;
-    if (::stat(native.empty() ? "." : native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (::stat(native.empty() ? "." : native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
     return true;

@@ -8,7 +8,9 @@ namespace {
 FaultPlan* g_plan = nullptr;
 }
 
-void InstallFaultPlan(FaultPlan* plan) { g_plan = plan; }
+void InstallFaultPlan(FaultPlan* plan) {
+    g_plan = plan;
+}
 
 void FaultCheckCall(const char* fileName) {
     if (g_plan == nullptr) return;

@@ -10,7 +10,9 @@ namespace folivex {
 
 namespace {
 
-int64_t Nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; }
+int64_t Nanoseconds(const struct timespec& t) {
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
 
 }  // namespace
 

@@ -13,7 +13,9 @@ namespace {
 // FILETIME counts 100 ns from 1601; stamps count ns from 1970.
 constexpr int64_t kEpochDifference100ns = 116444736000000000LL;
 
-int64_t Nanoseconds(int64_t ticks100ns) { return (ticks100ns - kEpochDifference100ns) * 100; }
+int64_t Nanoseconds(int64_t ticks100ns) {
+    return (ticks100ns - kEpochDifference100ns) * 100;
+}
 
 int64_t Ticks(const FILETIME& t) {
     return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
@@ -23,8 +25,8 @@ int64_t Ticks(const FILETIME& t) {
 
 std::optional<FileStamp> StampOfFile(const std::string& path) {
     HANDLE h = CreateFileA(NativePath(path).c_str(), FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info;
     FILE_BASIC_INFO basic;

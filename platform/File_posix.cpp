@@ -41,7 +41,9 @@ CFileException::Cause CFileException::OsErrorToCause(long osError) {
 
 namespace {
 
-int Fd(intptr_t h) { return static_cast<int>(h); }
+int Fd(intptr_t h) {
+    return static_cast<int>(h);
+}
 
 [[noreturn]] void ThrowErrno(const std::string& name, int err) {
     throw CFileException(CFileException::OsErrorToCause(err), name, err);
@@ -49,9 +51,13 @@ int Fd(intptr_t h) { return static_cast<int>(h); }
 
 }  // namespace
 
-CFile::CFile(const std::string& path, unsigned openFlags) { Open(path, openFlags); }
+CFile::CFile(const std::string& path, unsigned openFlags) {
+    Open(path, openFlags);
+}
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile() {
+    Abort();
+}
 
 void CFile::ThrowOsError(long osError) const {
     throw CFileException(CFileException::OsErrorToCause(osError), m_strFileName, osError);
@@ -157,7 +163,8 @@ size_t CFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::pread(Fd(m_hFile), out + done, count - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(Fd(m_hFile), out + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             ThrowOsError(errno);

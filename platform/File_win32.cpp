@@ -53,7 +53,9 @@ CFileException::Cause CFileException::OsErrorToCause(long osError) {
 
 namespace {
 
-HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE H(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 
 [[noreturn]] void ThrowLastError(const std::string& name) {
     const long err = static_cast<long>(GetLastError());
@@ -62,9 +64,13 @@ HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 }  // namespace
 
-CFile::CFile(const std::string& path, unsigned openFlags) { Open(path, openFlags); }
+CFile::CFile(const std::string& path, unsigned openFlags) {
+    Open(path, openFlags);
+}
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile() {
+    Abort();
+}
 
 void CFile::ThrowOsError(long osError) const {
     throw CFileException(CFileException::OsErrorToCause(osError), m_strFileName, osError);
@@ -82,7 +88,8 @@ void CFile::Open(const std::string& path, unsigned openFlags) {
         access = GENERIC_WRITE;
     const DWORD share = (openFlags & shareExclusive) ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
     DWORD disposition = OPEN_EXISTING;
-    if (openFlags & modeCreate) disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+    if (openFlags & modeCreate)
+        disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
     HANDLE h = CreateFileA(NativePath(path).c_str(), access, share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

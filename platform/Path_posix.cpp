@@ -35,7 +35,9 @@ std::string FindNoCase(const std::string& folder, const std::string& component) 
 
 }  // namespace
 
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 std::string NativePath(std::string_view path) {
     std::string slashed(path);

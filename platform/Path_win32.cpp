@@ -4,8 +4,12 @@
 
 namespace folivex {
 
-bool IsPathSeparator(char c) { return c == '\\'; }
+bool IsPathSeparator(char c) {
+    return c == '\\';
+}
 
-std::string NativePath(std::string_view path) { return std::string(path); }
+std::string NativePath(std::string_view path) {
+    return std::string(path);
+}
 
 }  // namespace folivex

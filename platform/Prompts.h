@@ -33,11 +33,11 @@ enum FolderDialogFlags : uint32_t {
 };
 
 struct FileDialogRequest {
-    bool save = false;         // save-style picker (else open-style)
-    std::string initialName;   // file name or path the picker starts with
-    std::string defaultExt;    // without the dot, e.g. "ebp"
-    std::string filter;        // "Desc|*.x|All Files (*.*)|*.*||"
-    uint32_t flags = 0;        // FileDialogFlags
+    bool save = false;        // save-style picker (else open-style)
+    std::string initialName;  // file name or path the picker starts with
+    std::string defaultExt;   // without the dot, e.g. "ebp"
+    std::string filter;       // "Desc|*.x|All Files (*.*)|*.*||"
+    uint32_t flags = 0;       // FileDialogFlags
 };
 
 struct FolderDialogRequest {

@@ -23,7 +23,9 @@ public:
     // Queue answers.
     void AnswerMessage(MsgResult r) { m_messageAnswers.push_back(r); }
     void AnswerFile(std::optional<std::string> path) { m_fileAnswers.push_back(std::move(path)); }
-    void AnswerFolder(std::optional<std::string> path) { m_folderAnswers.push_back(std::move(path)); }
+    void AnswerFolder(std::optional<std::string> path) {
+        m_folderAnswers.push_back(std::move(path));
+    }
 
     MsgResult ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     std::optional<std::string> PickFile(const FileDialogRequest& request) override;
@@ -34,7 +36,7 @@ public:
     std::vector<Message> messages;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<FolderDialogRequest> folderRequests;
-    int waitDepth = 0;      // current nesting of the wait cursor
+    int waitDepth = 0;        // current nesting of the wait cursor
     int waitCursorShows = 0;  // how often it was turned on
 
 private:

@@ -1,8 +1,9 @@
 // Text on POSIX: the system code page is UTF-8.
-#include <clocale>
-#include <cwctype>
 #include <locale.h>
 #include <wctype.h>
+
+#include <clocale>
+#include <cwctype>
 
 #include "platform/Text.h"
 #include "platform/Utf8.h"

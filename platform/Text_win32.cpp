@@ -32,7 +32,8 @@ std::string Utf16LeToSystem(std::span<const uint8_t> utf16le) {
     for (size_t k = 0; k < units; ++k)
         wide[k] = static_cast<wchar_t>(utf16le[2 * k] | (utf16le[2 * k + 1] << 8));
     const int wideLen = static_cast<int>(std::min<size_t>(units, 0x3FFFFFFF));
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLen, nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLen, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return {};
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLen, out.data(), n, nullptr, nullptr);

@@ -9,10 +9,9 @@ namespace {
 
 // Windows-1252 0x80..0x9F; the unassigned bytes stay as C1 controls.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -63,14 +62,27 @@ bool IsValidUtf8(std::string_view bytes) {
         }
         if (p >= end) break;
         unsigned char c = *p;
-        if (c < 0x80) { ++p; continue; }
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
         size_t n;
         char32_t min;
         char32_t cp;
-        if ((c & 0xE0) == 0xC0) { n = 1; min = 0x80; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 2; min = 0x800; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 3; min = 0x10000; cp = c & 0x07; }
-        else return false;
+        if ((c & 0xE0) == 0xC0) {
+            n = 1;
+            min = 0x80;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            n = 2;
+            min = 0x800;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            n = 3;
+            min = 0x10000;
+            cp = c & 0x07;
+        } else
+            return false;
         if (static_cast<size_t>(end - p) <= n) return false;
         for (size_t i = 1; i <= n; ++i) {
             if ((p[i] & 0xC0) != 0x80) return false;
@@ -105,9 +117,12 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() + bytes.size() / 8);
     for (char ch : bytes) {
         auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) out.push_back(ch);
-        else if (c < 0xA0) AppendUtf8(out, kCp1252High[c - 0x80]);
-        else AppendUtf8(out, c);
+        if (c < 0x80)
+            out.push_back(ch);
+        else if (c < 0xA0)
+            AppendUtf8(out, kCp1252High[c - 0x80]);
+        else
+            AppendUtf8(out, c);
     }
     return out;
 }
@@ -137,7 +152,10 @@ bool Utf8ToWindows1252(std::string_view utf8, std::string& out) {
 
 char32_t NextCodePoint(std::string_view text, size_t& pos) {
     auto c = static_cast<unsigned char>(text[pos]);
-    if (c < 0x80) { ++pos; return c; }
+    if (c < 0x80) {
+        ++pos;
+        return c;
+    }
     size_t n = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
     if (n == 0 || pos + n >= text.size()) {
         ++pos;
@@ -146,7 +164,10 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
     char32_t cp = c & (0x3F >> n);
     for (size_t i = 1; i <= n; ++i) {
         auto b = static_cast<unsigned char>(text[pos + i]);
-        if ((b & 0xC0) != 0x80) { ++pos; return 0xFFFD; }
+        if ((b & 0xC0) != 0x80) {
+            ++pos;
+            return 0xFFFD;
+        }
         cp = (cp << 6) | (b & 0x3F);
     }
     pos += n + 1;

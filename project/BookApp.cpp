@@ -4,7 +4,9 @@
 
 namespace folivex {
 
-CBookApp::CBookApp(Prompts& prompts) : m_prompts(prompts) { ResetProject(); }
+CBookApp::CBookApp(Prompts& prompts) : m_prompts(prompts) {
+    ResetProject();
+}
 
 void CBookApp::ResetProject() {
     project.pages.clear();

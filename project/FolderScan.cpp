@@ -151,7 +151,8 @@ private:
         // only the part after it keeps the cut at the right byte even where
         // lower-casing changes a name's length.
         const size_t cut = EndsWithSeparator(dir) ? dir.size() : dir.size() + 1;
-        std::string relative = ToLowerSystem(std::string_view(fullPath).substr(std::min(cut, fullPath.size())));
+        std::string relative =
+            ToLowerSystem(std::string_view(fullPath).substr(std::min(cut, fullPath.size())));
 
         if (CPieceElem* found = m_index.Find(relative)) {
             found->foundInScan = 1;
@@ -198,8 +199,8 @@ int ScanProjectFolder(CBookApp& app, const std::string& folder,
 
     if (fillFileList) fillFileList();
     if (pageCount == 0)
-        app.GetPrompts().ShowMessage("No HTML files in this folder. Please try again.", MsgButtons::OK,
-                                     MsgIcon::Exclamation);
+        app.GetPrompts().ShowMessage("No HTML files in this folder. Please try again.",
+                                     MsgButtons::OK, MsgIcon::Exclamation);
     app.lastProjectDir = project.projectDir;
     return 1;
 }

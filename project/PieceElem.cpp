@@ -3,7 +3,9 @@
 namespace folivex {
 
 namespace {
-std::unique_ptr<CObject> CreatePieceElem() { return std::make_unique<CPieceElem>(); }
+std::unique_ptr<CObject> CreatePieceElem() {
+    return std::make_unique<CPieceElem>();
+}
 }  // namespace
 
 // The class name and schema are written into every project file.

@@ -51,7 +51,9 @@ void LoadProjectBody(CArchive& ar, BookProject& p) {
 
 // The name of the temporary file a save writes before it replaces the
 // project file; in the same folder, so the rename never crosses volumes.
-std::string TemporaryName(const std::string& projectFile) { return projectFile + ".saving"; }
+std::string TemporaryName(const std::string& projectFile) {
+    return projectFile + ".saving";
+}
 
 // Closes and deletes a temporary file left by a failed save; the previous
 // project file was never touched.
@@ -126,8 +128,8 @@ int CBookApp::SaveProjectAs() {
         projectFile = *chosen;
         lastProjectFile = projectFile;
         if (SaveProject()) return 1;
-        if (m_prompts.ShowMessage("Do you want to save the project to other file?", MsgButtons::YesNo,
-                                  MsgIcon::Question) != MsgResult::Yes)
+        if (m_prompts.ShowMessage("Do you want to save the project to other file?",
+                                  MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
             return 0;
         request.initialName = projectFile;
         chosen = m_prompts.PickFile(request);
@@ -149,8 +151,8 @@ int CBookApp::OpenProject() {
     try {
         CArchive ar(in, CArchive::load, kArchiveBuffer, {&CPieceElem::classCPieceElem});
         if (ar.ReadI32() != kProjectSignature) {
-            m_prompts.ShowMessage("Old version of the .EBP file. Please regenerate.", MsgButtons::OK,
-                                  MsgIcon::Stop);
+            m_prompts.ShowMessage("Old version of the .EBP file. Please regenerate.",
+                                  MsgButtons::OK, MsgIcon::Stop);
             return 0;
         }
         LoadProjectBody(ar, project);

@@ -155,7 +155,8 @@ private:
             try {
                 m_pages = DecodePageDirectory(ReadEntry(*dir));
             } catch (const ContainerError& e) {
-                throw BookError(Damaged(std::string("its page directory is malformed (") + e.what() + ")"));
+                throw BookError(
+                    Damaged(std::string("its page directory is malformed (") + e.what() + ")"));
             }
         }
         for (size_t i = 0; i < m_pages.size(); ++i)
@@ -167,7 +168,8 @@ private:
             try {
                 m_settings = DecodeSettings(ReadEntry(*settings));
             } catch (const ContainerError& e) {
-                throw BookError(Damaged(std::string("its settings record is malformed (") + e.what() + ")"));
+                throw BookError(
+                    Damaged(std::string("its settings record is malformed (") + e.what() + ")"));
             }
         }
         const std::pair<int, std::string*> texts[] = {
@@ -193,7 +195,9 @@ private:
     BookTexts m_texts;
 };
 
-const OpenBook& Self(const BookReader* reader) { return *static_cast<const OpenBook*>(reader); }
+const OpenBook& Self(const BookReader* reader) {
+    return *static_cast<const OpenBook*>(reader);
+}
 
 }  // namespace
 
@@ -201,10 +205,18 @@ std::unique_ptr<BookReader> BookReader::Open(const std::string& path) {
     return std::make_unique<OpenBook>(path);
 }
 
-const std::string& BookReader::Path() const { return Self(this).GetPath(); }
-const std::vector<PageDirEntry>& BookReader::Pages() const { return Self(this).GetPages(); }
-const BookSettings& BookReader::Settings() const { return Self(this).GetSettings(); }
-const BookTexts& BookReader::Texts() const { return Self(this).GetTexts(); }
+const std::string& BookReader::Path() const {
+    return Self(this).GetPath();
+}
+const std::vector<PageDirEntry>& BookReader::Pages() const {
+    return Self(this).GetPages();
+}
+const BookSettings& BookReader::Settings() const {
+    return Self(this).GetSettings();
+}
+const BookTexts& BookReader::Texts() const {
+    return Self(this).GetTexts();
+}
 
 const PageDirEntry* BookReader::FindPage(std::string_view path) const {
     return Self(this).Find(path);
@@ -226,8 +238,12 @@ std::vector<uint8_t> BookReader::PageDeflateStream(const PageDirEntry& page,
     return blob;
 }
 
-std::optional<std::vector<uint8_t>> BookReader::Splash() const { return Self(this).SplashBitmap(); }
+std::optional<std::vector<uint8_t>> BookReader::Splash() const {
+    return Self(this).SplashBitmap();
+}
 
-std::optional<std::vector<uint8_t>> BookReader::IconFile() const { return Self(this).Icon(); }
+std::optional<std::vector<uint8_t>> BookReader::IconFile() const {
+    return Self(this).Icon();
+}
 
 }  // namespace folivex

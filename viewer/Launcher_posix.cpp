@@ -40,7 +40,8 @@ std::string FindOnPath(const std::string& name) {
 }
 
 std::string FindAppModeBrowser() {
-    for (const char* name : {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
+    for (const char* name :
+         {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
         std::string path = FindOnPath(name);
         if (!path.empty()) return path;
     }
@@ -130,7 +131,8 @@ std::unique_ptr<BrowserWindow> OpenBrowser(const LaunchRequest& request, std::st
             return std::make_unique<DefaultBrowser>();
         }
     }
-    error = "Cannot open a web browser to show the e-book: found neither Chromium, Chrome nor xdg-open";
+    error =
+        "Cannot open a web browser to show the e-book: found neither Chromium, Chrome nor xdg-open";
     if (spawnError) error += std::string(" (") + std::strerror(spawnError) + ")";
     error += ". Use --no-browser to serve it only.";
     return nullptr;

@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-
 #include "viewer/Launcher.h"
 
 namespace folivex {
@@ -22,7 +21,8 @@ bool IsFile(const std::string& path) {
 
 // The path a browser registered under App Paths, in either hive.
 std::string RegisteredPath(const char* exeName) {
-    const std::string key = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName;
+    const std::string key =
+        std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName;
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         char value[MAX_PATH];
         DWORD size = sizeof value;
@@ -57,7 +57,8 @@ std::string FindAppModeBrowser() {
 
 void CreateFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
     }
 }
 
@@ -80,9 +81,9 @@ public:
 
 std::string SystemErrorText(DWORD code) {
     char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result = text ? text : "error " + std::to_string(code);
     if (text) LocalFree(text);
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();

@@ -92,7 +92,7 @@ std::optional<std::vector<uint8_t>> IcoFromResources(const ResourceSection& s) {
     if (!group) return std::nullopt;
 
     ByteReader g(*group);
-    g.U16();  // reserved
+    g.U16();                                // reserved
     if (g.U16() != 1) return std::nullopt;  // not an icon group
     const uint32_t count = g.U16();
     std::vector<IconImage> images;

@@ -124,8 +124,9 @@ int Serve(const ViewerArgs& args, const BookReader& book, const std::string& app
 #else
 // Until the server is linked in, the viewer shows that it found its book.
 int Serve(const ViewerArgs&, const BookReader& book, const std::string& appName) {
-    ShowViewerMessage(appName, "This e-book is \"" + book.Texts().title + "\" (" +
-                                   std::to_string(book.Pages().size()) + " pages).",
+    ShowViewerMessage(appName,
+                      "This e-book is \"" + book.Texts().title + "\" (" +
+                          std::to_string(book.Pages().size()) + " pages).",
                       false);
     return 0;
 }

@@ -16,14 +16,17 @@
 // console the stub does not have, and pulls in a demangler and a printf
 // implementation (over 100 KB). Ending at once is all a GUI program can do.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+    std::abort();
+}
 }  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace folivex;
     std::vector<char> module(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        const DWORD n =
+            GetModuleFileNameA(nullptr, module.data(), static_cast<DWORD>(module.size()));
         if (n == 0) return 1;
         if (n < module.size()) break;
         if (module.size() >= 32768) return 1;  // the longest path Windows has
@@ -36,8 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::vector<std::string> argv(__argv + 1, __argv + __argc);
     std::string problem;
     if (!ParseViewerArgs(argv, false, args, problem)) {
-        ShowViewerMessage(appName, problem + "\nUsage: " + appName + " [--no-browser [--url-file FILE]]",
-                          true);
+        ShowViewerMessage(
+            appName, problem + "\nUsage: " + appName + " [--no-browser [--url-file FILE]]", true);
         return 2;
     }
     return RunViewer(args, appName);

@@ -130,7 +130,9 @@ bool CCreatePage::OnWizardBack() {
     return true;
 }
 
-void CCreatePage::OnReset() { CopyValues(); }
+void CCreatePage::OnReset() {
+    CopyValues();
+}
 
 void CCreatePage::ShowValues() {
     const BookProject& p = m_app.project;
@@ -192,6 +194,8 @@ void CCreatePage::RunEBook() {
     (void)StartDetachedProgram(ToQString(m_app.project.ebookFile));
 }
 
-void CCreatePage::OnSaveProjectAs() { m_app.SaveProjectAs(); }
+void CCreatePage::OnSaveProjectAs() {
+    m_app.SaveProjectAs();
+}
 
 }  // namespace folivex

@@ -34,7 +34,9 @@ enum Column : int { kColumnFile = 0, kColumnIncluded = 1, kColumnSearchable = 2 
 const char* const kNoPagesMessage =
     "No pages in the E-Book.\nClick \"New Project...\" button to select a folder with HTML files";
 
-QString Flag(int32_t value) { return value != 0 ? QStringLiteral("*") : QStringLiteral(" "); }
+QString Flag(int32_t value) {
+    return value != 0 ? QStringLiteral("*") : QStringLiteral(" ");
+}
 
 }  // namespace
 
@@ -297,7 +299,9 @@ void CContentPage::UpdateControls() {
     m_reScan->setEnabled(m_app.projectOpen != 0);
 }
 
-int CContentPage::RowCount() const { return m_list->topLevelItemCount(); }
+int CContentPage::RowCount() const {
+    return m_list->topLevelItemCount();
+}
 
 bool CContentPage::IsRowSelected(int row) const {
     const QTreeWidgetItem* item = m_list->topLevelItem(row);

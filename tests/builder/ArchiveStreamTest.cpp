@@ -21,16 +21,19 @@ struct Item {
     std::vector<uint8_t> data;
 };
 
-std::vector<uint8_t> ByWriter(const std::string& path, const std::vector<uint8_t>& head, const std::vector<Item>& items) {
+std::vector<uint8_t> ByWriter(const std::string& path, const std::vector<uint8_t>& head,
+                              const std::vector<Item>& items) {
     WriteFile(path, head);
     CUpdateArchive archive;
     archive.BeginUpdate(path);
-    for (const Item& item : items) archive.UpdateEntry(item.type, item.id, item.data.data(), item.data.size());
+    for (const Item& item : items)
+        archive.UpdateEntry(item.type, item.id, item.data.data(), item.data.size());
     archive.EndUpdate();
     return ReadFile(path);
 }
 
-std::vector<uint8_t> ByStream(const std::string& path, const std::vector<uint8_t>& head, const std::vector<Item>& items) {
+std::vector<uint8_t> ByStream(const std::string& path, const std::vector<uint8_t>& head,
+                              const std::vector<Item>& items) {
     WriteFile(path, head);
     std::vector<ArchiveStream::TypePlan> plan;
     for (const Item& item : items) {
@@ -56,13 +59,17 @@ TEST(ArchiveStream, WritesTheWritersBytes) {
             for (auto& b : data) b = static_cast<uint8_t>(random());
             items.push_back({349, i * 2 + 1, std::move(data)});
         }
-        for (const int id : {2, 15, 3, 6, 7, 14}) items.push_back({350, id, std::vector<uint8_t>(1 + id, 0x20)});
-        EXPECT_EQ(ByStream(dir / "stream.exe", head, items), ByWriter(dir / "writer.exe", head, items))
+        for (const int id : {2, 15, 3, 6, 7, 14})
+            items.push_back({350, id, std::vector<uint8_t>(1 + id, 0x20)});
+        EXPECT_EQ(ByStream(dir / "stream.exe", head, items),
+                  ByWriter(dir / "writer.exe", head, items))
             << pages << " pages";
     }
     // Only the book type, as for a project without included pages.
-    const std::vector<Item> bookOnly = {{350, 3, std::vector<uint8_t>(56, 1)}, {350, 14, {0x45, 0}}};
-    EXPECT_EQ(ByStream(dir / "stream.exe", head, bookOnly), ByWriter(dir / "writer.exe", head, bookOnly));
+    const std::vector<Item> bookOnly = {{350, 3, std::vector<uint8_t>(56, 1)},
+                                        {350, 14, {0x45, 0}}};
+    EXPECT_EQ(ByStream(dir / "stream.exe", head, bookOnly),
+              ByWriter(dir / "writer.exe", head, bookOnly));
 }
 
 TEST(ArchiveStream, CallsOutsideThePlanAreRefused) {
@@ -72,9 +79,11 @@ TEST(ArchiveStream, CallsOutsideThePlanAreRefused) {
         ArchiveStream stream(dir / "book.exe", {{349, 1}, {350, 1}});
         EXPECT_THROW(stream.Add(350, 3, std::vector<uint8_t>{1}), std::logic_error);  // 349 first
         stream.Add(349, 1, std::vector<uint8_t>{1});
-        EXPECT_THROW(stream.Add(349, 2, std::vector<uint8_t>{1}), std::logic_error);  // one 349 only
-        EXPECT_THROW(stream.Add(350, 3, std::vector<uint8_t>{}), std::logic_error);   // empty means delete
-        EXPECT_THROW(stream.Finish(), std::logic_error);                              // 350 missing
+        EXPECT_THROW(stream.Add(349, 2, std::vector<uint8_t>{1}),
+                     std::logic_error);  // one 349 only
+        EXPECT_THROW(stream.Add(350, 3, std::vector<uint8_t>{}),
+                     std::logic_error);                   // empty means delete
+        EXPECT_THROW(stream.Finish(), std::logic_error);  // 350 missing
     }
     EXPECT_THROW(ArchiveStream(dir / "missing.exe", {{350, 1}}), CFileException);
 }
@@ -92,7 +101,8 @@ TEST(ArchiveStream, StopsBeforeTheFileWouldPassFourGiB) {
             stream.Add(349, 2, std::vector<uint8_t>(100, 7));
             FAIL() << "no limit error";
         } catch (const ArchiveLimitError& e) {
-            EXPECT_NE(std::string(e.what()).find("4 GiB (4,294,967,295 bytes)"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("4 GiB (4,294,967,295 bytes)"), std::string::npos)
+                << e.what();
         }
     }
 

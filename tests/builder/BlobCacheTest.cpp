@@ -110,7 +110,8 @@ TEST_F(BlobCacheTest, ConcurrentWritersLeaveOnlyWholeEntries) {
     }
     EXPECT_EQ(entries, inputs.size());
     BlobCache check(folder);
-    for (const auto& data : inputs) EXPECT_TRUE(check.Load(Sha256Of(data), data.size()).has_value());
+    for (const auto& data : inputs)
+        EXPECT_TRUE(check.Load(Sha256Of(data), data.size()).has_value());
 }
 
 TEST_F(BlobCacheTest, TrimKeepsTheFolderUnderItsBoundLeastRecentlyUsedFirst) {
@@ -121,7 +122,8 @@ TEST_F(BlobCacheTest, TrimKeepsTheFolderUnderItsBoundLeastRecentlyUsedFirst) {
         BlobCache fill(folder, 1ull << 40);
         for (const auto& data : inputs) {
             fill.BlobFor(data);
-            entrySize = std::max<uint64_t>(entrySize, fs::file_size(fill.EntryPath(Sha256Of(data))));
+            entrySize =
+                std::max<uint64_t>(entrySize, fs::file_size(fill.EntryPath(Sha256Of(data))));
         }
     }
     // Entry i was last used i hours ago.
@@ -138,7 +140,8 @@ TEST_F(BlobCacheTest, TrimKeepsTheFolderUnderItsBoundLeastRecentlyUsedFirst) {
     BlobCache cache(folder, entrySize * 4);
     cache.TrimNow();
     for (size_t i = 0; i < inputs.size(); ++i)
-        EXPECT_EQ(fs::exists(cache.EntryPath(Sha256Of(inputs[i]))), i < 2 || i == 9) << "entry " << i;
+        EXPECT_EQ(fs::exists(cache.EntryPath(Sha256Of(inputs[i]))), i < 2 || i == 9)
+            << "entry " << i;
 
     // Below the bound nothing goes.
     cache.TrimNow();
@@ -166,7 +169,8 @@ TEST_F(BlobCacheTest, TrimLooksOnlyOnceEnoughHasBeenStored) {
         cache.BlobFor(SomeBytes(10000, 202));
         cache.Trim();  // more than a sixteenth stored since the last look
         int left = 0;
-        for (const auto& data : {first, second}) left += fs::exists(cache.EntryPath(Sha256Of(data))) ? 1 : 0;
+        for (const auto& data : {first, second})
+            left += fs::exists(cache.EntryPath(Sha256Of(data))) ? 1 : 0;
         EXPECT_LE(left, 1);
     }
 }

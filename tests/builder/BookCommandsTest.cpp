@@ -53,13 +53,15 @@ protected:
     const std::string sample = std::string(FOLIVEX_SOURCE_DIR) + "/examples/sample-book";
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
     ASSERT_TRUE(fs::is_directory(sample));
     const std::string book = dir / "sample.exe";
-    Result r = Run({"make", sample, "-o", book, "--stub", stub, "--title", "Sample \"Book\"", "--no-toolbar",
-                    "--buttons", "home,search"});
+    Result r = Run({"make", sample, "-o", book, "--stub", stub, "--title", "Sample \"Book\"",
+                    "--no-toolbar", "--buttons", "home,search"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "E-Book " + book + " created successfully.\n");
 
@@ -69,10 +71,11 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
 
     r = Run({"info", book, "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* part : {"\"base\": 2048,", "\"marker\": true", "\"splashSize\": null", "\"showToolbar\": 0",
-                             "\"home\": 1", "\"prevNext\": 0", "\"search\": 1", "\"exit\": 0",
-                             "\"title\": \"Sample \\\"Book\\\"\"", "\"author\": \"*Your Name*\"",
-                             "{\"type\": 350, \"id\": 14, \"size\": 6}", "\"path\": \"index.html\", \"id\": 1"})
+    for (const char* part :
+         {"\"base\": 2048,", "\"marker\": true", "\"splashSize\": null", "\"showToolbar\": 0",
+          "\"home\": 1", "\"prevNext\": 0", "\"search\": 1", "\"exit\": 0",
+          "\"title\": \"Sample \\\"Book\\\"\"", "\"author\": \"*Your Name*\"",
+          "{\"type\": 350, \"id\": 14, \"size\": 6}", "\"path\": \"index.html\", \"id\": 1"})
         EXPECT_TRUE(Contains(r.out, part)) << part << "\n" << r.out;
 
     const std::string out = dir / "extracted";
@@ -86,7 +89,8 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
         EXPECT_EQ(ReadFile(out + "/" + relative), ReadFile(item.path().string())) << relative;
     }
     size_t extracted = 0;
-    for (const auto& item : fs::recursive_directory_iterator(out)) extracted += item.is_regular_file();
+    for (const auto& item : fs::recursive_directory_iterator(out))
+        extracted += item.is_regular_file();
     EXPECT_EQ(extracted, files);
     EXPECT_GT(files, 3u);
 }
@@ -147,11 +151,12 @@ TEST_F(BookCommands, ExtractRefusesPathsThatLeaveTheFolder) {
     {
         CUpdateArchive archive;
         archive.BeginUpdate(book);
-        const std::vector<PageDirEntry> pages = {{"ok.htm", 1, 1, 1},        {"../evil.htm", 2, 1, 1},
-                                                 {"/tmp/evil.htm", 3, 1, 1}, {"c:/evil.htm", 4, 1, 1},
-                                                 {"a\\..\\..\\evil.htm", 5, 1, 1}, {"sub/y.htm", 6, 1, 1},
-                                                 {"./x.htm", 7, 1, 1}};
-        for (int id = 1; id <= 7; ++id) archive.UpdateEntry(349, id, MakeBlob(test::Bytes("page", 4)));
+        const std::vector<PageDirEntry> pages = {
+            {"ok.htm", 1, 1, 1},      {"../evil.htm", 2, 1, 1},         {"/tmp/evil.htm", 3, 1, 1},
+            {"c:/evil.htm", 4, 1, 1}, {"a\\..\\..\\evil.htm", 5, 1, 1}, {"sub/y.htm", 6, 1, 1},
+            {"./x.htm", 7, 1, 1}};
+        for (int id = 1; id <= 7; ++id)
+            archive.UpdateEntry(349, id, MakeBlob(test::Bytes("page", 4)));
         archive.UpdateEntry(350, 2, EncodePageDirectory(pages));
         archive.EndUpdate();
     }
@@ -163,7 +168,8 @@ TEST_F(BookCommands, ExtractRefusesPathsThatLeaveTheFolder) {
     EXPECT_TRUE(Contains(r.err, "refused: ../evil.htm")) << r.err;
     EXPECT_TRUE(Contains(r.err, "refused: a\\..\\..\\evil.htm")) << r.err;
     size_t extracted = 0;
-    for (const auto& item : fs::recursive_directory_iterator(out)) extracted += item.is_regular_file();
+    for (const auto& item : fs::recursive_directory_iterator(out))
+        extracted += item.is_regular_file();
     EXPECT_EQ(extracted, 2u);
     EXPECT_EQ(ReadFile(out + "/sub/y.htm"), test::Bytes("page", 4));
 

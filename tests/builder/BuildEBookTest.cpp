@@ -76,7 +76,9 @@ protected:
         app.project.pages.push_back(std::move(page));
     }
 
-    std::string LastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back().text; }
+    std::string LastMessage() const {
+        return prompts.messages.empty() ? "" : prompts.messages.back().text;
+    }
 
     TempDir dir;
     ScriptedPrompts prompts;
@@ -105,9 +107,18 @@ TEST_F(BuildEBook, WritesTheStubThenEveryEntryInItsPlace) {
 
     const auto entries = ReadArchive(app.project.ebookFile);
     // Page ids follow the place in the list, so the excluded page leaves a gap.
-    EXPECT_EQ(Keys(entries), (std::vector<std::pair<int, int>>{
-                                 {349, 1}, {349, 3}, {350, 2}, {350, 15}, {350, 3}, {350, 6},
-                                 {350, 7}, {350, 8}, {350, 9}, {350, 10}, {350, 12}, {350, 14}}));
+    EXPECT_EQ(Keys(entries), (std::vector<std::pair<int, int>>{{349, 1},
+                                                               {349, 3},
+                                                               {350, 2},
+                                                               {350, 15},
+                                                               {350, 3},
+                                                               {350, 6},
+                                                               {350, 7},
+                                                               {350, 8},
+                                                               {350, 9},
+                                                               {350, 10},
+                                                               {350, 12},
+                                                               {350, 14}}));
     EXPECT_EQ(InflateBlob(Find(entries, 349, 3)->data), (std::vector<uint8_t>{'P', 'N', 'G'}));
     EXPECT_EQ(Find(entries, 349, 1)->data, MakeBlob(test::Bytes("<h1>Home</h1>", 13)));
     EXPECT_EQ(InflateBlob(Find(entries, 350, 15)->data), test::Bytes("BM splash", 9));
@@ -131,9 +142,10 @@ TEST_F(BuildEBook, WritesTheStubThenEveryEntryInItsPlace) {
 TEST_F(BuildEBook, WithoutIncludedPagesThereIsNoPageTypeAndNoDirectory) {
     AddPage("index.htm", "x", false);
     ASSERT_EQ(app.BuildEBook(), 1);
-    EXPECT_EQ(Keys(ReadArchive(app.project.ebookFile)),
-              (std::vector<std::pair<int, int>>{{350, 3}, {350, 6}, {350, 7}, {350, 8}, {350, 9},
-                                                {350, 10}, {350, 12}, {350, 14}}));
+    EXPECT_EQ(
+        Keys(ReadArchive(app.project.ebookFile)),
+        (std::vector<std::pair<int, int>>{
+            {350, 3}, {350, 6}, {350, 7}, {350, 8}, {350, 9}, {350, 10}, {350, 12}, {350, 14}}));
 }
 
 TEST_F(BuildEBook, EmptyFilesGiveTheBlobOfNothing) {
@@ -154,7 +166,8 @@ TEST_F(BuildEBook, AMissingPageRemovesTheOutputAndNamesThePage) {
     EXPECT_EQ(app.BuildEBook(), 0);
     const std::string page = app.project.projectDir + "\\gone.htm";
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "Cannot read file " + page + "\n" + page + " was not found.");
+    EXPECT_EQ(prompts.messages[0].text,
+              "Cannot read file " + page + "\n" + page + " was not found.");
     EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Stop);
     EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
     EXPECT_EQ(prompts.waitDepth, 0);
@@ -165,8 +178,9 @@ TEST_F(BuildEBook, ALockedOutputIsLeftAsItWas) {
     WriteText(app.project.ebookFile, "the running book");
     CFile holder(app.project.ebookFile, CFile::modeRead | CFile::shareExclusive);
     EXPECT_EQ(app.BuildEBook(), 0);
-    EXPECT_EQ(LastMessage(), "Cannot save E-Book file:\nA sharing violation occurred while accessing " +
-                                 app.project.ebookFile + ".");
+    EXPECT_EQ(LastMessage(),
+              "Cannot save E-Book file:\nA sharing violation occurred while accessing " +
+                  app.project.ebookFile + ".");
     EXPECT_EQ(ReadFile(app.project.ebookFile), test::Bytes("the running book", 16));
 }
 
@@ -178,7 +192,8 @@ TEST_F(BuildEBook, AStubCutShortByAFullDiskIsRemoved) {
         ScopedFaultPlan faults(plan);
         EXPECT_EQ(app.BuildEBook(), 0);
     }
-    EXPECT_EQ(LastMessage(), "Cannot save E-Book file:\nDisk full while accessing " + app.project.ebookFile + ".");
+    EXPECT_EQ(LastMessage(),
+              "Cannot save E-Book file:\nDisk full while accessing " + app.project.ebookFile + ".");
     EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
 }
 
@@ -190,8 +205,8 @@ TEST_F(BuildEBook, AnArchiveThatCannotBeWrittenIsRemoved) {
         ScopedFaultPlan faults(plan);
         EXPECT_EQ(app.BuildEBook(), 0);
     }
-    EXPECT_EQ(LastMessage(), "Cannot read file " + app.project.ebookFile + "\nDisk full while accessing " +
-                                 app.project.ebookFile + ".");
+    EXPECT_EQ(LastMessage(), "Cannot read file " + app.project.ebookFile +
+                                 "\nDisk full while accessing " + app.project.ebookFile + ".");
     EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
 }
 
@@ -215,7 +230,8 @@ TEST_F(BuildEBook, AFileTooLargeForOneEntryIsRefusedBeforeItIsRead) {
     AddPage("movie.avi", "");
     std::filesystem::resize_file(app.project.projectDir + "/movie.avi", 0x90000000ull);  // sparse
     EXPECT_EQ(app.BuildEBook(), 0);
-    EXPECT_NE(LastMessage().find("Cannot build the e-book:\n" + app.project.projectDir + "\\movie.avi is larger "
+    EXPECT_NE(LastMessage().find("Cannot build the e-book:\n" + app.project.projectDir +
+                                 "\\movie.avi is larger "
                                  "than 2 GiB"),
               std::string::npos)
         << LastMessage();

@@ -27,19 +27,24 @@ std::vector<uint8_t> RandomBytes(size_t n, unsigned seed) {
     return out;
 }
 
-std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Text(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 std::vector<uint8_t> BlobOf(uint32_t stated, const std::vector<uint8_t>& stream) {
     std::vector<uint8_t> blob(4 + stream.size());
-    for (int i = 0; i < 4; ++i) blob[static_cast<size_t>(i)] = static_cast<uint8_t>(stated >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        blob[static_cast<size_t>(i)] = static_cast<uint8_t>(stated >> (8 * i));
     std::copy(stream.begin(), stream.end(), blob.begin() + 4);
     return blob;
 }
 
 TEST(Blob, IsTheLengthAndExactlyWhatZlibMakesAtLevelSix) {
     std::string html;
-    for (int i = 0; i < 2000; ++i) html += "<p>Paragraph " + std::to_string(i) + " of the book.</p>\n";
-    for (const auto& data : {std::vector<uint8_t>{}, Text("a"), Text(html), RandomBytes(70000, 1)}) {
+    for (int i = 0; i < 2000; ++i)
+        html += "<p>Paragraph " + std::to_string(i) + " of the book.</p>\n";
+    for (const auto& data :
+         {std::vector<uint8_t>{}, Text("a"), Text(html), RandomBytes(70000, 1)}) {
         const auto blob = MakeBlob(data);
         EXPECT_EQ(blob, BlobOf(static_cast<uint32_t>(data.size()), Compress2(data)));
         EXPECT_EQ(BlobLength(blob), data.size());
@@ -61,22 +66,22 @@ TEST(Blob, InflatingRefusesEveryDisagreementWithTheStatedLength) {
     const auto stream = Compress2(data);
     const auto size = static_cast<uint32_t>(data.size());
 
-    EXPECT_THROW(InflateBlob(BlobOf(size + 1, stream)), ContainerError);   // ends early
-    EXPECT_THROW(InflateBlob(BlobOf(size - 1, stream)), ContainerError);   // holds more
+    EXPECT_THROW(InflateBlob(BlobOf(size + 1, stream)), ContainerError);  // ends early
+    EXPECT_THROW(InflateBlob(BlobOf(size - 1, stream)), ContainerError);  // holds more
     auto stray = stream;
     stray.push_back(0);
-    EXPECT_THROW(InflateBlob(BlobOf(size, stray)), ContainerError);        // bytes after the stream
+    EXPECT_THROW(InflateBlob(BlobOf(size, stray)), ContainerError);  // bytes after the stream
     auto cut = stream;
     cut.resize(cut.size() - 5);
-    EXPECT_THROW(InflateBlob(BlobOf(size, cut)), ContainerError);          // cut short
+    EXPECT_THROW(InflateBlob(BlobOf(size, cut)), ContainerError);  // cut short
     auto corrupt = stream;
     corrupt[0] = 0x12;
-    EXPECT_THROW(InflateBlob(BlobOf(size, corrupt)), ContainerError);      // bad header
+    EXPECT_THROW(InflateBlob(BlobOf(size, corrupt)), ContainerError);  // bad header
     auto badChecksum = stream;
     badChecksum.back() ^= 0xFF;
     EXPECT_THROW(InflateBlob(BlobOf(size, badChecksum)), ContainerError);
-    EXPECT_THROW(InflateBlob(std::vector<uint8_t>{1, 0, 0}), ContainerError);                // no length
-    EXPECT_THROW(InflateBlob(BlobOf(0x80000000u, stream)), ContainerError);  // negative
+    EXPECT_THROW(InflateBlob(std::vector<uint8_t>{1, 0, 0}), ContainerError);  // no length
+    EXPECT_THROW(InflateBlob(BlobOf(0x80000000u, stream)), ContainerError);    // negative
     // A length no stream of this size could hold is refused before any
     // buffer of that size is made.
     EXPECT_THROW(InflateBlob(BlobOf(0x7FFFFFFF, {0x78, 0x9C, 0x03, 0x00})), ContainerError);
@@ -86,8 +91,9 @@ TEST(Blob, InflatingRefusesEveryDisagreementWithTheStatedLength) {
 TEST(PageDirectory, RecordsAreBackToBackAndDecodeBack) {
     const std::vector<PageDirEntry> records = {{"index.htm", 1, 1, 1}, {"sub/a.png", 3, 0, 0}};
     const auto bytes = EncodePageDirectory(records);
-    const std::vector<uint8_t> expected = {'i', 'n', 'd', 'e', 'x', '.', 'h', 't', 'm', 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0,
-                                           's', 'u', 'b', '/', 'a', '.', 'p', 'n', 'g', 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const std::vector<uint8_t> expected = {
+        'i', 'n', 'd', 'e', 'x', '.', 'h', 't', 'm', 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0,
+        's', 'u', 'b', '/', 'a', '.', 'p', 'n', 'g', 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(bytes, expected);
     const auto back = DecodePageDirectory(bytes);
     ASSERT_EQ(back.size(), 2u);

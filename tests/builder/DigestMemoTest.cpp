@@ -24,7 +24,9 @@ Sha256Digest DigestOf(const std::string& text) {
 }
 
 // Long enough for the file system's clock to move on.
-void NextTick() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+void NextTick() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
 
 TEST(FileStamp, ChangesWithEveryRewriteEvenWhenSizeAndTimeAreRestored) {
     test::TempDir dir;
@@ -141,7 +143,8 @@ TEST_F(DigestMemoTest, ADamagedMemoIsEmpty) {
         EXPECT_EQ(DigestMemo(memoPath, later).Loaded(), 0u) << "byte " << i;
     }
     for (size_t n = 0; n < sound.size(); ++n) {
-        WriteFile(memoPath, std::vector<uint8_t>(sound.begin(), sound.begin() + static_cast<ptrdiff_t>(n)));
+        WriteFile(memoPath,
+                  std::vector<uint8_t>(sound.begin(), sound.begin() + static_cast<ptrdiff_t>(n)));
         EXPECT_EQ(DigestMemo(memoPath, later).Loaded(), 0u) << n << " bytes";
     }
     auto longer = sound;

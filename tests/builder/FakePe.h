@@ -25,19 +25,19 @@ inline uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
 
 struct FakePe {
     std::vector<uint8_t> bytes;
-    size_t peOffset = 0;        // "PE\0\0"
-    size_t sectionTable = 0;    // first section header
-    size_t rsrcOffset = 0;      // PointerToRawData of .rsrc
+    size_t peOffset = 0;      // "PE\0\0"
+    size_t sectionTable = 0;  // first section header
+    size_t rsrcOffset = 0;    // PointerToRawData of .rsrc
     uint32_t rsrcRva = 0;
-    size_t rootDir = 0;         // file offsets of the resource directories
-    size_t iconTypeDir = 0;     // type 3
-    size_t groupTypeDir = 0;    // type 14
-    size_t iconLangDir = 0;     // icon 1
-    size_t groupLangDir = 0;    // group 128
+    size_t rootDir = 0;       // file offsets of the resource directories
+    size_t iconTypeDir = 0;   // type 3
+    size_t groupTypeDir = 0;  // type 14
+    size_t iconLangDir = 0;   // icon 1
+    size_t groupLangDir = 0;  // group 128
     size_t iconDataEntry = 0;
     size_t groupDataEntry = 0;
-    size_t group = 0;           // the icon group's bytes
-    size_t image = 0;           // the 744-byte image
+    size_t group = 0;  // the icon group's bytes
+    size_t image = 0;  // the 744-byte image
     static constexpr size_t kImageSize = 744;
 };
 
@@ -53,8 +53,8 @@ inline FakePe MakeFakePe() {
     Put32(b, 60, static_cast<uint32_t>(pe.peOffset));
     std::memcpy(&b[pe.peOffset], "PE\0\0", 4);
     Put16(b, pe.peOffset + 4, 0x014C);
-    Put16(b, pe.peOffset + 6, 2);    // sections
-    Put16(b, pe.peOffset + 20, 224); // SizeOfOptionalHeader
+    Put16(b, pe.peOffset + 6, 2);     // sections
+    Put16(b, pe.peOffset + 20, 224);  // SizeOfOptionalHeader
     Put16(b, pe.peOffset + 24, 0x010B);
     pe.sectionTable = pe.peOffset + 248;
     auto section = [&](size_t at, const char* name, uint32_t rva, uint32_t size, uint32_t raw) {

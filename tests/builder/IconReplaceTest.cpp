@@ -94,17 +94,20 @@ TEST_F(ReplaceIcon, UnsuitableIconFilesChangeNothing) {
         {"16x16 only", test::MakeIco({k16x16})},
         {"empty file", {}},
         {"header only", {0, 0, 1, 0}},
-        {"count past the end", [] {
+        {"count past the end",
+         [] {
              auto ico = test::MakeIco({k16x16});
              test::Put16(ico, 4, 40);
              return ico;
          }()},
-        {"image offset past the end", [] {
+        {"image offset past the end",
+         [] {
              auto ico = test::MakeIco({k32x32});
              test::Put32(ico, 6 + 12, 0xFFFFFF00u);
              return ico;
          }()},
-        {"image runs past the end", [] {
+        {"image runs past the end",
+         [] {
              auto ico = test::MakeIco({k32x32});
              ico.resize(ico.size() - 1);
              return ico;
@@ -156,41 +159,53 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Damage{"TooShortForADosHeader", [](FakePe& p) { p.bytes.resize(40); }, false},
         Damage{"NotMZ", [](FakePe& p) { p.bytes[0] = 'X'; }, false},
-        Damage{"PeOffsetPastTheEnd", [](FakePe& p) { test::Put32(p.bytes, 60, 0xFFFFFFF0u); }, false},
+        Damage{"PeOffsetPastTheEnd", [](FakePe& p) { test::Put32(p.bytes, 60, 0xFFFFFFF0u); },
+               false},
         Damage{"TruncatedPeHeaders", [](FakePe& p) { p.bytes.resize(p.peOffset + 100); }, false},
         Damage{"NotI386", [](FakePe& p) { test::Put16(p.bytes, p.peOffset + 4, 0x8664); }, false},
         Damage{"NotPe32", [](FakePe& p) { test::Put16(p.bytes, p.peOffset + 24, 0x020B); }, false},
         Damage{"SectionTablePastTheEnd",
-               [](FakePe& p) { test::Put16(p.bytes, p.peOffset + 6, 0xFFFF); p.bytes[p.sectionTable + 40 + 1] = 'x'; },
+               [](FakePe& p) {
+                   test::Put16(p.bytes, p.peOffset + 6, 0xFFFF);
+                   p.bytes[p.sectionTable + 40 + 1] = 'x';
+               },
                false},
         Damage{"NoRsrcSection", [](FakePe& p) { p.bytes[p.sectionTable + 40 + 1] = 'x'; }, false},
-        Damage{"RsrcOffsetPastTheEnd", [](FakePe& p) { test::Put32(p.bytes, p.sectionTable + 40 + 20, 0x7FFFFFF0u); },
+        Damage{"RsrcOffsetPastTheEnd",
+               [](FakePe& p) { test::Put32(p.bytes, p.sectionTable + 40 + 20, 0x7FFFFFF0u); },
                false},
-        Damage{"RootCountPastTheEnd", [](FakePe& p) { test::Put16(p.bytes, p.rootDir + 14, 0xFFFF); }, false},
+        Damage{"RootCountPastTheEnd",
+               [](FakePe& p) { test::Put16(p.bytes, p.rootDir + 14, 0xFFFF); }, false},
         Damage{"GroupTypeOffsetPastTheEnd",
-               [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16 + 8 + 4, kSub | 0x7FFFFF00u); }, false},
-        Damage{"GroupTypeNotADirectory", [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16 + 8 + 4, 0x38); },
+               [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16 + 8 + 4, kSub | 0x7FFFFF00u); },
                false},
+        Damage{"GroupTypeNotADirectory",
+               [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16 + 8 + 4, 0x38); }, false},
         // The group type entry points back at the root: no id 128 there,
         // and the walk never goes round.
-        Damage{"LoopBackToTheRoot", [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16 + 8 + 4, kSub | 0); },
-               false},
+        Damage{"LoopBackToTheRoot",
+               [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16 + 8 + 4, kSub | 0); }, false},
         Damage{"LanguageIsAnotherDirectory",
-               [](FakePe& p) { test::Put32(p.bytes, p.groupLangDir + 16 + 4, kSub | 0x68); }, false},
+               [](FakePe& p) { test::Put32(p.bytes, p.groupLangDir + 16 + 4, kSub | 0x68); },
+               false},
         Damage{"GroupDataRvaBeforeTheFile",
                [](FakePe& p) { test::Put32(p.bytes, p.groupDataEntry, 0x10); }, false},
-        Damage{"GroupCountPastTheEnd", [](FakePe& p) { test::Put16(p.bytes, p.group + 4, 0xFFFF); }, false},
+        Damage{"GroupCountPastTheEnd", [](FakePe& p) { test::Put16(p.bytes, p.group + 4, 0xFFFF); },
+               false},
         Damage{"NoWidth32InTheGroup", [](FakePe& p) { p.bytes[p.group + 6] = 48; }, false},
         Damage{"IconTypeMissing", [](FakePe& p) { test::Put32(p.bytes, p.rootDir + 16, 7); }, true},
-        Damage{"IconIdMissing", [](FakePe& p) { test::Put32(p.bytes, p.iconTypeDir + 16, 9); }, true},
-        Damage{"TwoLanguages", [](FakePe& p) { test::Put16(p.bytes, p.iconLangDir + 14, 2); }, true},
+        Damage{"IconIdMissing", [](FakePe& p) { test::Put32(p.bytes, p.iconTypeDir + 16, 9); },
+               true},
+        Damage{"TwoLanguages", [](FakePe& p) { test::Put16(p.bytes, p.iconLangDir + 14, 2); },
+               true},
         Damage{"IconLanguageIsADirectory",
                [](FakePe& p) { test::Put32(p.bytes, p.iconLangDir + 16 + 4, kSub | 0x50); }, true},
-        Damage{"ImageRvaPastTheEnd", [](FakePe& p) { test::Put32(p.bytes, p.iconDataEntry, 0x7FFFFFF0u); }, true},
+        Damage{"ImageRvaPastTheEnd",
+               [](FakePe& p) { test::Put32(p.bytes, p.iconDataEntry, 0x7FFFFFF0u); }, true},
         Damage{"ImageOutsideTheRsrcSection",
                [](FakePe& p) { test::Put32(p.bytes, p.iconDataEntry, p.rsrcRva - 0x300); }, true},
-        Damage{"ImageSmallerThanTheGroupSays", [](FakePe& p) { test::Put32(p.bytes, p.iconDataEntry + 4, 700); },
-               true}),
+        Damage{"ImageSmallerThanTheGroupSays",
+               [](FakePe& p) { test::Put32(p.bytes, p.iconDataEntry + 4, 700); }, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
@@ -210,7 +225,9 @@ TEST_F(ReplaceIcon, RandomDamageToTheStubNeverWritesOutsideTheImage) {
         const int hits = 1 + static_cast<int>(gen() % 3);
         for (int h = 0; h < hits; ++h) {
             // Headers (first 0x200 bytes) or the table before the image.
-            const size_t at = gen() % 2 ? gen() % 0x200 : clean.rsrcOffset + gen() % (clean.image - clean.rsrcOffset);
+            const size_t at = gen() % 2
+                                  ? gen() % 0x200
+                                  : clean.rsrcOffset + gen() % (clean.image - clean.rsrcOffset);
             pe.bytes[at] = static_cast<uint8_t>(gen());
         }
         prompts.messages.clear();

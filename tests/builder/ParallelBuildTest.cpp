@@ -40,9 +40,11 @@ protected:
             // (the cache holds them once), some left out.
             std::string content;
             const size_t size = i == 0 ? 0 : (random() % 5 == 0 ? 200000 : random() % 3000);
-            for (size_t k = 0; k < size; ++k) content += static_cast<char>('a' + (random() % 5 ? k % 7 : random() % 26));
+            for (size_t k = 0; k < size; ++k)
+                content += static_cast<char>('a' + (random() % 5 ? k % 7 : random() % 26));
             if (i % 10 == 9) content = "the same page";
-            AddPage("part" + std::to_string(i % 4) + "\\p" + std::to_string(i) + ".htm", content, i % 13 != 5);
+            AddPage("part" + std::to_string(i % 4) + "\\p" + std::to_string(i) + ".htm", content,
+                    i % 13 != 5);
         }
         WriteFile(dir / "splash.bmp", std::vector<uint8_t>(3000, 0x42));
         app.project.splashFile = dir / "splash.bmp";
@@ -81,9 +83,13 @@ protected:
         archive.UpdateEntry(kTypeBook, kIdPageDirectory, EncodePageDirectory(records));
         archive.UpdateEntry(kTypeBook, kIdSplash, MakeBlob(ReadFile(p.splashFile)));
         archive.UpdateEntry(kTypeBook, kIdSettings, EncodeSettings(BookSettings{}));
-        for (const auto& [id, text] : std::vector<std::pair<int, std::string>>{
-                 {kIdTitle, p.title}, {kIdAuthor, p.author}, {kIdCopyright, p.copyright},
-                 {kIdUrl, p.url}, {kIdEmail, p.email}, {kIdAboutInfo, p.aboutInfo}})
+        for (const auto& [id, text] :
+             std::vector<std::pair<int, std::string>>{{kIdTitle, p.title},
+                                                      {kIdAuthor, p.author},
+                                                      {kIdCopyright, p.copyright},
+                                                      {kIdUrl, p.url},
+                                                      {kIdEmail, p.email},
+                                                      {kIdAboutInfo, p.aboutInfo}})
             archive.UpdateEntry(kTypeBook, id, EncodeText(text));
         archive.UpdateEntry(kTypeBook, kIdMarker, kBookMarker.data(), kBookMarker.size());
         archive.EndUpdate();
@@ -91,7 +97,8 @@ protected:
     }
 
     std::vector<uint8_t> Build() {
-        EXPECT_EQ(app.BuildEBook(), 1) << (prompts.messages.empty() ? "" : prompts.messages.back().text);
+        EXPECT_EQ(app.BuildEBook(), 1)
+            << (prompts.messages.empty() ? "" : prompts.messages.back().text);
         return ReadFile(app.project.ebookFile);
     }
 
@@ -225,7 +232,8 @@ TEST_F(ParallelBuild, AMissingPageStopsEveryThreadAndLeavesNoOutput) {
         app.buildThreads = threads;
         EXPECT_EQ(app.BuildEBook(), 0);
         ASSERT_FALSE(prompts.messages.empty());
-        EXPECT_EQ(prompts.messages.back().text.rfind("Cannot read file " + app.project.projectDir, 0), 0u)
+        EXPECT_EQ(
+            prompts.messages.back().text.rfind("Cannot read file " + app.project.projectDir, 0), 0u)
             << prompts.messages.back().text;
         EXPECT_FALSE(fs::exists(app.project.ebookFile));
     }

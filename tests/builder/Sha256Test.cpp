@@ -15,14 +15,17 @@ namespace {
 std::string HexOf(const std::string& text, bool portable = false) {
     Sha256 sha;
     if (portable) sha.ForcePortable();
-    sha.Update(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    sha.Update(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     return ToHex(sha.Final());
 }
 
 TEST(Sha256, PublishedVectors) {
     for (const bool portable : {false, true}) {
-        EXPECT_EQ(HexOf("", portable), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-        EXPECT_EQ(HexOf("abc", portable), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+        EXPECT_EQ(HexOf("", portable),
+                  "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        EXPECT_EQ(HexOf("abc", portable),
+                  "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
         EXPECT_EQ(HexOf("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", portable),
                   "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
         EXPECT_EQ(HexOf(std::string(1000000, 'a'), portable),

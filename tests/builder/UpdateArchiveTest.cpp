@@ -19,14 +19,11 @@ using test::TempDir;
 using test::WriteFile;
 
 const std::vector<uint8_t> kWorkedExampleTail = {
-    0x00, 0x00, 0x02, 0x00,
-    0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C', 'U', 'p', 'd', 'a', 't', 'e', 'D', 'i', 'r',
-    0x5D, 0x01, 0x01, 0x00,
-    0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00, 'C', 'U', 'p', 'd', 'a', 't', 'e', 'E', 'l', 'e', 'm',
-    0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x61, 0x62, 0x63,
-    0x01, 0x80, 0x5E, 0x01, 0x01, 0x00,
-    0x03, 0x80, 0x03, 0x00, 0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
-    0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
+    0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C',  'U',  'p',  'd',  'a',
+    't',  'e',  'D',  'i',  'r',  0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00,
+    'C',  'U',  'p',  'd',  'a',  't',  'e',  'E',  'l',  'e',  'm',  0x01, 0x00, 0x03, 0x00,
+    0x00, 0x00, 0x61, 0x62, 0x63, 0x01, 0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00,
+    0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
 
 std::vector<uint8_t> Prefix(size_t n) {
     std::vector<uint8_t> bytes(n);
@@ -35,10 +32,12 @@ std::vector<uint8_t> Prefix(size_t n) {
     return bytes;
 }
 
-void Update(const std::string& path, const std::vector<std::tuple<int, int, std::string>>& changes) {
+void Update(const std::string& path,
+            const std::vector<std::tuple<int, int, std::string>>& changes) {
     CUpdateArchive archive;
     archive.BeginUpdate(path);
-    for (const auto& [type, id, data] : changes) archive.UpdateEntry(type, id, data.data(), data.size());
+    for (const auto& [type, id, data] : changes)
+        archive.UpdateEntry(type, id, data.data(), data.size());
     archive.EndUpdate();
 }
 
@@ -250,30 +249,43 @@ constexpr int kBadSchema = CArchiveException::badSchema;
 INSTANTIATE_TEST_SUITE_P(
     Loader, MalformedArchive,
     ::testing::Values(
-        Malformed{"Empty", {}, kEnd},
-        Malformed{"TypeCountPastTheEnd", {0, 0, 5, 0}, kEnd},
+        Malformed{"Empty", {}, kEnd}, Malformed{"TypeCountPastTheEnd", {0, 0, 5, 0}, kEnd},
         Malformed{"HugeTypeCount", {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, kEnd},
-        Malformed{"UnknownClass", Cat({{0, 0, 1, 0}, Tag("CPieceElem"), {0x5D, 1, 0, 0}}), kBadClass},
-        Malformed{"WrongSchema", Cat({{0, 0, 1, 0}, Tag("CUpdateDir", 2), {0x5D, 1, 0, 0}}), kBadSchema},
-        Malformed{"EntryWhereATypeBelongs", Cat({{0, 0, 1, 0}, kElemTag, {1, 0, 0, 0, 0, 0}}), kBadClass},
+        Malformed{"UnknownClass", Cat({{0, 0, 1, 0}, Tag("CPieceElem"), {0x5D, 1, 0, 0}}),
+                  kBadClass},
+        Malformed{"WrongSchema", Cat({{0, 0, 1, 0}, Tag("CUpdateDir", 2), {0x5D, 1, 0, 0}}),
+                  kBadSchema},
+        Malformed{"EntryWhereATypeBelongs", Cat({{0, 0, 1, 0}, kElemTag, {1, 0, 0, 0, 0, 0}}),
+                  kBadClass},
         Malformed{"DirectoryWhereAnEntryBelongs",
-                  Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 1, 0}, {0x01, 0x80, 1, 0, 0, 0, 0, 0}}), kBadClass},
+                  Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 1, 0}, {0x01, 0x80, 1, 0, 0, 0, 0, 0}}),
+                  kBadClass},
         Malformed{"NullTag", Cat({{0, 0, 1, 0}, {0, 0, 0x5D, 1, 0, 0}}), kBadIndex},
         Malformed{"ObjectBackReference",
-                  Cat({{0, 0, 2, 0}, kDirTag, {0x5D, 1, 0, 0}, {0x02, 0x00, 0x5E, 1, 0, 0}}), kBadIndex},
+                  Cat({{0, 0, 2, 0}, kDirTag, {0x5D, 1, 0, 0}, {0x02, 0x00, 0x5E, 1, 0, 0}}),
+                  kBadIndex},
         Malformed{"ClassReferenceToAnObject",
-                  Cat({{0, 0, 2, 0}, kDirTag, {0x5D, 1, 0, 0}, {0x02, 0x80, 0x5E, 1, 0, 0}}), kBadIndex},
-        Malformed{"ClassReferenceNeverIntroduced", Cat({{0, 0, 1, 0}, {0x07, 0x80, 0x5D, 1, 0, 0}}), kBadIndex},
+                  Cat({{0, 0, 2, 0}, kDirTag, {0x5D, 1, 0, 0}, {0x02, 0x80, 0x5E, 1, 0, 0}}),
+                  kBadIndex},
+        Malformed{"ClassReferenceNeverIntroduced", Cat({{0, 0, 1, 0}, {0x07, 0x80, 0x5D, 1, 0, 0}}),
+                  kBadIndex},
         Malformed{"BigTagWithoutClassFlag",
                   Cat({{0, 0, 1, 0}, {0xFF, 0x7F, 1, 0, 0, 0, 0x5D, 1, 0, 0}}), kBadIndex},
-        Malformed{"EntryCountPastTheEnd", Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 0xFF, 0xFE}}), kEnd},
+        Malformed{"EntryCountPastTheEnd", Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 0xFF, 0xFE}}),
+                  kEnd},
         Malformed{"EntryLengthPastTheEnd",
-                  Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 1, 0}, kElemTag, {1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 'a'}}),
+                  Cat({{0, 0, 1, 0},
+                       kDirTag,
+                       {0x5D, 1, 1, 0},
+                       kElemTag,
+                       {1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 'a'}}),
                   kEnd},
         Malformed{"EntryDataRunsIntoTheTrailer",
-                  Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 1, 0}, kElemTag, {1, 0, 4, 0, 0, 0, 'a'}}), kEnd},
+                  Cat({{0, 0, 1, 0}, kDirTag, {0x5D, 1, 1, 0}, kElemTag, {1, 0, 4, 0, 0, 0, 'a'}}),
+                  kEnd},
         Malformed{"ClassNameLongerThanAnyClass",
-                  Cat({{0, 0, 1, 0}, {0xFF, 0xFF, 1, 0, 200, 0}, std::vector<uint8_t>(200, 'A')}), kBadClass}),
+                  Cat({{0, 0, 1, 0}, {0xFF, 0xFF, 1, 0, 200, 0}, std::vector<uint8_t>(200, 'A')}),
+                  kBadClass}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(UpdateArchive, TrailerPointingOutsideTheFileOrIntoItselfIsRefused) {

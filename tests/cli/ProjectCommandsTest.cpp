@@ -37,7 +37,8 @@ protected:
 
 TEST_F(ProjectCommands, NewOnTheSampleBookThenInfo) {
     const std::string project = dir / "sample.ebp";
-    auto r = Run({"new", FOLIVEX_SAMPLE_BOOK, "-o", project, "--title", "Sample \"Book\"", "--about", "two\nlines"});
+    auto r = Run({"new", FOLIVEX_SAMPLE_BOOK, "-o", project, "--title", "Sample \"Book\"",
+                  "--about", "two\nlines"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
 
@@ -49,16 +50,21 @@ TEST_F(ProjectCommands, NewOnTheSampleBookThenInfo) {
     EXPECT_NE(r.out.find("\"url\": \"http://www.example.com\""), std::string::npos);
     EXPECT_NE(r.out.find("\"email\": \"info@example.com\""), std::string::npos);
     EXPECT_NE(r.out.find("\"copyright\": \"Copyright (C) 20"), std::string::npos);
-    EXPECT_NE(r.out.find("\"projectDir\": \"" + fs::absolute(FOLIVEX_SAMPLE_BOOK).lexically_normal().string()),
+    EXPECT_NE(r.out.find("\"projectDir\": \"" +
+                         fs::absolute(FOLIVEX_SAMPLE_BOOK).lexically_normal().string()),
               std::string::npos);
     EXPECT_NE(r.out.find("\"toolbarButtons\": [1, 1, 1, 1, 1, 1, 1, 1, 1, 1]"), std::string::npos);
     // The home page comes first; the pages in the subfolder keep their place.
     const size_t pages = r.out.find("\"pages\": [");
     ASSERT_NE(pages, std::string::npos);
-    EXPECT_EQ(r.out.find("{\"path\": \"index.html\", \"inPageSequence\": 1, \"inSearch\": 1, \"included\": 1}"),
-              r.out.find("{\"path\"", pages));
-    EXPECT_NE(r.out.find("{\"path\": \"style.css\", \"inPageSequence\": 0, \"inSearch\": 0, \"included\": 1}"),
-              std::string::npos);
+    EXPECT_EQ(
+        r.out.find(
+            "{\"path\": \"index.html\", \"inPageSequence\": 1, \"inSearch\": 1, \"included\": 1}"),
+        r.out.find("{\"path\"", pages));
+    EXPECT_NE(
+        r.out.find(
+            "{\"path\": \"style.css\", \"inPageSequence\": 0, \"inSearch\": 0, \"included\": 1}"),
+        std::string::npos);
     EXPECT_NE(r.out.find("\"wizard\\\\overview.html\""), std::string::npos);
 
     r = Run({"info", project});
@@ -84,7 +90,8 @@ TEST_F(ProjectCommands, RescanKeepsChoicesAndAppendsNewFiles) {
     auto r = Run({"rescan", project});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Run({"info", project, "--json"});
-    const std::string b = "{\"path\": \"b.htm\", \"inPageSequence\": 1, \"inSearch\": 0, \"included\": 1}";
+    const std::string b =
+        "{\"path\": \"b.htm\", \"inPageSequence\": 1, \"inSearch\": 0, \"included\": 1}";
     const std::string a = "{\"path\": \"a.htm\"";
     const std::string c = "{\"path\": \"c.png\", \"inPageSequence\": 0";
     ASSERT_NE(r.out.find(b), std::string::npos) << r.out;
@@ -118,7 +125,9 @@ TEST_F(ProjectCommands, FailuresPrintTheMessageAndExitOne) {
     WriteText(dir / "cut.ebp", std::string("\x03\x00\x01\x00\x01\x00\x00\x00\xFF\xFF", 10));
     r = Run({"info", dir / "cut.ebp"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Cannot open E-Book Project\nAn attempt was made to access an unnamed file past its end.\n");
+    EXPECT_EQ(r.err,
+              "Cannot open E-Book Project\nAn attempt was made to access an unnamed file past its "
+              "end.\n");
 
     r = Run({"rescan", dir / "cut.ebp"});
     EXPECT_EQ(r.exitCode, 1);

@@ -64,13 +64,17 @@ protected:
 
     // Which step's message this is; fails the test for any other message.
     Step StepOf(const std::string& message, CFileException::Cause cause) {
-        std::vector<std::string> names = {app.project.ebookFile, app.project.splashFile, app.project.iconFile};
-        for (const auto& page : app.project.pages) names.push_back(JoinStoredPath(app.project.projectDir, page->path));
+        std::vector<std::string> names = {app.project.ebookFile, app.project.splashFile,
+                                          app.project.iconFile};
+        for (const auto& page : app.project.pages)
+            names.push_back(JoinStoredPath(app.project.projectDir, page->path));
         for (const std::string& name : names) {
             const CFileException error(cause, name);
-            if (name == app.project.ebookFile && message == FileErrorMessage("Cannot save E-Book file:", error))
+            if (name == app.project.ebookFile &&
+                message == FileErrorMessage("Cannot save E-Book file:", error))
                 return Step::stub;
-            if (message == FileErrorMessage("Cannot read file " + name, error)) return Step::archive;
+            if (message == FileErrorMessage("Cannot read file " + name, error))
+                return Step::archive;
             if (message == FileErrorMessage("File error with " + name, error)) return Step::icon;
         }
         ADD_FAILURE() << "unexpected message: " << message;
@@ -123,7 +127,8 @@ TEST_F(BuildFaults, EveryFailingCallReportsItsStepAndLeavesNoOutput) {
         EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Stop) << when;
         EXPECT_EQ(prompts.waitDepth, 0) << when;
         const Step step = StepOf(prompts.messages[0].text, CFileException::hardIO);
-        EXPECT_GE(static_cast<int>(step), static_cast<int>(last)) << when << ": the steps run in order";
+        EXPECT_GE(static_cast<int>(step), static_cast<int>(last))
+            << when << ": the steps run in order";
         last = step;
         ++seen[static_cast<int>(step)];
 
@@ -168,7 +173,10 @@ TEST_F(BuildFaults, AFullDiskAtAnyByteLeavesNoOutput) {
         EXPECT_EQ(result, 0) << when;
         ASSERT_EQ(prompts.messages.size(), 1u) << when;
         const Step step = StepOf(prompts.messages[0].text, CFileException::diskFull);
-        EXPECT_EQ(step, bytes < stubSize ? Step::stub : bytes < size ? Step::archive : Step::icon) << when;
+        EXPECT_EQ(step, bytes < stubSize ? Step::stub
+                        : bytes < size   ? Step::archive
+                                         : Step::icon)
+            << when;
         if (step == Step::icon) {
             // The image was written part-way: only it may differ.
             const auto out = ReadFile(app.project.ebookFile);

@@ -34,8 +34,10 @@ inline std::string Differences(const DiskSnapshot& before, const DiskSnapshot& a
     std::string out;
     for (const auto& [name, what] : before) {
         const auto it = after.find(name);
-        if (it == after.end()) out += "  removed " + name + "\n";
-        else if (it->second != what) out += "  changed " + name + "\n";
+        if (it == after.end())
+            out += "  removed " + name + "\n";
+        else if (it->second != what)
+            out += "  changed " + name + "\n";
     }
     for (const auto& [name, what] : after)
         if (!before.count(name)) out += "  added " + name + "\n";

@@ -58,8 +58,8 @@ TEST_F(SaveFaults, EveryFailingCallKeepsThePreviousFileWithEachCause) {
     const auto before = Snapshot(dir.Path());
     app.project.title = "Changed";
 
-    for (const auto cause : {CFileException::diskFull, CFileException::accessDenied, CFileException::hardIO,
-                             CFileException::sharingViolation}) {
+    for (const auto cause : {CFileException::diskFull, CFileException::accessDenied,
+                             CFileException::hardIO, CFileException::sharingViolation}) {
         uint64_t call = 1;
         for (;; ++call) {
             FaultPlan plan;
@@ -90,7 +90,8 @@ TEST_F(SaveFaults, AFullDiskAfterAnyByteKeepsThePreviousFile) {
     const size_t size = ReadFile(app.projectFile).size();
     app.project.title = "Changed";
 
-    for (uint64_t bytes = 0; bytes <= size + 8; bytes += (bytes < 64 || bytes + 64 > size) ? 1 : 97) {
+    for (uint64_t bytes = 0; bytes <= size + 8;
+         bytes += (bytes < 64 || bytes + 64 > size) ? 1 : 97) {
         FaultPlan plan;
         plan.failAfterBytes = bytes;
         const int result = SaveWith(plan);
@@ -103,7 +104,8 @@ TEST_F(SaveFaults, AFullDiskAfterAnyByteKeepsThePreviousFile) {
         EXPECT_EQ(result, 0) << bytes;
         ASSERT_EQ(prompts.messages.size(), 1u) << bytes;
         EXPECT_EQ(prompts.messages[0].text, Expected(kSave, CFileException::diskFull)) << bytes;
-        EXPECT_EQ(test::Differences(before, Snapshot(dir.Path())), "") << "after " << bytes << " bytes";
+        EXPECT_EQ(test::Differences(before, Snapshot(dir.Path())), "")
+            << "after " << bytes << " bytes";
     }
 }
 
@@ -118,7 +120,8 @@ TEST_F(SaveFaults, AFailedFirstSaveLeavesNothingBehind) {
         }
         ASSERT_LT(call, 200u);
         EXPECT_EQ(result, 0);
-        EXPECT_EQ(prompts.messages.at(0).text, Expected(kSave, CFileException::diskFull)) << "call " << call;
+        EXPECT_EQ(prompts.messages.at(0).text, Expected(kSave, CFileException::diskFull))
+            << "call " << call;
         EXPECT_TRUE(Snapshot(dir.Path()).empty()) << "call " << call;
     }
 }
@@ -168,7 +171,8 @@ TEST_F(SaveFaults, EveryFailingCallOfAnOpenChangesNothingOnDisk) {
         ASSERT_LT(call, 200u);
         EXPECT_EQ(result, 0) << "call " << call;
         ASSERT_EQ(openPrompts.messages.size(), 1u) << "call " << call;
-        EXPECT_EQ(openPrompts.messages[0].text, Expected(kOpen, CFileException::hardIO)) << "call " << call;
+        EXPECT_EQ(openPrompts.messages[0].text, Expected(kOpen, CFileException::hardIO))
+            << "call " << call;
         EXPECT_EQ(test::Differences(before, Snapshot(dir.Path())), "") << "call " << call;
     }
 }

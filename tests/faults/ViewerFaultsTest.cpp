@@ -12,7 +12,8 @@
 namespace folivex {
 namespace {
 
-const char* const kRequests[] = {"/api/book", "/book/index.htm", "/book/guide/one.htm", "/api/splash"};
+const char* const kRequests[] = {"/api/book", "/book/index.htm", "/book/guide/one.htm",
+                                 "/api/splash"};
 
 TEST(ViewerFaults, EveryFailingReadIsAnErrorAndLeavesNothingBehind) {
     test::TempDir dir;
@@ -32,14 +33,16 @@ TEST(ViewerFaults, EveryFailingReadIsAnErrorAndLeavesNothingBehind) {
                 book = BookReader::Open(path);
             } catch (const BookError& e) {
                 EXPECT_TRUE(plan.fired) << when;
-                EXPECT_NE(std::string(e.what()).find("e-book"), std::string::npos) << when << ": " << e.what();
+                EXPECT_NE(std::string(e.what()).find("e-book"), std::string::npos)
+                    << when << ": " << e.what();
                 continue;
             }
             site = std::make_unique<BookSite>(*book, "0123456789abcdef0123456789abcdef");
             for (const char* target : kRequests) {
                 const int status = test::Get(*site, target);
                 // A splash that cannot be read is left out (404).
-                EXPECT_TRUE(status == 200 || status == 500 || (status == 404 && std::string(target) == "/api/splash"))
+                EXPECT_TRUE(status == 200 || status == 500 ||
+                            (status == 404 && std::string(target) == "/api/splash"))
                     << when << " " << target << ": " << status;
             }
         }

@@ -58,13 +58,14 @@ void Answer(const http::Request& request) {
     (void)http::PercentDecode(request.target, decoded);
     (void)http::QueryParameter(request.Query(), "q");
     if (const std::string* v = request.Header("accept-encoding")) (void)http::AcceptsDeflate(*v);
-    if (const std::string* v = request.Header("if-none-match")) (void)http::EtagMatches(*v, "\"0-z\"");
+    if (const std::string* v = request.Header("if-none-match"))
+        (void)http::EtagMatches(*v, "\"0-z\"");
     if (request.method != "GET" && request.method != "HEAD") return;
     if (request.target.empty() || request.target[0] != '/') return;
     const SiteResponse response = TheSite().site->Handle(request);
     FUZZ_CHECK(response.status >= 200 && response.status <= 599);
-    (void)http::ResponseHead(response.status, response.headers, response.body ? response.body->size() : 0,
-                             request.keepAlive);
+    (void)http::ResponseHead(response.status, response.headers,
+                             response.body ? response.body->size() : 0, request.keepAlive);
 }
 
 }  // namespace

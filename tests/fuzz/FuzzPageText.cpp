@@ -20,12 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(text::IsValidUtf8(page.heading));
     FUZZ_CHECK(text::IsValidUtf8(text::ExtractTitle(utf8)));
 
-    for (size_t pos = bytes.find('&'); pos != std::string_view::npos; pos = bytes.find('&', pos + 1)) {
+    for (size_t pos = bytes.find('&'); pos != std::string_view::npos;
+         pos = bytes.find('&', pos + 1)) {
         size_t length = 0;
         if (text::DecodeCharacterReference(bytes, pos, length) != 0)
             FUZZ_CHECK(length > 0 && length <= bytes.size() - pos);
     }
-    for (const std::string& term : SearchIndex::QueryTerms(utf8)) FUZZ_CHECK(text::IsValidUtf8(term));
+    for (const std::string& term : SearchIndex::QueryTerms(utf8))
+        FUZZ_CHECK(text::IsValidUtf8(term));
 
     std::string back;
     if (text::Utf8ToWindows1252(utf8, back)) FUZZ_CHECK(text::Windows1252ToUtf8(back) == utf8);

@@ -20,12 +20,12 @@ bool SameProject(const BookProject& a, const BookProject& b) {
             x.included != y.included)
             return false;
     }
-    return a.title == b.title && a.author == b.author && a.copyright == b.copyright && a.url == b.url &&
-           a.email == b.email && a.aboutInfo == b.aboutInfo && a.splashFile == b.splashFile &&
-           a.iconFile == b.iconFile && a.ebookFile == b.ebookFile && a.projectDir == b.projectDir &&
-           a.showAboutAtStart == b.showAboutAtStart && a.startMaximized == b.startMaximized &&
-           a.startFullScreen == b.startFullScreen && a.showToolbar == b.showToolbar &&
-           a.toolbarButtons == b.toolbarButtons;
+    return a.title == b.title && a.author == b.author && a.copyright == b.copyright &&
+           a.url == b.url && a.email == b.email && a.aboutInfo == b.aboutInfo &&
+           a.splashFile == b.splashFile && a.iconFile == b.iconFile && a.ebookFile == b.ebookFile &&
+           a.projectDir == b.projectDir && a.showAboutAtStart == b.showAboutAtStart &&
+           a.startMaximized == b.startMaximized && a.startFullScreen == b.startFullScreen &&
+           a.showToolbar == b.showToolbar && a.toolbarButtons == b.toolbarButtons;
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ inline const std::string& ScratchDir() {
     static const std::string& dir = *new std::string([] {
         namespace fs = std::filesystem;
         std::error_code ec;
-        fs::path base = fs::exists("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        fs::path base =
+            fs::exists("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path d = base / ("folivex-fuzz-" + std::to_string(getpid()));
         fs::create_directories(d, ec);
         if (ec) {
@@ -44,18 +45,22 @@ inline const std::string& ScratchDir() {
     return dir;
 }
 
-inline std::string ScratchFile(const std::string& name) { return ScratchDir() + "/" + name; }
+inline std::string ScratchFile(const std::string& name) {
+    return ScratchDir() + "/" + name;
+}
 
 inline void WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) std::abort();  // the scratch folder is ours: this is a harness fault
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        std::abort();
     std::fclose(f);
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 // Splits an input into two parts: a little-endian uint16 gives the first
@@ -70,21 +75,22 @@ inline TwoParts SplitInput(const uint8_t* data, size_t size) {
     return {std::span<const uint8_t>(data + 2, firstLength),
             std::span<const uint8_t>(data + 2 + firstLength, size - 2 - firstLength)};
 }
-inline std::vector<uint8_t> JoinParts(const std::vector<uint8_t>& first, const std::vector<uint8_t>& second) {
-    std::vector<uint8_t> out{static_cast<uint8_t>(first.size()), static_cast<uint8_t>(first.size() >> 8)};
+inline std::vector<uint8_t> JoinParts(const std::vector<uint8_t>& first,
+                                      const std::vector<uint8_t>& second) {
+    std::vector<uint8_t> out{static_cast<uint8_t>(first.size()),
+                             static_cast<uint8_t>(first.size() >> 8)};
     out.insert(out.end(), first.begin(), first.end());
     out.insert(out.end(), second.begin(), second.end());
     return out;
 }
 
 // A fuzz target's own check failed: report it the way libFuzzer notices.
-#define FUZZ_CHECK(cond)                                                           \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #cond, __FILE__, \
-                         __LINE__);                                                \
-            std::abort();                                                          \
-        }                                                                          \
+#define FUZZ_CHECK(cond)                                                                        \
+    do {                                                                                        \
+        if (!(cond)) {                                                                          \
+            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
+            std::abort();                                                                       \
+        }                                                                                       \
     } while (0)
 
 }  // namespace folivex::fuzz

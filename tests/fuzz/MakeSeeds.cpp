@@ -93,8 +93,10 @@ void BookSeeds(const std::string& work) {
         std::vector<uint8_t> data;
         ArchiveIndex::ReadData(file, e, data);
         const std::string name = std::to_string(e.type) + "-" + std::to_string(e.id);
-        if (e.type == kTypeBook && e.id == kIdPageDirectory) Seed("container", "directory", Prefixed(0, data));
-        if (e.type == kTypeBook && e.id == kIdSettings) Seed("container", "settings", Prefixed(1, data));
+        if (e.type == kTypeBook && e.id == kIdPageDirectory)
+            Seed("container", "directory", Prefixed(0, data));
+        if (e.type == kTypeBook && e.id == kIdSettings)
+            Seed("container", "settings", Prefixed(1, data));
         if (e.type == kTypeBook && e.id >= kIdTitle && e.id <= kIdAboutInfo)
             Seed("container", "text-" + name, Prefixed(2, data));
         if ((e.type == kTypePages || e.id == kIdSplash) && blobs++ < 6)
@@ -128,13 +130,17 @@ void HttpSeeds() {
     Seed("http", "page-deflate",
          "GET /book/Index.html HTTP/1.1\r\n" + host + "Accept-Encoding: gzip, deflate\r\n\r\n");
     Seed("http", "page-etag",
-         "GET /book/wizard/overview.html HTTP/1.1\r\n" + host + "If-None-Match: \"abc\", W/\"def-z\"\r\n\r\n");
+         "GET /book/wizard/overview.html HTTP/1.1\r\n" + host +
+             "If-None-Match: \"abc\", W/\"def-z\"\r\n\r\n");
     Seed("http", "search", "GET /api/search?q=wizard+page&n=5 HTTP/1.1\r\n" + host + "\r\n");
-    Seed("http", "api", "GET /api/book HTTP/1.1\r\n" + host + "\r\nHEAD /api/contents HTTP/1.1\r\n" + host +
-                            "Connection: close\r\n\r\n");
-    Seed("http", "pipelined", "GET /shell.css HTTP/1.1\r\n" + host + "\r\nGET /book/pictures/logo.svg HTTP/1.0\r\n" +
-                                  host + "Connection: keep-alive\r\n\r\nGET /favicon.ico HTTP/1.1\r\n" + host + "\r\n");
-    Seed("http", "post-body", "POST /api/exit HTTP/1.1\r\n" + host + "X-Exit-Token: 1\r\nContent-Length: 4\r\n\r\nabcd");
+    Seed("http", "api",
+         "GET /api/book HTTP/1.1\r\n" + host + "\r\nHEAD /api/contents HTTP/1.1\r\n" + host +
+             "Connection: close\r\n\r\n");
+    Seed("http", "pipelined",
+         "GET /shell.css HTTP/1.1\r\n" + host + "\r\nGET /book/pictures/logo.svg HTTP/1.0\r\n" +
+             host + "Connection: keep-alive\r\n\r\nGET /favicon.ico HTTP/1.1\r\n" + host + "\r\n");
+    Seed("http", "post-body",
+         "POST /api/exit HTTP/1.1\r\n" + host + "X-Exit-Token: 1\r\nContent-Length: 4\r\n\r\nabcd");
     Seed("http", "escaped", "GET /book/%2e%2e/%2Fetc%2fpasswd?x=%zz HTTP/1.1\r\n" + host + "\r\n");
 }
 
@@ -142,9 +148,11 @@ void PageTextSeeds() {
     for (const auto& item : fs::recursive_directory_iterator(FOLIVEX_SAMPLE_BOOK)) {
         const std::string ext = item.path().extension().string();
         if (ext == ".html" || ext == ".htm" || ext == ".svg" || ext == ".txt")
-            Seed("page_text", item.path().filename().string(), fuzz::ReadBytes(item.path().string()));
+            Seed("page_text", item.path().filename().string(),
+                 fuzz::ReadBytes(item.path().string()));
     }
-    Seed("page_text", "references", "<title>A &amp; B</title><h1>&#x263A;&eacute;&#150;</h1>caf\xe9 &nbsp;x");
+    Seed("page_text", "references",
+         "<title>A &amp; B</title><h1>&#x263A;&eacute;&#150;</h1>caf\xe9 &nbsp;x");
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ void ToCreatePage(Fixture& f) {
     QCOMPARE(f.Sheet().ActivePageIndex(), int(CBookSheet::kCreatePage));
 }
 
-QLineEdit* Edit(Fixture& f, const char* name) { return Control<QLineEdit>(&f.Sheet(), name); }
+QLineEdit* Edit(Fixture& f, const char* name) {
+    return Control<QLineEdit>(&f.Sheet(), name);
+}
 
 }  // namespace
 

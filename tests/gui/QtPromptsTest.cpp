@@ -82,8 +82,9 @@ private slots:
         OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
         QVERIFY(!prompts.PickFile(FileDialogRequest{}).has_value());
         OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-        QVERIFY(!prompts.PickFolder(FolderDialogRequest{"Select an e-book project directory", "", 0x31})
-                     .has_value());
+        QVERIFY(
+            !prompts.PickFolder(FolderDialogRequest{"Select an e-book project directory", "", 0x31})
+                 .has_value());
     }
 
     void folderPickerOpensOnTheLastFolderWithItsTitle() {
@@ -97,8 +98,8 @@ private slots:
             shown = dialog->directory().absolutePath();
             QMetaObject::invokeMethod(dialog, "accept");
         });
-        const auto folder = prompts.PickFolder(
-            FolderDialogRequest{"Select an e-book project directory", dir.path().toStdString(), 0x31});
+        const auto folder = prompts.PickFolder(FolderDialogRequest{
+            "Select an e-book project directory", dir.path().toStdString(), 0x31});
         QCOMPARE(title, QString("Select an e-book project directory"));
         QCOMPARE(shown, QDir(dir.path()).absolutePath());
         QVERIFY(folder.has_value());

@@ -13,13 +13,12 @@ using namespace folivex::test;
 
 namespace {
 
-const char* const kNineKeys[] = {"LastProject", "LastProjectFile", "LastIcon",
-                                 "LastSplash",  "LastEBook",       "LastAuthor",
-                                 "LastCopyright", "LastUrl",       "LastEMail"};
+const char* const kNineKeys[] = {"LastProject",   "LastProjectFile", "LastIcon",
+                                 "LastSplash",    "LastEBook",       "LastAuthor",
+                                 "LastCopyright", "LastUrl",         "LastEMail"};
 
 std::string ThisYearsCopyright() {
-    return "Copyright (C) " + std::to_string(QDate::currentDate().year()) +
-           " *your company name*";
+    return "Copyright (C) " + std::to_string(QDate::currentDate().year()) + " *your company name*";
 }
 
 }  // namespace

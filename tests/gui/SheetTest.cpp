@@ -29,8 +29,7 @@ private slots:
         Fixture f;
         CBookSheet& sheet = f.Sheet();
         QCOMPARE(sheet.windowTitle(), QString("Content"));
-        QCOMPARE(sheet.windowIcon().availableSizes(),
-                 QList<QSize>({QSize(16, 16), QSize(32, 32)}));
+        QCOMPARE(sheet.windowIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32)}));
         QVERIFY(!Enabled(&sheet, "button12323"));
         QVERIFY(Enabled(&sheet, "button12324"));
         QVERIFY(Enabled(&sheet, "button2"));
@@ -94,7 +93,7 @@ private slots:
         Fixture f;
         f.NewProject({"index.html", "pic.png"});
         f.prompts.AnswerFile(std::nullopt);  // the author cancels Save As
-        f.Sheet().close();                    // the close box
+        f.Sheet().close();                   // the close box
         QVERIFY(!f.Sheet().isVisible());
         QCOMPARE(f.prompts.fileRequests.size(), size_t(1));
         QVERIFY(f.prompts.fileRequests[0].save);

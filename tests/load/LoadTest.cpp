@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <thread>
 
@@ -64,10 +64,12 @@ WrkResult RunWrk(const std::vector<std::string>& args) {
     }
     r.requests = Number(r.output, R"((\d+) requests in)");
     std::smatch m;
-    if (std::regex_search(r.output, m, std::regex(R"(Requests/sec:\s*([0-9.]+))"))) r.perSecond = std::stod(m[1]);
+    if (std::regex_search(r.output, m, std::regex(R"(Requests/sec:\s*([0-9.]+))")))
+        r.perSecond = std::stod(m[1]);
     r.non2xx = Number(r.output, R"(Non-2xx or 3xx responses: (\d+))");
-    if (std::regex_search(r.output, m,
-                          std::regex(R"(Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+))")))
+    if (std::regex_search(
+            r.output, m,
+            std::regex(R"(Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+))")))
         r.socketErrors = std::stol(m[1]) + std::stol(m[2]) + std::stol(m[3]) + std::stol(m[4]);
     return r;
 }
@@ -99,7 +101,8 @@ std::string BuildSampleBook(const test::TempDir& dir) {
 class Viewer {
 public:
     Viewer(const std::string& book, const std::string& urlFile) {
-        std::vector<std::string> argv = {FOLIVEX_VIEW_EXE, book, "--no-browser", "--url-file", urlFile};
+        std::vector<std::string> argv = {FOLIVEX_VIEW_EXE, book, "--no-browser", "--url-file",
+                                         urlFile};
         std::vector<char*> raw;
         for (auto& a : argv) raw.push_back(a.data());
         raw.push_back(nullptr);
@@ -108,7 +111,8 @@ public:
     ~Viewer() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGTERM);
-        for (int i = 0; i < 50 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(100ms);
+        for (int i = 0; i < 50 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(100ms);
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
     }
@@ -134,8 +138,8 @@ std::optional<uint16_t> WaitForPort(const std::string& urlFile) {
 
 struct SlowClientsResult {
     int connected = 0;
-    int answered408 = 0;      // the server sent 408 and closed
-    int droppedInTime = 0;    // closed by the server within the time limit (and a second)
+    int answered408 = 0;    // the server sent 408 and closed
+    int droppedInTime = 0;  // closed by the server within the time limit (and a second)
     double longestSeconds = 0;
 };
 
@@ -143,8 +147,9 @@ struct SlowClientsResult {
 // (it would take the head over a minute), until the server closes them or
 // time runs out.
 SlowClientsResult RunSlowClients(uint16_t port, std::chrono::seconds limit) {
-    const std::string head = "GET /book/index.html HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                             "\r\nUser-Agent: a-very-slow-client\r\nAccept: */*\r\n\r\n";
+    const std::string head =
+        "GET /book/index.html HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        "\r\nUser-Agent: a-very-slow-client\r\nAccept: */*\r\n\r\n";
     struct Client {
         int fd = -1;
         size_t sent = 0;
@@ -168,7 +173,9 @@ SlowClientsResult RunSlowClients(uint16_t port, std::chrono::seconds limit) {
     while (Clock::now() < end) {
         if (Clock::now() >= nextByte) {
             for (auto& c : clients)
-                if (!c.closed && c.sent < head.size() && send(c.fd, &head[c.sent], 1, MSG_NOSIGNAL) == 1) ++c.sent;
+                if (!c.closed && c.sent < head.size() &&
+                    send(c.fd, &head[c.sent], 1, MSG_NOSIGNAL) == 1)
+                    ++c.sent;
             nextByte += 1s;
         }
         std::vector<pollfd> fds;
@@ -183,9 +190,11 @@ SlowClientsResult RunSlowClients(uint16_t port, std::chrono::seconds limit) {
             if (n > 0) c.reply.append(buffer, static_cast<size_t>(n));
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
                 c.closed = true;
-                const double seconds = std::chrono::duration<double>(Clock::now() - c.start).count();
+                const double seconds =
+                    std::chrono::duration<double>(Clock::now() - c.start).count();
                 result.longestSeconds = std::max(result.longestSeconds, seconds);
-                if (seconds <= std::chrono::duration<double>(kRequestTimeout).count() + 1.5) ++result.droppedInTime;
+                if (seconds <= std::chrono::duration<double>(kRequestTimeout).count() + 1.5)
+                    ++result.droppedInTime;
                 if (c.reply.rfind("HTTP/1.1 408", 0) == 0) ++result.answered408;
             }
         }
@@ -197,18 +206,20 @@ SlowClientsResult RunSlowClients(uint16_t port, std::chrono::seconds limit) {
 std::string WriteScript(const test::TempDir& dir) {
     // The shell, a page, the book's data, a search and an asset, in turn.
     const std::string path = dir / "paths.lua";
-    std::ofstream(path) << "local paths = {\"/\", \"/book/index.html\", \"/api/book\", "
-                           "\"/api/search?q=wizard\", \"/shell.js\", \"/book/pictures/cover.jpg\"}\n"
-                           "local i = 0\n"
-                           "request = function()\n"
-                           "  i = i % #paths + 1\n"
-                           "  return wrk.format(nil, paths[i])\n"
-                           "end\n";
+    std::ofstream(path)
+        << "local paths = {\"/\", \"/book/index.html\", \"/api/book\", "
+           "\"/api/search?q=wizard\", \"/shell.js\", \"/book/pictures/cover.jpg\"}\n"
+           "local i = 0\n"
+           "request = function()\n"
+           "  i = i % #paths + 1\n"
+           "  return wrk.format(nil, paths[i])\n"
+           "end\n";
     return path;
 }
 
 TEST(Load, ManyConnectionsAndSlowClientsGetAnswersWithinBoundedMemory) {
-    if (std::string(FOLIVEX_WRK).empty() || access(FOLIVEX_WRK, X_OK) != 0) GTEST_SKIP() << "wrk is not installed";
+    if (std::string(FOLIVEX_WRK).empty() || access(FOLIVEX_WRK, X_OK) != 0)
+        GTEST_SKIP() << "wrk is not installed";
     test::TempDir dir;
     const std::string book = BuildSampleBook(dir);
     const std::string urlFile = dir / "url.txt";
@@ -226,8 +237,8 @@ TEST(Load, ManyConnectionsAndSlowClientsGetAnswersWithinBoundedMemory) {
     SlowClientsResult slow;
     std::thread slowThread([&] { slow = RunSlowClients(*port, kRequestTimeout + 3s); });
     std::this_thread::sleep_for(500ms);
-    const WrkResult many = RunWrk({"-t2", "-c400", "-d10s", "--timeout", "5s", "-H", "Connection: close", "-s",
-                                   script, url + "/"});
+    const WrkResult many = RunWrk({"-t2", "-c400", "-d10s", "--timeout", "5s", "-H",
+                                   "Connection: close", "-s", script, url + "/"});
     slowThread.join();
     const long rssAfterMany = MemoryKb(viewer.Pid(), "VmRSS");
 
@@ -236,14 +247,17 @@ TEST(Load, ManyConnectionsAndSlowClientsGetAnswersWithinBoundedMemory) {
     const long rssAfterKept = MemoryKb(viewer.Pid(), "VmRSS");
     const long peakRss = MemoryKb(viewer.Pid(), "VmHWM");
 
-    std::printf("400 connections, closing: %ld requests, %.0f requests/s, %ld non-2xx, %ld socket errors\n",
-                many.requests, many.perSecond, many.non2xx, many.socketErrors);
-    std::printf("48 connections, keep-alive: %ld requests, %.0f requests/s, %ld non-2xx, %ld socket errors\n",
-                kept.requests, kept.perSecond, kept.non2xx, kept.socketErrors);
+    std::printf(
+        "400 connections, closing: %ld requests, %.0f requests/s, %ld non-2xx, %ld socket errors\n",
+        many.requests, many.perSecond, many.non2xx, many.socketErrors);
+    std::printf(
+        "48 connections, keep-alive: %ld requests, %.0f requests/s, %ld non-2xx, %ld socket "
+        "errors\n",
+        kept.requests, kept.perSecond, kept.non2xx, kept.socketErrors);
     std::printf("slow clients: %d connected, %d answered 408, %d dropped in time, longest %.1f s\n",
                 slow.connected, slow.answered408, slow.droppedInTime, slow.longestSeconds);
-    std::printf("server RSS: %ld kB after the first run, %ld kB after the second, peak %ld kB\n", rssAfterMany,
-                rssAfterKept, peakRss);
+    std::printf("server RSS: %ld kB after the first run, %ld kB after the second, peak %ld kB\n",
+                rssAfterMany, rssAfterKept, peakRss);
 
     EXPECT_GT(many.requests, 1000) << many.output;
     EXPECT_EQ(many.non2xx, 0) << many.output;
@@ -284,7 +298,8 @@ public:
 
     bool Connected() const { return m_connected; }
     bool Send(const std::string& data) {
-        return send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size());
+        return send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(data.size());
     }
     // What arrives within the time (until the peer closes, or time is up).
     std::string Receive(std::chrono::milliseconds within) {
@@ -292,7 +307,8 @@ public:
         const auto end = Clock::now() + within;
         while (Clock::now() < end) {
             pollfd p{m_fd, POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
             if (poll(&p, 1, static_cast<int>(std::max<long>(left, 1))) <= 0) continue;
             char buffer[4096];
             const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
@@ -318,7 +334,8 @@ TEST(Load, ConnectionsOverTheCapWaitAndLargeHeadsAreRefused) {
     Viewer viewer(book, urlFile);
     const auto port = WaitForPort(urlFile);
     ASSERT_TRUE(port.has_value());
-    const std::string request = "GET /api/book HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) + "\r\n\r\n";
+    const std::string request =
+        "GET /api/book HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) + "\r\n\r\n";
 
     // 64 connections (the cap) that send nothing yet.
     std::vector<std::unique_ptr<RawConnection>> held;
@@ -339,8 +356,8 @@ TEST(Load, ConnectionsOverTheCapWaitAndLargeHeadsAreRefused) {
     held.clear();
 
     RawConnection large(*port);
-    ASSERT_TRUE(large.Send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) + "\r\nX-Filler: " +
-                           std::string(17000, 'a') + "\r\n\r\n"));
+    ASSERT_TRUE(large.Send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) +
+                           "\r\nX-Filler: " + std::string(17000, 'a') + "\r\n\r\n"));
     EXPECT_EQ(large.Receive(3s).rfind("HTTP/1.1 431", 0), 0u);
 }
 

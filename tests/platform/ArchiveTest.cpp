@@ -27,8 +27,8 @@ public:
     }
     uint8_t value = 0;
 };
-const CRuntimeClass CThing::classCThing{"CThing", 1, [] { return std::unique_ptr<CObject>(new CThing); },
-                                        nullptr};
+const CRuntimeClass CThing::classCThing{
+    "CThing", 1, [] { return std::unique_ptr<CObject>(new CThing); }, nullptr};
 
 class COther : public CObject {
 public:
@@ -36,12 +36,13 @@ public:
     const CRuntimeClass* GetRuntimeClass() const override { return &classCOther; }
     void Serialize(CArchive&) override {}
 };
-const CRuntimeClass COther::classCOther{"COther", 2, [] { return std::unique_ptr<CObject>(new COther); },
-                                        nullptr};
+const CRuntimeClass COther::classCOther{
+    "COther", 2, [] { return std::unique_ptr<CObject>(new COther); }, nullptr};
 
 class ArchiveTest : public ::testing::Test {
 protected:
-    std::vector<uint8_t> Store(const std::function<void(CArchive&)>& write, size_t bufferSize = 4096) {
+    std::vector<uint8_t> Store(const std::function<void(CArchive&)>& write,
+                               size_t bufferSize = 4096) {
         const std::string path = dir / "stored.bin";
         CFile file(path, CFile::modeCreate | CFile::modeWrite);
         CArchive ar(file, CArchive::store, bufferSize);
@@ -71,7 +72,9 @@ protected:
     TempDir dir;
 };
 
-std::vector<uint8_t> Prefix(std::initializer_list<uint8_t> bytes) { return bytes; }
+std::vector<uint8_t> Prefix(std::initializer_list<uint8_t> bytes) {
+    return bytes;
+}
 
 TEST_F(ArchiveTest, StringPrefixesAtEachBoundary) {
     const struct {
@@ -89,11 +92,14 @@ TEST_F(ArchiveTest, StringPrefixesAtEachBoundary) {
         const std::string text(c.length, 'x');
         const auto bytes = Store([&](CArchive& ar) { ar.WriteString(text); });
         ASSERT_EQ(bytes.size(), c.prefix.size() + c.length) << c.length;
-        EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(c.prefix.size())),
-                  c.prefix)
+        EXPECT_EQ(
+            std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(c.prefix.size())),
+            c.prefix)
             << c.length;
         std::string back;
-        EXPECT_EQ(Load(bytes, [&](CArchive& ar) { back = ar.ReadString(); }, 64), "ok");
+        EXPECT_EQ(Load(
+                      bytes, [&](CArchive& ar) { back = ar.ReadString(); }, 64),
+                  "ok");
         EXPECT_EQ(back, text);
     }
 }
@@ -106,7 +112,8 @@ TEST_F(ArchiveTest, ReadsTheWideStringForm) {
               "ok");
     EXPECT_EQ(s, "h\xC3\xA9\xF0\x9F\x98\x80");
     // The count in its two-byte form; an unpaired surrogate becomes U+FFFD.
-    EXPECT_EQ(Load(Bytes("\xFF\xFE\xFF\xFF\x01\x00\x00\xD8", 8), [&](CArchive& ar) { s = ar.ReadString(); }),
+    EXPECT_EQ(Load(Bytes("\xFF\xFE\xFF\xFF\x01\x00\x00\xD8", 8),
+                   [&](CArchive& ar) { s = ar.ReadString(); }),
               "ok");
     EXPECT_EQ(s, "\xEF\xBF\xBD");
 }
@@ -120,11 +127,12 @@ TEST_F(ArchiveTest, IntegersAndCountsAreLittleEndian) {
     });
     EXPECT_EQ(bytes, Bytes("\x34\x12\xFE\xFF\xFF\xFF\x05\x00\xFF\xFF\xFF\xFF\x00\x00", 14));
     uint32_t a = 0, b = 0;
-    EXPECT_EQ(Load(bytes, [&](CArchive& ar) {
-                  ar.Skip(6);
-                  a = ar.ReadCount();
-                  b = ar.ReadCount();
-              }),
+    EXPECT_EQ(Load(bytes,
+                   [&](CArchive& ar) {
+                       ar.Skip(6);
+                       a = ar.ReadCount();
+                       b = ar.ReadCount();
+                   }),
               "ok");
     EXPECT_EQ(a, 5u);
     EXPECT_EQ(b, 0xFFFFu);
@@ -141,15 +149,22 @@ TEST_F(ArchiveTest, ClassHeaderOnceThenReferencesSharingOneCounter) {
         ar.WriteObject(o2);  // 03 80
         ar.WriteObject(t3);
     });
-    std::vector<uint8_t> expected = Bytes("\xFF\xFF\x01\x00\x06\x00" "CThing" "\x07", 13);
-    test::Append(expected, Bytes("\xFF\xFF\x02\x00\x06\x00" "COther", 12));
+    std::vector<uint8_t> expected = Bytes(
+        "\xFF\xFF\x01\x00\x06\x00"
+        "CThing"
+        "\x07",
+        13);
+    test::Append(expected, Bytes("\xFF\xFF\x02\x00\x06\x00"
+                                 "COther",
+                                 12));
     test::Append(expected, Bytes("\x01\x80\x00\x03\x80\x01\x80\x00", 8));
     EXPECT_EQ(bytes, expected);
 
     std::vector<std::unique_ptr<CObject>> objects;
-    EXPECT_EQ(Load(bytes, [&](CArchive& ar) {
-                  for (int i = 0; i < 5; ++i) objects.push_back(ar.ReadObject(nullptr));
-              }),
+    EXPECT_EQ(Load(bytes,
+                   [&](CArchive& ar) {
+                       for (int i = 0; i < 5; ++i) objects.push_back(ar.ReadObject(nullptr));
+                   }),
               "ok");
     ASSERT_EQ(objects.size(), 5u);
     EXPECT_EQ(objects[1]->GetRuntimeClass(), &COther::classCOther);
@@ -161,26 +176,31 @@ TEST_F(ArchiveTest, ClassNumbersFrom0x7FFFTakeTheLongTag) {
     CThing thing;
     COther other;
     const auto bytes = Store([&](CArchive& ar) {
-        ar.WriteObject(thing);                                  // class 1, object 2
+        ar.WriteObject(thing);                                   // class 1, object 2
         for (int i = 0; i < 0x7FFD; ++i) ar.WriteObject(thing);  // objects 3 .. 0x7FFF
-        ar.WriteObject(other);                                  // class 0x8000
+        ar.WriteObject(other);                                   // class 0x8000
         ar.WriteObject(other);
     });
     const std::vector<uint8_t> tail(bytes.end() - 6, bytes.end());
     EXPECT_EQ(tail, Bytes("\xFF\x7F\x00\x80\x00\x80", 6));
-    EXPECT_EQ(Load(bytes, [&](CArchive& ar) {
-                  for (int i = 0; i < 0x7FFE; ++i) ar.ReadObject(&CThing::classCThing);
-                  ar.ReadObject(&COther::classCOther);
-                  ar.ReadObject(&COther::classCOther);
-                  EXPECT_EQ(ar.BytesRemaining(), 0u);
-              }),
+    EXPECT_EQ(Load(bytes,
+                   [&](CArchive& ar) {
+                       for (int i = 0; i < 0x7FFE; ++i) ar.ReadObject(&CThing::classCThing);
+                       ar.ReadObject(&COther::classCOther);
+                       ar.ReadObject(&COther::classCOther);
+                       EXPECT_EQ(ar.BytesRemaining(), 0u);
+                   }),
               "ok");
 }
 
 TEST_F(ArchiveTest, MalformedInputGivesTheRightError) {
     const std::string named = Name();
     const auto readThing = [](CArchive& ar) { ar.ReadObject(&CThing::classCThing); };
-    const auto header = Bytes("\xFF\xFF\x01\x00\x06\x00" "CThing" "\x07", 13);
+    const auto header = Bytes(
+        "\xFF\xFF\x01\x00\x06\x00"
+        "CThing"
+        "\x07",
+        13);
     auto withHeader = [&](const char* more, size_t n) {
         auto v = header;
         test::Append(v, Bytes(more, n));
@@ -194,22 +214,46 @@ TEST_F(ArchiveTest, MalformedInputGivesTheRightError) {
     EXPECT_EQ(Load(Bytes("\x01\x02\x03", 3), [](CArchive& ar) { ar.ReadU32(); }), "3:");
     // A string that states more bytes than the file holds, in each form;
     // nothing the size of the claim is allocated.
-    EXPECT_EQ(Load(Bytes("\x05" "abc", 4), [](CArchive& ar) { ar.ReadString(); }), "3:");
-    EXPECT_EQ(Load(Bytes("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7), [](CArchive& ar) { ar.ReadString(); }), "3:");
-    EXPECT_EQ(Load(Bytes("\xFF\xFE\xFF\xFF\xFF\xFF\xFF\xFF\x7F", 9), [](CArchive& ar) { ar.ReadString(); }),
+    EXPECT_EQ(Load(Bytes("\x05"
+                         "abc",
+                         4),
+                   [](CArchive& ar) { ar.ReadString(); }),
+              "3:");
+    EXPECT_EQ(Load(Bytes("\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 7), [](CArchive& ar) { ar.ReadString(); }),
+              "3:");
+    EXPECT_EQ(Load(Bytes("\xFF\xFE\xFF\xFF\xFF\xFF\xFF\xFF\x7F", 9),
+                   [](CArchive& ar) { ar.ReadString(); }),
               "3:");
     EXPECT_EQ(Load(Bytes("\x01\x00", 2), [](CArchive& ar) { ar.Skip(3); }), "3:");
     // Class names: longer than 63 bytes, or cut short by the end.
     auto longName = Bytes("\xFF\xFF\x01\x00\x40\x00", 6);
     longName.resize(6 + 64, 'A');
     EXPECT_EQ(Load(longName, readThing), "6:" + named);
-    EXPECT_EQ(Load(Bytes("\xFF\xFF\x01\x00\x06\x00" "CTh", 9), readThing), "6:" + named);
+    EXPECT_EQ(Load(Bytes("\xFF\xFF\x01\x00\x06\x00"
+                         "CTh",
+                         9),
+                   readThing),
+              "6:" + named);
     // Ends inside the schema or the name length: end of file.
     EXPECT_EQ(Load(Bytes("\xFF\xFF\x01", 3), readThing), "3:");
     // Unknown class, class not derived from the one required, wrong schema.
-    EXPECT_EQ(Load(Bytes("\xFF\xFF\x01\x00\x06\x00" "CThinG" "\x07", 13), readThing), "6:" + named);
-    EXPECT_EQ(Load(Bytes("\xFF\xFF\x02\x00\x06\x00" "COther", 12), readThing), "6:" + named);
-    EXPECT_EQ(Load(Bytes("\xFF\xFF\x02\x00\x06\x00" "CThing" "\x07", 13), readThing), "7:" + named);
+    EXPECT_EQ(Load(Bytes("\xFF\xFF\x01\x00\x06\x00"
+                         "CThinG"
+                         "\x07",
+                         13),
+                   readThing),
+              "6:" + named);
+    EXPECT_EQ(Load(Bytes("\xFF\xFF\x02\x00\x06\x00"
+                         "COther",
+                         12),
+                   readThing),
+              "6:" + named);
+    EXPECT_EQ(Load(Bytes("\xFF\xFF\x02\x00\x06\x00"
+                         "CThing"
+                         "\x07",
+                         13),
+                   readThing),
+              "7:" + named);
     // Class number 0, one not given yet, one that belongs to an object.
     EXPECT_EQ(Load(Bytes("\x00\x80", 2), readThing), "5:" + named);
     EXPECT_EQ(Load(withHeader("\x03\x80\x07", 3), readTwo), "5:" + named);

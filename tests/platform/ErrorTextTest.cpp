@@ -25,8 +25,9 @@ TEST(ErrorText, EveryFileErrorCauseNamesTheFile) {
         "An attempt was made to access C:\\b.ebp past its end.",
     };
     for (int cause = 0; cause < 15; ++cause)
-        EXPECT_EQ(CFileException(static_cast<CFileException::Cause>(cause), "C:\\b.ebp").Description(),
-                  expected[cause]);
+        EXPECT_EQ(
+            CFileException(static_cast<CFileException::Cause>(cause), "C:\\b.ebp").Description(),
+            expected[cause]);
     EXPECT_EQ(CFileException(static_cast<CFileException::Cause>(99), "x").Description(),
               "An unknown error occurred while accessing x.");
 }
@@ -50,14 +51,18 @@ TEST(ErrorText, EveryArchiveErrorCauseAndTheUnnamedFile) {
 }
 
 TEST(ErrorText, MessageIsPrefixLineBreakAndDescriptionCutAt255) {
-    EXPECT_EQ(FileErrorMessage("Cannot open E-Book Project", CArchiveException(CArchiveException::endOfFile)),
-              "Cannot open E-Book Project\nAn attempt was made to access an unnamed file past its end.");
+    EXPECT_EQ(
+        FileErrorMessage("Cannot open E-Book Project",
+                         CArchiveException(CArchiveException::endOfFile)),
+        "Cannot open E-Book Project\nAn attempt was made to access an unnamed file past its end.");
     const std::string longName(300, 'n');
-    const std::string message = FileErrorMessage("P", CFileException(CFileException::fileNotFound, longName));
+    const std::string message =
+        FileErrorMessage("P", CFileException(CFileException::fileNotFound, longName));
     EXPECT_EQ(message, "P\n" + std::string(255, 'n'));
     // A UTF-8 description is never cut inside a character.
     const std::string accented = std::string(254, 'a') + "\xC3\xA9";
-    const std::string cut = FileErrorMessage("P", CFileException(CFileException::fileNotFound, accented));
+    const std::string cut =
+        FileErrorMessage("P", CFileException(CFileException::fileNotFound, accented));
     EXPECT_EQ(cut, "P\n" + std::string(254, 'a'));
 }
 

@@ -22,7 +22,8 @@ std::string Names(const std::vector<DirItem>& items) {
 
 TEST(FolderListing, SortedByLowerCasedNameThenBytes) {
     TempDir dir;
-    for (const char* name : {"b.htm", "A.htm", "a.htm", "C.png", "_x", "\xC3\x89t\xC3\xA9.htm", "Z"})
+    for (const char* name :
+         {"b.htm", "A.htm", "a.htm", "C.png", "_x", "\xC3\x89t\xC3\xA9.htm", "Z"})
         WriteText(dir / name, "x");
     std::filesystem::create_directory(dir.Path() / "Guide");
     std::vector<DirItem> items;

@@ -42,7 +42,8 @@ private:
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {
@@ -51,12 +52,14 @@ inline void WriteText(const std::string& path, const std::string& text) {
 
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 // Bytes from a string literal, e.g. Bytes("\x03\x00\x01\x00", 4).
 inline std::vector<uint8_t> Bytes(const char* s, size_t n) {
-    return std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(s), reinterpret_cast<const uint8_t*>(s) + n);
+    return std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(s),
+                                reinterpret_cast<const uint8_t*>(s) + n);
 }
 
 inline void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) {

@@ -13,7 +13,10 @@ TEST(Text, LowerCasingIsUnicodeAwareAndKeepsInvalidBytes) {
     EXPECT_EQ(ToLowerSystem("\xD0\x96"), "\xD0\xB6");                                  // Ж
     // Not UTF-8: a Windows-1252 "É", an overlong "A", a lone continuation.
     EXPECT_EQ(ToLowerSystem("A\xC9Z"), "a\xC9z");
-    EXPECT_EQ(ToLowerSystem("\xC1\x81" "B"), "\xC1\x81" "b");
+    EXPECT_EQ(ToLowerSystem("\xC1\x81"
+                            "B"),
+              "\xC1\x81"
+              "b");
     EXPECT_EQ(ToLowerSystem("\x80X\xE2\x82"), "\x80x\xE2\x82");
     // An ASCII start, then letters that must be decoded to be lowered.
     EXPECT_EQ(ToLowerSystem("Sub\\\xC3\x89T\xC3\x89.HTM"), "sub\\\xC3\xA9t\xC3\xA9.htm");

@@ -47,7 +47,8 @@ TEST_F(BookApp, ResetRestoresDefaultsAndKeepsAuthorDetailsAndFileNames) {
 }
 
 TEST_F(BookApp, ReportFileErrorShowsOneStopBox) {
-    app.ReportFileError("Cannot read file /b/a.htm", CFileException(CFileException::fileNotFound, "/b/a.htm"));
+    app.ReportFileError("Cannot read file /b/a.htm",
+                        CFileException(CFileException::fileNotFound, "/b/a.htm"));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Cannot read file /b/a.htm\n/b/a.htm was not found.");
     EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Stop);

@@ -18,7 +18,9 @@ const char* kNoPages = "No HTML files in this folder. Please try again.";
 class FolderScan : public test::AppTest {
 protected:
     std::string Book() const { return dir / "book"; }
-    void Add(const std::string& relative) { WriteText(dir / ("book/" + relative), "<html></html>"); }
+    void Add(const std::string& relative) {
+        WriteText(dir / ("book/" + relative), "<html></html>");
+    }
 
     int Scan(const std::string& folder) {
         prompts.messages.clear();
@@ -28,7 +30,8 @@ protected:
     std::string Flags() const {
         std::string s;
         for (const auto& e : app.project.pages)
-            s += std::to_string(e->inPageSequence) + std::to_string(e->inSearch) + std::to_string(e->included) + " ";
+            s += std::to_string(e->inPageSequence) + std::to_string(e->inSearch) +
+                 std::to_string(e->included) + " ";
         return s;
     }
 
@@ -36,7 +39,8 @@ protected:
 };
 
 TEST_F(FolderScan, SubfolderFilesComeInWhereTheFolderWasMet) {
-    for (const char* f : {"a.htm", "Guide/B.html", "Guide/Img/C.png", "guide2.txt", "z.html"}) Add(f);
+    for (const char* f : {"a.htm", "Guide/B.html", "Guide/Img/C.png", "guide2.txt", "z.html"})
+        Add(f);
     EXPECT_EQ(Scan(Book()), 1);
     EXPECT_EQ(Paths(), "a.htm guide\\b.html guide\\img\\c.png guide2.txt z.html");
     EXPECT_EQ(Flags(), "111 111 001 001 111 ");
@@ -50,13 +54,17 @@ TEST_F(FolderScan, SubfolderFilesComeInWhereTheFolderWasMet) {
 }
 
 TEST_F(FolderScan, HiddenItemsNeverAppear) {
-    for (const char* f : {"index.html", ".secret.html", ".git/config.html", "sub/.x/deep.htm", "sub/ok.htm"}) Add(f);
+    for (const char* f :
+         {"index.html", ".secret.html", ".git/config.html", "sub/.x/deep.htm", "sub/ok.htm"})
+        Add(f);
     Scan(Book());
     EXPECT_EQ(Paths(), "index.html sub\\ok.htm");
 }
 
 TEST_F(FolderScan, OnlyLowerCaseHtmAndHtmlExtensionsArePages) {
-    for (const char* f : {"Upper.HTM", "mixed.Html", "README", "trail.", "two.dots.htm", "x.htmx", "y.shtml"}) Add(f);
+    for (const char* f :
+         {"Upper.HTM", "mixed.Html", "README", "trail.", "two.dots.htm", "x.htmx", "y.shtml"})
+        Add(f);
     Scan(Book());
     // Listed lower case, but the extension test used the name on disk.
     EXPECT_EQ(Paths(), "mixed.html readme trail. two.dots.htm upper.htm x.htmx y.shtml");

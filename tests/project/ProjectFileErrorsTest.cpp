@@ -32,17 +32,26 @@ protected:
     // The signature and one entry count, then more.
     std::vector<uint8_t> WithCount(uint32_t n, const std::vector<uint8_t>& more) {
         std::vector<uint8_t> v = Bytes("\x03\x00\x01\x00", 4);
-        test::Append(v, {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
-                         static_cast<uint8_t>(n >> 24)});
+        test::Append(v, {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                         static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)});
         test::Append(v, more);
         return v;
     }
 
-    std::string Named(const char* text) const { return kOpen + InsertFileName(text, app.projectFile); }
+    std::string Named(const char* text) const {
+        return kOpen + InsertFileName(text, app.projectFile);
+    }
 };
 
-const std::vector<uint8_t> kEntry = Bytes("\xFF\xFF\x01\x00\x0A\x00" "CPieceElem" "\x01" "a" "\x01\x00\x00\x00"
-                                          "\x01\x00\x00\x00" "\x01\x00\x00\x00", 30);
+const std::vector<uint8_t> kEntry = Bytes(
+    "\xFF\xFF\x01\x00\x0A\x00"
+    "CPieceElem"
+    "\x01"
+    "a"
+    "\x01\x00\x00\x00"
+    "\x01\x00\x00\x00"
+    "\x01\x00\x00\x00",
+    30);
 
 TEST_F(OpenDamaged, CutAtEveryOffsetOfARealFile) {
     // A real file with two entries and every field set.
@@ -60,9 +69,11 @@ TEST_F(OpenDamaged, CutAtEveryOffsetOfARealFile) {
     app.projectFile = dir / "cut.ebp";
     size_t lastPages = 0;
     for (size_t cut = 0; cut < real.size(); ++cut) {
-        const std::string message = Open(std::vector<uint8_t>(real.begin(), real.begin() + static_cast<long>(cut)));
+        const std::string message =
+            Open(std::vector<uint8_t>(real.begin(), real.begin() + static_cast<long>(cut)));
         const bool inName = cut >= nameStart && cut < nameEnd;
-        EXPECT_EQ(message, inName ? Named("%1 contained an unexpected object.") : kEnded) << "cut at " << cut;
+        EXPECT_EQ(message, inName ? Named("%1 contained an unexpected object.") : kEnded)
+            << "cut at " << cut;
         EXPECT_EQ(prompts.messages.back().icon, MsgIcon::Stop);
         // Entries read before the cut stay, in order.
         EXPECT_GE(app.project.pages.size(), lastPages);
@@ -91,9 +102,13 @@ TEST_F(OpenDamaged, MalformedRecords) {
     auto longName = Bytes("\xFF\xFF\x01\x00\x40\x00", 6);
     longName.resize(6 + 64, 'C');
     EXPECT_EQ(Open(WithCount(1, longName)), Named("%1 contained an unexpected object."));
-    EXPECT_EQ(Open(WithCount(1, Bytes("\xFF\xFF\x01\x00\x0A\x00" "CPieceElex", 16))),
+    EXPECT_EQ(Open(WithCount(1, Bytes("\xFF\xFF\x01\x00\x0A\x00"
+                                      "CPieceElex",
+                                      16))),
               Named("%1 contained an unexpected object."));
-    EXPECT_EQ(Open(WithCount(1, Bytes("\xFF\xFF\x02\x00\x0A\x00" "CPieceElem", 16))),
+    EXPECT_EQ(Open(WithCount(1, Bytes("\xFF\xFF\x02\x00\x0A\x00"
+                                      "CPieceElem",
+                                      16))),
               Named("%1 contains an incorrect schema."));
     // Class number 0, a number not given yet, the entry's own number.
     EXPECT_EQ(Open(WithCount(1, Bytes("\x00\x80", 2))), Named("%1 has a bad format."));
@@ -117,20 +132,38 @@ TEST_F(OpenDamaged, HugeCountsAndLengthsEndAtTheFilesEnd) {
     EXPECT_EQ(Open(WithCount(0xFFFFFFFFu, kEntry)), kEnded);
     EXPECT_EQ(app.project.pages.size(), 1u);
     // A title that states 4 GiB.
-    EXPECT_EQ(Open(WithCount(0, Bytes("\xFF\xFF\xFF\xFF\xFF\xFF\xFF" "abc", 10))), kEnded);
+    EXPECT_EQ(Open(WithCount(0, Bytes("\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
+                                      "abc",
+                                      10))),
+              kEnded);
     // A path that states 65000 bytes, in the wide form too.
-    auto longPath = Bytes("\xFF\xFF\x01\x00\x0A\x00" "CPieceElem" "\xFF\xE8\xFD" "ab", 21);
+    auto longPath = Bytes(
+        "\xFF\xFF\x01\x00\x0A\x00"
+        "CPieceElem"
+        "\xFF\xE8\xFD"
+        "ab",
+        21);
     EXPECT_EQ(Open(WithCount(1, longPath)), kEnded);
-    auto widePath = Bytes("\xFF\xFF\x01\x00\x0A\x00" "CPieceElem" "\xFF\xFE\xFF\x10" "ab", 22);
+    auto widePath = Bytes(
+        "\xFF\xFF\x01\x00\x0A\x00"
+        "CPieceElem"
+        "\xFF\xFE\xFF\x10"
+        "ab",
+        22);
     EXPECT_EQ(Open(WithCount(1, widePath)), kEnded);
 }
 
 TEST_F(OpenDamaged, WideStringsAreReadAndBytesAfterTheEndIgnored) {
-    auto bytes = WithCount(1, Bytes("\xFF\xFF\x01\x00\x0A\x00" "CPieceElem" "\xFF\xFE\xFF\x02" "a\x00" "b\x00"
+    auto bytes = WithCount(1, Bytes("\xFF\xFF\x01\x00\x0A\x00"
+                                    "CPieceElem"
+                                    "\xFF\xFE\xFF\x02"
+                                    "a\x00"
+                                    "b\x00"
                                     "\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00",
                                     36));
     bytes.resize(bytes.size() + 10, 0);  // ten empty strings
-    test::Append(bytes, Bytes("\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 16));
+    test::Append(bytes,
+                 Bytes("\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 16));
     for (int i = 0; i < 10; ++i) test::Append(bytes, Bytes("\x01\x00\x00\x00", 4));
     test::Append(bytes, Bytes("trailing", 8));
     WriteFile(app.projectFile, bytes);

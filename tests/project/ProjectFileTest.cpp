@@ -29,7 +29,10 @@ std::vector<uint8_t> Repeat(const std::vector<uint8_t>& v, int n) {
     return out;
 }
 
-const std::vector<uint8_t> kClassHeader = Bytes("\xFF\xFF\x01\x00\x0A\x00" "CPieceElem", 16);
+const std::vector<uint8_t> kClassHeader = Bytes(
+    "\xFF\xFF\x01\x00\x0A\x00"
+    "CPieceElem",
+    16);
 
 class ProjectFile : public test::AppTest {
 protected:
@@ -64,8 +67,8 @@ protected:
 TEST_F(ProjectFile, EmptyProjectBytesAndRoundTrip) {
     app.project.title.clear();
     ASSERT_EQ(app.SaveProject(), 1);
-    const auto expected = Cat({Bytes("\x03\x00\x01\x00", 4), I32(0), std::vector<uint8_t>(10, 0), I32(0),
-                               I32(1), I32(0), I32(1), Repeat(I32(1), 10)});
+    const auto expected = Cat({Bytes("\x03\x00\x01\x00", 4), I32(0), std::vector<uint8_t>(10, 0),
+                               I32(0), I32(1), I32(0), I32(1), Repeat(I32(1), 10)});
     EXPECT_EQ(ReadFile(app.projectFile), expected);
     ASSERT_EQ(app.OpenProject(), 1);
     EXPECT_EQ(app.project.title, "");
@@ -77,9 +80,15 @@ TEST_F(ProjectFile, OneEntryProjectAsWrittenOut) {
     app.project.pages.push_back(Entry("index.htm", 1, 1, 1));
     ASSERT_EQ(app.SaveProject(), 1);
     const auto expected =
-        Cat({Bytes("\x03\x00\x01\x00", 4), I32(1), kClassHeader, Bytes("\x09" "index.htm", 10), I32(1), I32(1),
-             I32(1), Bytes("\x06" "E-Book", 7), std::vector<uint8_t>(9, 0), I32(0), I32(1), I32(0), I32(1),
-             Repeat(I32(1), 10)});
+        Cat({Bytes("\x03\x00\x01\x00", 4), I32(1), kClassHeader,
+             Bytes("\x09"
+                   "index.htm",
+                   10),
+             I32(1), I32(1), I32(1),
+             Bytes("\x06"
+                   "E-Book",
+                   7),
+             std::vector<uint8_t>(9, 0), I32(0), I32(1), I32(0), I32(1), Repeat(I32(1), 10)});
     EXPECT_EQ(ReadFile(app.projectFile), expected);
 }
 
@@ -88,12 +97,24 @@ TEST_F(ProjectFile, ClassHeaderOnceThenClassReferences) {
     app.project.pages.push_back(Entry("b", 0, 1, 0));
     app.project.pages.push_back(Entry("c", 1, 1, 1));
     ASSERT_EQ(app.SaveProject(), 1);
-    const auto expected = Cat({Bytes("\x03\x00\x01\x00", 4), I32(3), kClassHeader, Bytes("\x01" "a", 2), I32(1),
-                               I32(0), I32(1), Bytes("\x01\x80\x01" "b", 4), I32(0), I32(1), I32(0),
-                               Bytes("\x01\x80\x01" "c", 4), I32(1), I32(1), I32(1)});
+    const auto expected = Cat({Bytes("\x03\x00\x01\x00", 4), I32(3), kClassHeader,
+                               Bytes("\x01"
+                                     "a",
+                                     2),
+                               I32(1), I32(0), I32(1),
+                               Bytes("\x01\x80\x01"
+                                     "b",
+                                     4),
+                               I32(0), I32(1), I32(0),
+                               Bytes("\x01\x80\x01"
+                                     "c",
+                                     4),
+                               I32(1), I32(1), I32(1)});
     const auto bytes = ReadFile(app.projectFile);
     ASSERT_GE(bytes.size(), expected.size());
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(expected.size())), expected);
+    EXPECT_EQ(
+        std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(expected.size())),
+        expected);
 }
 
 TEST_F(ProjectFile, SaveOpenSaveIsByteIdenticalAndKeepsOrder) {
@@ -157,7 +178,8 @@ TEST_F(ProjectFile, SaveAsRetriesAtTheAuthorsWish) {
     EXPECT_EQ(app.SaveProjectAs(), 0);
     EXPECT_EQ(app.projectFile, dir / "taken.ebp");
     ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[0].text, "Cannot save E-Book Project\nAccess to " + dir / "taken.ebp" + " was denied.");
+    EXPECT_EQ(prompts.messages[0].text,
+              "Cannot save E-Book Project\nAccess to " + dir / "taken.ebp" + " was denied.");
     EXPECT_EQ(prompts.messages[1].text, "Do you want to save the project to other file?");
     EXPECT_EQ(prompts.messages[1].buttons, MsgButtons::YesNo);
     EXPECT_EQ(prompts.messages[1].icon, MsgIcon::Question);
@@ -204,9 +226,11 @@ TEST_F(ProjectFile, EveryFailingFileCallKeepsThePreviousFile) {
         ASSERT_LT(call, 100u);
         EXPECT_EQ(result, 0) << "call " << call;
         EXPECT_EQ(ReadFile(app.projectFile), previous) << "call " << call;
-        EXPECT_EQ(LastMessage(), "Cannot save E-Book Project\nDisk full while accessing " + app.projectFile + ".")
+        EXPECT_EQ(LastMessage(),
+                  "Cannot save E-Book Project\nDisk full while accessing " + app.projectFile + ".")
             << "call " << call;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "call " << call;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+            << "call " << call;
     }
     EXPECT_NE(ReadFile(app.projectFile), previous);
 }
@@ -223,7 +247,8 @@ TEST_F(ProjectFile, DiskFullMidWriteKeepsThePreviousFile) {
         EXPECT_EQ(app.SaveProject(), 0);
     }
     EXPECT_EQ(ReadFile(app.projectFile), previous);
-    EXPECT_EQ(LastMessage(), "Cannot save E-Book Project\nDisk full while accessing " + app.projectFile + ".");
+    EXPECT_EQ(LastMessage(),
+              "Cannot save E-Book Project\nDisk full while accessing " + app.projectFile + ".");
     EXPECT_EQ(prompts.messages.back().icon, MsgIcon::Stop);
     EXPECT_EQ(app.project.title, "changed");  // the project in memory is unchanged
 }
@@ -235,7 +260,8 @@ TEST_F(ProjectFile, ProjectFileLockedBySomeoneElseIsNotTouched) {
     app.project.title = "changed";
     EXPECT_EQ(app.SaveProject(), 0);
     EXPECT_EQ(LastMessage(),
-              "Cannot save E-Book Project\nA sharing violation occurred while accessing " + app.projectFile + ".");
+              "Cannot save E-Book Project\nA sharing violation occurred while accessing " +
+                  app.projectFile + ".");
     EXPECT_EQ(ReadFile(app.projectFile), previous);
 }
 

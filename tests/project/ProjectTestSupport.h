@@ -12,7 +12,8 @@
 
 namespace folivex::test {
 
-inline std::unique_ptr<CPieceElem> Entry(const std::string& path, int32_t seq, int32_t search, int32_t incl) {
+inline std::unique_ptr<CPieceElem> Entry(const std::string& path, int32_t seq, int32_t search,
+                                         int32_t incl) {
     auto e = std::make_unique<CPieceElem>();
     e->path = path;
     e->inPageSequence = seq;
@@ -23,7 +24,9 @@ inline std::unique_ptr<CPieceElem> Entry(const std::string& path, int32_t seq, i
 
 class AppTest : public ::testing::Test {
 protected:
-    std::string LastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back().text; }
+    std::string LastMessage() const {
+        return prompts.messages.empty() ? "" : prompts.messages.back().text;
+    }
 
     std::string Paths() const {
         std::string s;

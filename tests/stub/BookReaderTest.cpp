@@ -81,7 +81,8 @@ TEST_F(BookReaderTest, ReadsDirectorySettingsTextsPagesAndSplash) {
     std::vector<uint8_t> blob{39, 0, 0, 0};
     blob.insert(blob.end(), stream.begin(), stream.end());
     const auto inflated = InflateBlob(blob);
-    EXPECT_EQ(std::string(inflated.begin(), inflated.end()), "<html><title>Home</title>Welcome</html>");
+    EXPECT_EQ(std::string(inflated.begin(), inflated.end()),
+              "<html><title>Home</title>Welcome</html>");
 
     const auto splash = book->Splash();
     ASSERT_TRUE(splash.has_value());
@@ -127,11 +128,13 @@ TEST_F(BookReaderTest, FilesWithoutAnArchiveHoldNoBook) {
 TEST_F(BookReaderTest, ArchiveWithoutTheBookMarkerIsRefused) {
     BookSpec spec = SampleSpec();
     spec.marker = false;
-    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, spec)).find("book marker is missing"), std::string::npos);
+    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, spec)).find("book marker is missing"),
+              std::string::npos);
 
     auto entries = test::BookEntries(SampleSpec());
     entries.back().data = {0x45, 0x42, 0x4F, 0x4F, 0x4B, 0x21};  // "EBOOK!"
-    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, entries)).find("book marker is wrong"), std::string::npos);
+    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, entries)).find("book marker is wrong"),
+              std::string::npos);
 }
 
 TEST_F(BookReaderTest, DamagedArchivesGiveClearErrors) {
@@ -191,7 +194,7 @@ TEST_F(BookReaderTest, NoByteOfTheArchiveCanCrashTheReader) {
 
 TEST_F(BookReaderTest, DamagedPagesFailOnReadingNotOnOpening) {
     auto entries = test::BookEntries(SampleSpec());
-    entries[0].data[10] ^= 0xFF;                              // page 1: corrupt stream
+    entries[0].data[10] ^= 0xFF;                             // page 1: corrupt stream
     entries[1].data = {0xFF, 0xFF, 0xFF, 0x7F, 0x78, 0x9C};  // page 2: claims 2 GB from 2 bytes
     entries.erase(entries.begin() + 2);                      // page 3: gone from type 349
     const auto book = BookReader::Open(Write(MakeBook(kFakeStub, entries)));
@@ -211,7 +214,8 @@ TEST_F(BookReaderTest, DamagedPagesFailOnReadingNotOnOpening) {
 TEST_F(BookReaderTest, PagesCanBeReadFromManyThreadsAtOnce) {
     BookSpec spec;
     for (int i = 0; i < 20; ++i)
-        spec.pages.push_back({"p" + std::to_string(i) + ".htm", std::string(3000 + i * 97, static_cast<char>('a' + i)), 1, 1});
+        spec.pages.push_back({"p" + std::to_string(i) + ".htm",
+                              std::string(3000 + i * 97, static_cast<char>('a' + i)), 1, 1});
     const auto book = BookReader::Open(Write(MakeBook(kFakeStub, spec)));
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
@@ -220,7 +224,8 @@ TEST_F(BookReaderTest, PagesCanBeReadFromManyThreadsAtOnce) {
             for (int round = 0; round < 40; ++round) {
                 const int i = (t * 7 + round) % 20;
                 const auto data = book->PageData(book->Pages()[static_cast<size_t>(i)]);
-                if (data != std::vector<uint8_t>(3000 + static_cast<size_t>(i) * 97, static_cast<uint8_t>('a' + i)))
+                if (data != std::vector<uint8_t>(3000 + static_cast<size_t>(i) * 97,
+                                                 static_cast<uint8_t>('a' + i)))
                     ++wrong;
             }
         });
@@ -231,13 +236,14 @@ TEST_F(BookReaderTest, PagesCanBeReadFromManyThreadsAtOnce) {
 
 // The hand-made archives follow the format's worked example to the byte.
 TEST(TestBookWriter, MatchesTheWorkedExample) {
-    const auto archive = test::EncodeArchive({{349, 1, {0x61, 0x62, 0x63}}, {350, 3, {1, 0, 0, 0}}}, 1000);
+    const auto archive =
+        test::EncodeArchive({{349, 1, {0x61, 0x62, 0x63}}, {350, 3, {1, 0, 0, 0}}}, 1000);
     const std::vector<uint8_t> expected{
-        0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C', 'U', 'p', 'd', 'a', 't', 'e',
-        'D', 'i', 'r', 0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00, 'C', 'U', 'p', 'd',
-        'a', 't', 'e', 'E', 'l', 'e', 'm', 0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x61, 0x62, 0x63, 0x01,
-        0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00, 0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
-        0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
+        0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C',  'U',  'p',  'd',  'a',
+        't',  'e',  'D',  'i',  'r',  0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00,
+        'C',  'U',  'p',  'd',  'a',  't',  'e',  'E',  'l',  'e',  'm',  0x01, 0x00, 0x03, 0x00,
+        0x00, 0x00, 0x61, 0x62, 0x63, 0x01, 0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00,
+        0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
     EXPECT_EQ(archive, expected);
 }
 

@@ -32,7 +32,8 @@ struct HttpReply {
 };
 
 // One GET on a fresh connection ("Connection: close"); nothing on failure.
-inline std::optional<HttpReply> HttpGet(uint16_t port, const std::string& target, int timeoutMs = 10000) {
+inline std::optional<HttpReply> HttpGet(uint16_t port, const std::string& target,
+                                        int timeoutMs = 10000) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return std::nullopt;
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
@@ -46,9 +47,11 @@ inline std::optional<HttpReply> HttpGet(uint16_t port, const std::string& target
         close(fd);
         return std::nullopt;
     }
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+    const std::string request = "GET " + target +
+                                " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                                 "\r\nConnection: close\r\n\r\n";
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(request.size())) {
         close(fd);
         return std::nullopt;
     }
@@ -74,7 +77,8 @@ inline std::optional<HttpReply> HttpGet(uint16_t port, const std::string& target
 class ChildProcess {
 public:
     // stderrFile: where the process's standard error goes (else /dev/null).
-    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
+    ChildProcess(const std::vector<std::string>& argv,
+                 const std::vector<std::string>& extraEnv = {},
                  const std::string& stderrFile = "/dev/null") {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) env.emplace_back(*e);
@@ -88,7 +92,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (posix_spawn(&m_pid, rawArgv[0], &actions, nullptr, rawArgv.data(), rawEnv.data()) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -127,7 +132,8 @@ public:
     void Stop() {
         if (!Running()) return;
         kill(m_pid, SIGTERM);
-        for (int i = 0; i < 50 && Running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (int i = 0; i < 50 && Running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (Running()) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);

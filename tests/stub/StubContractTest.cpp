@@ -96,10 +96,10 @@ TEST_F(StubContract, CarriesThe32x32SixteenColourIconWhereTheBuilderLooks) {
         if (pe.U8At(groupAt + 6 + i * 14) == 32) last32 = static_cast<int>(i);
     ASSERT_GE(last32, 0) << "no entry of width 32";
     const uint64_t entry = groupAt + 6 + static_cast<uint32_t>(last32) * 14;
-    EXPECT_EQ(pe.U8At(entry + 1), 32);       // height
-    EXPECT_EQ(pe.U8At(entry + 2), 16);       // colours
-    EXPECT_EQ(pe.U32At(entry + 8), 744u);    // bytes in resource
-    EXPECT_EQ(pe.U16At(entry + 12), 1);      // icon id
+    EXPECT_EQ(pe.U8At(entry + 1), 32);     // height
+    EXPECT_EQ(pe.U8At(entry + 2), 16);     // colours
+    EXPECT_EQ(pe.U32At(entry + 8), 744u);  // bytes in resource
+    EXPECT_EQ(pe.U16At(entry + 12), 1);    // icon id
 
     const uint32_t iconType = Child(pe, root, 3);
     ASSERT_TRUE(iconType & 0x80000000u);
@@ -137,7 +137,8 @@ TEST(ViewerIcon, ReadsTheBooksIconBackAsAnIcoFile) {
     ASSERT_EQ(got.U16At(4), want.U16At(4));
     for (uint32_t i = 0; i < want.U16At(4); ++i) {
         const uint64_t g = 6 + i * 16, w = 6 + i * 16;
-        EXPECT_TRUE(std::equal(got.BytesAt(g, 12).begin(), got.BytesAt(g, 12).end(), want.BytesAt(w, 12).begin()));
+        EXPECT_TRUE(std::equal(got.BytesAt(g, 12).begin(), got.BytesAt(g, 12).end(),
+                               want.BytesAt(w, 12).begin()));
         const auto gi = got.BytesAt(got.U32At(g + 12), got.U32At(g + 8));
         const auto wi = want.BytesAt(want.U32At(w + 12), want.U32At(w + 8));
         EXPECT_TRUE(std::equal(gi.begin(), gi.end(), wi.begin(), wi.end())) << "image " << i;
@@ -151,13 +152,15 @@ TEST(ViewerIcon, TheAuthorsIconReplacesTheStubsOwn) {
     auto authorIcon = test::ReadFile(FOLIVEX_VIEWER_ICO);
     ByteReader ico(authorIcon);
     const uint32_t image32 = ico.U32At(6 + 12);
-    for (uint32_t i = 40; i < 40 + 64; i += 4) std::swap(authorIcon[image32 + i], authorIcon[image32 + i + 2]);
+    for (uint32_t i = 40; i < 40 + 64; i += 4)
+        std::swap(authorIcon[image32 + i], authorIcon[image32 + i + 2]);
     const std::string iconPath = dir / "author.ico";
     test::WriteFile(iconPath, authorIcon);
     test::WriteText(dir / "site/index.htm", "<html>hello</html>");
 
     const std::string book = dir / "book.exe";
-    test::ChildProcess make({FOLIVEX_FOLIVEXC, "make", dir / "site", "-o", book, "--icon", iconPath});
+    test::ChildProcess make(
+        {FOLIVEX_FOLIVEXC, "make", dir / "site", "-o", book, "--icon", iconPath});
     ASSERT_EQ(make.Wait(std::chrono::seconds(60)), 0);
     const auto stub = EmbeddedViewerStub();
     const auto bytes = test::ReadFile(book);

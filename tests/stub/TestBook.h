@@ -98,9 +98,9 @@ struct BookSpec {
         int32_t inSearch = 1;
     };
     std::vector<Page> pages;
-    std::map<int, std::string> texts{{6, "A Test Book"}, {7, "An Author"}, {8, "(c) 2024"},
-                                      {9, "https://example.org/"}, {10, "a@example.org"},
-                                      {12, "About\r\nthis book"}};
+    std::map<int, std::string> texts{{6, "A Test Book"},    {7, "An Author"},
+                                     {8, "(c) 2024"},       {9, "https://example.org/"},
+                                     {10, "a@example.org"}, {12, "About\r\nthis book"}};
     std::vector<int32_t> settings{0, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     bool splash = false;
     std::string splashBytes = "BM fake bitmap";

@@ -15,7 +15,8 @@ TEST(FolivexView, ServesTheBookGivenAsItsArgument) {
     test::TempDir dir;
     const std::string book = dir / "sample.exe";
     test::BookSpec spec;
-    spec.pages = {{"index.htm", "<html><head><title>Start</title></head><body>Quokkas are happy</body></html>"},
+    spec.pages = {{"index.htm",
+                   "<html><head><title>Start</title></head><body>Quokkas are happy</body></html>"},
                   {"sub/more.htm", "<html><body>More pages</body></html>"}};
     test::WriteFile(book, test::MakeBook(std::vector<uint8_t>(600, 0), spec));
     const std::string urlFile = dir / "url.txt";

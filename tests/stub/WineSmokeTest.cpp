@@ -78,7 +78,8 @@ TEST(WineSmoke, WindowsViewerServesItsOwnBook) {
     ASSERT_TRUE(viewer.Started());
     // The first run in a build folder also makes the wine prefix (~40 s).
     const auto port = test::WaitForPort(viewer, urlFile, 300s);
-    ASSERT_TRUE(port.has_value()) << "the viewer wrote no address (exit code " << viewer.ExitCode() << ")";
+    ASSERT_TRUE(port.has_value()) << "the viewer wrote no address (exit code " << viewer.ExitCode()
+                                  << ")";
 
     const auto home = test::HttpGet(*port, "/", 30000);
     ASSERT_TRUE(home.has_value());

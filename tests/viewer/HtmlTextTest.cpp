@@ -22,7 +22,8 @@ TEST(HtmlText, KeepsTextAndDropsMarkupScriptsStylesAndComments) {
     PageText p = ExtractPageText(
         "<html><head><title> The  Title </title><style>p{color:red}</style>"
         "<script>var hidden = '<p>no</p>';</script></head><body><!-- a <b>comment</b> -->"
-        "<p class=\"x>y\">One<br>two</p><P>H<sub>2</sub>O &amp; caf&eacute; &#233;t&#xE9; &#150; &nbsp;x"
+        "<p class=\"x>y\">One<br>two</p><P>H<sub>2</sub>O &amp; caf&eacute; &#233;t&#xE9; &#150; "
+        "&nbsp;x"
         "<noscript>fallback</noscript> a < b</body>");
     EXPECT_EQ(p.title, "The Title");
     EXPECT_EQ(p.text, "One two H2O & café été \u2013 x a < b");
@@ -30,7 +31,8 @@ TEST(HtmlText, KeepsTextAndDropsMarkupScriptsStylesAndComments) {
 
 TEST(HtmlText, TitleFallsBackToTheFirstHeading) {
     EXPECT_EQ(ExtractTitle("<title>T</title><h1>H</h1>"), "T");
-    EXPECT_EQ(ExtractTitle("<title>  </title><body><h2>Sub <i>heading</i></h2><h1>Later</h1>"), "Sub heading");
+    EXPECT_EQ(ExtractTitle("<title>  </title><body><h2>Sub <i>heading</i></h2><h1>Later</h1>"),
+              "Sub heading");
     EXPECT_EQ(ExtractTitle("<p>no title here</p>"), "");
     EXPECT_EQ(ExtractTitle("<title>cut off"), "cut off");
     PageText p = ExtractPageText("<h3>Unclosed heading");
@@ -38,8 +40,8 @@ TEST(HtmlText, TitleFallsBackToTheFirstHeading) {
 }
 
 TEST(HtmlText, SurvivesBrokenMarkup) {
-    for (std::string_view html : {"<", "<a", "<a href=\"", "<!--", "<script>", "&", "&#", "&#x;", "</",
-                                  "<title>", "&#99999999999;", "<h1><h1><h1>"}) {
+    for (std::string_view html : {"<", "<a", "<a href=\"", "<!--", "<script>", "&", "&#", "&#x;",
+                                  "</", "<title>", "&#99999999999;", "<h1><h1><h1>"}) {
         PageText p = ExtractPageText(html);
         EXPECT_TRUE(IsValidUtf8(p.text)) << html;
     }
@@ -48,9 +50,9 @@ TEST(HtmlText, SurvivesBrokenMarkup) {
 TEST(TextDecode, TakesValidUtf8AsItIsAndAnythingElseAsWindows1252) {
     EXPECT_EQ(ToUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
     EXPECT_EQ(ToUtf8("caf\xE9 \x93quoted\x94 \x80"), "café \u201cquoted\u201d \u20ac");
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));        // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));    // surrogate
-    EXPECT_FALSE(IsValidUtf8("abc\xE2\x82"));     // cut short
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(IsValidUtf8("abc\xE2\x82"));   // cut short
     EXPECT_EQ(TrimPartialUtf8("abc\xE2\x82"), "abc");
     EXPECT_EQ(TrimPartialUtf8("abc\xE2\x82\xAC"), "abc\xE2\x82\xAC");
     std::string ansi;

@@ -8,7 +8,9 @@ namespace {
 
 TEST(ParseRequest, ReadsAHeadAndWaitsForTheRest) {
     Request r;
-    std::string bytes = "GET /book/a%20b.htm?q=x HTTP/1.1\r\nHost: h\r\nACCEPT-Encoding:  deflate \r\n\r\nGET /next";
+    std::string bytes =
+        "GET /book/a%20b.htm?q=x HTTP/1.1\r\nHost: h\r\nACCEPT-Encoding:  deflate \r\n\r\nGET "
+        "/next";
     ParseResult p = ParseRequest(bytes, 16384, r);
     ASSERT_EQ(p.status, ParseStatus::complete);
     EXPECT_EQ(p.consumed, bytes.find("GET /next"));
@@ -17,7 +19,8 @@ TEST(ParseRequest, ReadsAHeadAndWaitsForTheRest) {
     EXPECT_EQ(r.Query(), "q=x");
     EXPECT_EQ(*r.Header("accept-encoding"), "deflate");
     EXPECT_TRUE(r.keepAlive);
-    EXPECT_EQ(ParseRequest("GET / HTTP/1.1\r\nHost: h\r\n", 16384, r).status, ParseStatus::incomplete);
+    EXPECT_EQ(ParseRequest("GET / HTTP/1.1\r\nHost: h\r\n", 16384, r).status,
+              ParseStatus::incomplete);
     EXPECT_EQ(ParseRequest("POST /x HTTP/1.1\r\nContent-Length: 5\r\n\r\nab", 16384, r).status,
               ParseStatus::incomplete);
 }

@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     using Clock = std::chrono::steady_clock;
-    auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    auto ms = [](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+    };
     auto book = folivex::BookReader::Open(argv[1]);
     folivex::SearchIndex index(*book);
     auto t0 = Clock::now();

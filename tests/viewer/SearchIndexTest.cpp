@@ -16,10 +16,12 @@ protected:
         WriteText(src + "/a.htm",
                   "<title>Apples</title><body>apple orchard. An orchard of pears and apple trees."
                   "<script>var zebra = 1;</script><style>.quokka{}</style></body>");
-        WriteText(src + "/b.htm", "<title>Orchards</title><body>orchard orchard orchard near the river"
-                                  " &eacute;t&eacute; ÉCOLE москва</body>");
+        WriteText(src + "/b.htm",
+                  "<title>Orchards</title><body>orchard orchard orchard near the river"
+                  " &eacute;t&eacute; ÉCOLE москва</body>");
         WriteText(src + "/c.htm", "<body><h1>Secret chapter</h1>hidden unicorn</body>");
-        WriteText(src + "/d.htm", "<title>Latin</title><body>caf\xE9 cr\xE8me \x93quoted\x94</body>");
+        WriteText(src + "/d.htm",
+                  "<title>Latin</title><body>caf\xE9 cr\xE8me \x93quoted\x94</body>");
         std::string longText = "<title>Long</title><body>";
         for (int i = 0; i < 200; ++i) longText += "filler text number " + std::to_string(i) + " ";
         longText += "needle in the haystack";
@@ -27,8 +29,8 @@ protected:
         WriteText(src + "/e.htm", longText + "</body>");
         WriteText(src + "/notes.txt", "unicorn notes");
         book = BuildBook(src, *dir / "book.exe", [](CBookApp& app) {
-            FindEntry(app, "c.htm")->inSearch = 0;  // not searchable
-        }).release();
+                   FindEntry(app, "c.htm")->inSearch = 0;  // not searchable
+               }).release();
         ASSERT_NE(book, nullptr);
     }
     static void TearDownTestSuite() {
@@ -97,7 +99,8 @@ TEST_F(SearchIndexTest, ShowsASnippetAroundTheFirstHit) {
     SearchIndex::Results apple = index.Search("apple", 10);
     ASSERT_EQ(apple.hits.size(), 1u);
     EXPECT_EQ(apple.hits[0].snippet,
-              (std::vector<std::string>{"", "apple", " orchard. An orchard of pears and ", "apple", " trees."}));
+              (std::vector<std::string>{"", "apple", " orchard. An orchard of pears and ", "apple",
+                                        " trees."}));
 }
 
 TEST_F(SearchIndexTest, BuildsOnceUnderConcurrentFirstQueries) {
@@ -114,7 +117,8 @@ TEST_F(SearchIndexTest, BuildsOnceUnderConcurrentFirstQueries) {
 }
 
 TEST(SearchQuery, FoldsAndDeduplicatesQueryWords) {
-    EXPECT_EQ(SearchIndex::QueryTerms("Apple apple APPLE, pear"), (std::vector<std::string>{"apple", "pear"}));
+    EXPECT_EQ(SearchIndex::QueryTerms("Apple apple APPLE, pear"),
+              (std::vector<std::string>{"apple", "pear"}));
     EXPECT_EQ(SearchIndex::QueryTerms("caf\xE9").front(), "café");  // 8-bit query text
     std::string many;
     for (int i = 0; i < 40; ++i) many += "w" + std::to_string(i) + " ";

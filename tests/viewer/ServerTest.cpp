@@ -16,7 +16,8 @@ std::string Inflate(const std::string& stream, size_t length) {
     std::string out(length, '\0');
     uLongf outLength = static_cast<uLongf>(length);
     int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &outLength,
-                        reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
+                        reinterpret_cast<const Bytef*>(stream.data()),
+                        static_cast<uLong>(stream.size()));
     if (rc != Z_OK || outLength != length) return "<inflate failed>";
     return out;
 }
@@ -56,8 +57,8 @@ protected:
         for (auto& b : png) b = static_cast<uint8_t>(random());
         WriteFile(src + "/img/logo.png", png);
         book = BuildBook(src, *dir / "book.exe", [](CBookApp& app) {
-            app.project.title = "Server Test Book";
-        }).release();
+                   app.project.title = "Server Test Book";
+               }).release();
         ASSERT_NE(book, nullptr);
     }
     static void TearDownTestSuite() {
@@ -102,7 +103,8 @@ TEST_F(ServerTest, NamesContentTypesByExtension) {
     EXPECT_EQ(Fetch(server.Port(), "/book/style.css").Header("content-type"), "text/css");
     EXPECT_EQ(Fetch(server.Port(), "/book/notes.txt").Header("content-type"), "text/plain");
     EXPECT_EQ(Fetch(server.Port(), "/book/img/logo.png").Header("content-type"), "image/png");
-    EXPECT_EQ(Fetch(server.Port(), "/shell.js").Header("content-type"), "text/javascript; charset=utf-8");
+    EXPECT_EQ(Fetch(server.Port(), "/shell.js").Header("content-type"),
+              "text/javascript; charset=utf-8");
 }
 
 TEST_F(ServerTest, FindsPagesWithoutRegardToCaseAndDecodesPercentEscapes) {
@@ -136,7 +138,8 @@ TEST_F(ServerTest, HeadSendsTheHeadersOfGetWithoutTheBody) {
     c.Send(Request(server.Port(), "/book/big.htm", {}, "HEAD"));
     Response head = c.Read(true);
     EXPECT_EQ(head.status, 200);
-    EXPECT_EQ(head.Header("content-length"), std::to_string(book->PageData(*book->FindPage("big.htm")).size()));
+    EXPECT_EQ(head.Header("content-length"),
+              std::to_string(book->PageData(*book->FindPage("big.htm")).size()));
     // Had a body followed, the next response would be read from inside it.
     c.Send(Request(server.Port(), "/book/notes.txt"));
     Response next = c.Read();
@@ -166,10 +169,12 @@ TEST_F(ServerTest, AnswersAMatchingEtagWithNotModified) {
 TEST_F(ServerTest, RefusesPathsThatLeaveTheBookAndKeepsServing) {
     RunningServer server(*book);
     const char* bad[] = {
-        "/book/../book.exe",    "/book/sub/../../x",     "/book/%2e%2e/book.exe",
-        "/book/sub%2fdeep.htm", "/book/sub%2Fdeep.htm",  "/book/sub%5cdeep.htm",
-        "/book/sub\\deep.htm",  "/book/index.htm%00",    "/book/index.htm%00.png",
-        "/book/%zz",            "/book/./index.htm",     "/book/index.htm%",
+        "/book/../book.exe",      "/book/sub/../../x",
+        "/book/%2e%2e/book.exe",  "/book/sub%2fdeep.htm",
+        "/book/sub%2Fdeep.htm",   "/book/sub%5cdeep.htm",
+        "/book/sub\\deep.htm",    "/book/index.htm%00",
+        "/book/index.htm%00.png", "/book/%zz",
+        "/book/./index.htm",      "/book/index.htm%",
     };
     for (const char* target : bad) {
         Response r = Fetch(server.Port(), target);
@@ -180,8 +185,9 @@ TEST_F(ServerTest, RefusesPathsThatLeaveTheBookAndKeepsServing) {
     }
     // Not an origin-form target at all.
     Client c(server.Port());
-    c.Send("GET http://127.0.0.1:" + std::to_string(server.Port()) + "/book/index.htm HTTP/1.1\r\nHost: 127.0.0.1:" +
-           std::to_string(server.Port()) + "\r\n\r\n");
+    c.Send("GET http://127.0.0.1:" + std::to_string(server.Port()) +
+           "/book/index.htm HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+           "\r\n\r\n");
     EXPECT_EQ(c.Read().status, 400);
 }
 
@@ -210,7 +216,8 @@ TEST_F(ServerTest, RefusesOversizedRequestsAndKeepsServing) {
     RunningServer server(*book, options);
     {
         Client c(server.Port());
-        c.Send(Request(server.Port(), "/book/index.htm", "X-Filler: " + std::string(8000, 'a') + "\r\n"));
+        c.Send(Request(server.Port(), "/book/index.htm",
+                       "X-Filler: " + std::string(8000, 'a') + "\r\n"));
         Response r = c.Read();
         EXPECT_EQ(r.status, 431);
         EXPECT_TRUE(c.ClosedByServer(2000));
@@ -322,7 +329,10 @@ TEST_F(ServerTest, ExitNeedsThisRunsToken) {
     const std::string& token = server.Server().ExitToken();
     EXPECT_EQ(token.size(), 32u);
     EXPECT_EQ(Fetch(server.Port(), "/api/exit", {}, "POST").status, 403);
-    EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + std::string(32, '0') + "\r\n", "POST").status, 403);
+    EXPECT_EQ(
+        Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + std::string(32, '0') + "\r\n", "POST")
+            .status,
+        403);
     EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + token + "\r\n").status, 405);
     EXPECT_EQ(Fetch(server.Port(), "/book/index.htm", {}, "PUT").status, 405);
     EXPECT_FALSE(server.WaitEnded(100));
@@ -330,7 +340,8 @@ TEST_F(ServerTest, ExitNeedsThisRunsToken) {
 
     // The shell page carries the token; its exit request ends the run.
     EXPECT_NE(Fetch(server.Port(), "/").body.find(token), std::string::npos);
-    EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + token + "\r\n", "POST").status, 204);
+    EXPECT_EQ(Fetch(server.Port(), "/api/exit", "X-Exit-Token: " + token + "\r\n", "POST").status,
+              204);
     EXPECT_TRUE(server.WaitEnded(3000));
     EXPECT_TRUE(server.Server().EndedByPage());
 }
@@ -381,12 +392,16 @@ TEST_F(ServerTest, DescribesTheBookAsJson) {
     EXPECT_EQ(r.Header("content-type"), "application/json; charset=utf-8");
     EXPECT_NE(r.body.find("\"title\":\"Server Test Book\""), std::string::npos);
     EXPECT_NE(r.body.find("\"showToolbar\":true"), std::string::npos);
-    EXPECT_NE(r.body.find("{\"path\":\"chapter 1.htm\",\"seq\":true,\"search\":true}"), std::string::npos);
-    EXPECT_NE(r.body.find("{\"path\":\"img/logo.png\",\"seq\":false,\"search\":false}"), std::string::npos);
+    EXPECT_NE(r.body.find("{\"path\":\"chapter 1.htm\",\"seq\":true,\"search\":true}"),
+              std::string::npos);
+    EXPECT_NE(r.body.find("{\"path\":\"img/logo.png\",\"seq\":false,\"search\":false}"),
+              std::string::npos);
 
     Response contents = Fetch(server.Port(), "/api/search?q=");
-    EXPECT_NE(contents.body.find("{\"path\":\"index.htm\",\"title\":\"Home Page\"}"), std::string::npos);
-    EXPECT_NE(contents.body.find("{\"path\":\"chapter 1.htm\",\"title\":\"Chapter One\"}"), std::string::npos);
+    EXPECT_NE(contents.body.find("{\"path\":\"index.htm\",\"title\":\"Home Page\"}"),
+              std::string::npos);
+    EXPECT_NE(contents.body.find("{\"path\":\"chapter 1.htm\",\"title\":\"Chapter One\"}"),
+              std::string::npos);
     EXPECT_EQ(contents.body.find("logo.png"), std::string::npos);
 
     Response found = Fetch(server.Port(), "/api/search?q=Charlie");

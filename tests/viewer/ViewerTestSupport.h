@@ -56,10 +56,11 @@ public:
         : m_server(book, options) {
         std::string error;
         m_started = m_server.Start(error);
-        if (m_started) m_thread = std::thread([this] {
-            m_server.Run();
-            m_ended = true;
-        });
+        if (m_started)
+            m_thread = std::thread([this] {
+                m_server.Run();
+                m_ended = true;
+            });
     }
     ~RunningServer() {
         m_server.Stop();
@@ -114,7 +115,9 @@ public:
         addr.sin_port = htons(port);
         m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     }
-    ~Client() { if (m_fd >= 0) ::close(m_fd); }
+    ~Client() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
@@ -199,8 +202,8 @@ private:
 // A whole GET (or other) request with the Host the server expects.
 inline std::string Request(uint16_t port, const std::string& target, const std::string& extra = {},
                            const std::string& method = "GET") {
-    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-           "\r\n" + extra + "\r\n";
+    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n" +
+           extra + "\r\n";
 }
 
 // One request on a fresh connection.

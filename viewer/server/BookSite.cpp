@@ -1,11 +1,12 @@
 #include "viewer/server/BookSite.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
-#include <zlib.h>
 
 #include "viewer/BookReader.h"
 #include "viewer/server/Json.h"
@@ -92,8 +93,7 @@ struct BookSite::Impl {
     SiteResponse Page(const http::Request& request, std::string_view rawPath);
     SiteResponse Search(std::string_view query);
     SiteResponse Contents();
-    SiteResponse Asset(const http::Request& request, std::string_view name,
-                       std::string_view type);
+    SiteResponse Asset(const http::Request& request, std::string_view name, std::string_view type);
 };
 
 const std::string& BookSite::Impl::BookJson() {
@@ -111,25 +111,26 @@ const std::string& BookSite::Impl::BookJson() {
         j += ",\"texts\":{";
         const std::pair<const char*, const std::string*> texts[] = {
             {"title", &t.title}, {"author", &t.author}, {"copyright", &t.copyright},
-            {"url", &t.url}, {"email", &t.email}, {"aboutInfo", &t.aboutInfo}};
+            {"url", &t.url},     {"email", &t.email},   {"aboutInfo", &t.aboutInfo}};
         for (size_t i = 0; i < 6; ++i) {
             if (i) j += ',';
             json::AppendKey(j, texts[i].first);
             json::AppendString(j, text::ToUtf8(*texts[i].second));
         }
         j += "},\"settings\":{";
-        const std::pair<const char*, int32_t> flags[] = {
-            {"showAboutAtStart", s.showAboutAtStart}, {"startMaximized", s.startMaximized},
-            {"startFullScreen", s.startFullScreen}, {"showToolbar", s.showToolbar}};
+        const std::pair<const char*, int32_t> flags[] = {{"showAboutAtStart", s.showAboutAtStart},
+                                                         {"startMaximized", s.startMaximized},
+                                                         {"startFullScreen", s.startFullScreen},
+                                                         {"showToolbar", s.showToolbar}};
         for (const auto& [name, value] : flags) {
             json::AppendKey(j, name);
             json::AppendBool(j, value != 0);
             j += ',';
         }
         j += "\"buttons\":{";
-        static const char* const kButtons[10] = {"home", "prevNext", "history", "copy",
-                                                 "search", "fullScreen", "fontSize",
-                                                 "print", "about", "exit"};
+        static const char* const kButtons[10] = {"home",   "prevNext",   "history",  "copy",
+                                                 "search", "fullScreen", "fontSize", "print",
+                                                 "about",  "exit"};
         for (size_t i = 0; i < 10; ++i) {
             if (i) j += ',';
             json::AppendKey(j, kButtons[i]);
@@ -312,7 +313,8 @@ SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_vie
     std::string_view data = ShellAsset(name);
     std::string etag = "\"" + Hex(Fnv64(data), 16) + "\"";
     SiteResponse r;
-    r.headers = {{"Content-Type", std::string(type)}, {"Cache-Control", "no-cache"}, {"ETag", etag}};
+    r.headers = {
+        {"Content-Type", std::string(type)}, {"Cache-Control", "no-cache"}, {"ETag", etag}};
     const std::string* ifNoneMatch = request.Header("if-none-match");
     if (ifNoneMatch && http::EtagMatches(*ifNoneMatch, etag)) {
         r.status = 304;
@@ -345,11 +347,13 @@ BookSite::BookSite(const BookReader& book, std::string exitToken)
 
 BookSite::~BookSite() = default;
 
-void BookSite::SetIconFile(std::vector<uint8_t> ico) { m_impl->icon = std::move(ico); }
+void BookSite::SetIconFile(std::vector<uint8_t> ico) {
+    m_impl->icon = std::move(ico);
+}
 
 SiteResponse BookSite::ErrorPage(int status, std::string_view detail) {
-    std::string heading = status == 404 ? "This page is not in the book"
-                                        : std::string(http::StatusText(status));
+    std::string heading =
+        status == 404 ? "This page is not in the book" : std::string(http::StatusText(status));
     std::string html =
         "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + http::HtmlEscape(heading) +
         "</title><style>body{font:15px/1.5 system-ui,sans-serif;color:#333;margin:3em auto;"

@@ -26,7 +26,7 @@ class BookReader;
 struct SiteResponse {
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;  // besides length/connection
-    std::shared_ptr<const std::string> body;                    // may be null: empty
+    std::shared_ptr<const std::string> body;                   // may be null: empty
 };
 
 class BookSite {

@@ -9,16 +9,20 @@ namespace folivex::text {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 // Inline tags do not separate words ("H<sub>2</sub>O" stays one word).
 bool IsInlineTag(std::string_view name) {
     static constexpr std::string_view kInline[] = {
-        "a", "abbr", "b", "bdi", "bdo", "big", "cite", "code", "del", "dfn", "em",
-        "font", "i", "ins", "kbd", "mark", "q", "s", "samp", "small", "span",
-        "strike", "strong", "sub", "sup", "tt", "u", "var", "wbr"};
+        "a",    "abbr",   "b",      "bdi", "bdo", "big",  "cite", "code", "del",  "dfn",
+        "em",   "font",   "i",      "ins", "kbd", "mark", "q",    "s",    "samp", "small",
+        "span", "strike", "strong", "sub", "sup", "tt",   "u",    "var",  "wbr"};
     for (std::string_view t : kInline)
         if (name == t) return true;
     return false;
@@ -79,8 +83,10 @@ public:
                 size_t len = 0;
                 char32_t cp = DecodeCharacterReference(raw, i, len);
                 if (cp) {
-                    if (cp == 0xA0 || cp == ' ') Break();
-                    else AppendUtf8(m_out, cp);
+                    if (cp == 0xA0 || cp == ' ')
+                        Break();
+                    else
+                        AppendUtf8(m_out, cp);
                     i += len;
                 } else {
                     m_out.push_back('&');
@@ -117,8 +123,8 @@ PageText Walk(std::string_view html, bool titleOnly) {
     size_t pos = 0;
     while (pos < html.size()) {
         const void* hit = std::memchr(html.data() + pos, '<', html.size() - pos);
-        size_t lt = hit ? static_cast<size_t>(static_cast<const char*>(hit) - html.data())
-                        : html.size();
+        size_t lt =
+            hit ? static_cast<size_t>(static_cast<const char*>(hit) - html.data()) : html.size();
         if (lt > pos) {
             std::string_view chunk = html.substr(pos, lt - pos);
             if (!titleOnly) body.Append(chunk);
@@ -155,8 +161,8 @@ PageText Walk(std::string_view html, bool titleOnly) {
         std::string_view tag(name, nameLen);
         pos = SkipTag(html, pos);
 
-        if (!closing && (tag == "script" || tag == "style" || tag == "title" ||
-                         tag == "textarea" || tag == "noscript")) {
+        if (!closing && (tag == "script" || tag == "style" || tag == "title" || tag == "textarea" ||
+                         tag == "noscript")) {
             size_t end = FindClosingTag(html, pos, tag);
             size_t stop = end == std::string_view::npos ? html.size() : end;
             if (tag == "title" && page.title.empty()) {
@@ -200,7 +206,9 @@ PageText Walk(std::string_view html, bool titleOnly) {
 
 }  // namespace
 
-PageText ExtractPageText(std::string_view html) { return Walk(html, false); }
+PageText ExtractPageText(std::string_view html) {
+    return Walk(html, false);
+}
 
 std::string ExtractTitle(std::string_view html) {
     PageText page = Walk(html, true);

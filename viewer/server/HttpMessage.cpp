@@ -7,7 +7,9 @@ namespace folivex::http {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -204,8 +206,10 @@ bool AcceptsDeflate(std::string_view acceptEncoding) {
                        q.find_first_of("123456789") == std::string_view::npos;
             }
         }
-        if (EqualsNoCaseAscii(coding, "deflate")) deflate = zero ? 0 : 1;
-        else if (coding == "*") star = zero ? 0 : 1;
+        if (EqualsNoCaseAscii(coding, "deflate"))
+            deflate = zero ? 0 : 1;
+        else if (coding == "*")
+            star = zero ? 0 : 1;
         if (comma == std::string_view::npos) break;
         acceptEncoding.remove_prefix(comma + 1);
     }
@@ -232,20 +236,46 @@ bool EtagMatches(std::string_view ifNoneMatch, std::string_view etag) {
 
 std::string_view ContentTypeFor(std::string_view path) {
     static const std::pair<std::string_view, std::string_view> kTypes[] = {
-        {"htm", "text/html"}, {"html", "text/html"}, {"xhtml", "application/xhtml+xml"},
-        {"css", "text/css"}, {"js", "text/javascript"}, {"mjs", "text/javascript"},
-        {"json", "application/json"}, {"txt", "text/plain"}, {"xml", "text/xml"},
-        {"csv", "text/csv"}, {"png", "image/png"}, {"jpg", "image/jpeg"},
-        {"jpeg", "image/jpeg"}, {"jpe", "image/jpeg"}, {"gif", "image/gif"},
-        {"bmp", "image/bmp"}, {"ico", "image/x-icon"}, {"svg", "image/svg+xml"},
-        {"webp", "image/webp"}, {"avif", "image/avif"}, {"tif", "image/tiff"},
-        {"tiff", "image/tiff"}, {"pdf", "application/pdf"}, {"zip", "application/zip"},
-        {"woff", "font/woff"}, {"woff2", "font/woff2"}, {"ttf", "font/ttf"},
-        {"otf", "font/otf"}, {"eot", "application/vnd.ms-fontobject"},
-        {"mp3", "audio/mpeg"}, {"wav", "audio/wav"}, {"ogg", "audio/ogg"},
-        {"oga", "audio/ogg"}, {"mid", "audio/midi"}, {"midi", "audio/midi"},
-        {"mp4", "video/mp4"}, {"webm", "video/webm"}, {"ogv", "video/ogg"},
-        {"avi", "video/x-msvideo"}, {"swf", "application/x-shockwave-flash"},
+        {"htm", "text/html"},
+        {"html", "text/html"},
+        {"xhtml", "application/xhtml+xml"},
+        {"css", "text/css"},
+        {"js", "text/javascript"},
+        {"mjs", "text/javascript"},
+        {"json", "application/json"},
+        {"txt", "text/plain"},
+        {"xml", "text/xml"},
+        {"csv", "text/csv"},
+        {"png", "image/png"},
+        {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},
+        {"jpe", "image/jpeg"},
+        {"gif", "image/gif"},
+        {"bmp", "image/bmp"},
+        {"ico", "image/x-icon"},
+        {"svg", "image/svg+xml"},
+        {"webp", "image/webp"},
+        {"avif", "image/avif"},
+        {"tif", "image/tiff"},
+        {"tiff", "image/tiff"},
+        {"pdf", "application/pdf"},
+        {"zip", "application/zip"},
+        {"woff", "font/woff"},
+        {"woff2", "font/woff2"},
+        {"ttf", "font/ttf"},
+        {"otf", "font/otf"},
+        {"eot", "application/vnd.ms-fontobject"},
+        {"mp3", "audio/mpeg"},
+        {"wav", "audio/wav"},
+        {"ogg", "audio/ogg"},
+        {"oga", "audio/ogg"},
+        {"mid", "audio/midi"},
+        {"midi", "audio/midi"},
+        {"mp4", "video/mp4"},
+        {"webm", "video/webm"},
+        {"ogv", "video/ogg"},
+        {"avi", "video/x-msvideo"},
+        {"swf", "application/x-shockwave-flash"},
         {"wasm", "application/wasm"},
     };
     size_t slash = path.find_last_of('/');

@@ -15,9 +15,9 @@
 namespace folivex::http {
 
 struct Request {
-    std::string method;   // as sent ("GET")
-    std::string target;   // request target as sent ("/book/a%20b.htm?x=1")
-    int minorVersion = 1; // HTTP/1.minorVersion
+    std::string method;    // as sent ("GET")
+    std::string target;    // request target as sent ("/book/a%20b.htm?x=1")
+    int minorVersion = 1;  // HTTP/1.minorVersion
     std::vector<std::pair<std::string, std::string>> headers;  // names lower-cased
     std::string body;
     bool keepAlive = true;
@@ -32,8 +32,8 @@ enum class ParseStatus { incomplete, complete, failed };
 
 struct ParseResult {
     ParseStatus status = ParseStatus::incomplete;
-    size_t consumed = 0;     // complete: bytes of this request (head and body)
-    int errorStatus = 400;   // failed: the status to answer with
+    size_t consumed = 0;    // complete: bytes of this request (head and body)
+    int errorStatus = 400;  // failed: the status to answer with
 };
 
 // Parses the request at the start of data. A head (request line and headers)

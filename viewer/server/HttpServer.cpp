@@ -38,7 +38,10 @@ int64_t NowMs() {
 
 std::string MakeToken() {
     std::random_device device;
-    std::seed_seq seed{device(), device(), device(), device(),
+    std::seed_seq seed{device(),
+                       device(),
+                       device(),
+                       device(),
                        static_cast<unsigned>(NowMs()),
                        static_cast<unsigned>(reinterpret_cast<uintptr_t>(&device))};
     std::mt19937_64 engine(seed);
@@ -108,7 +111,8 @@ struct HttpServer::Impl {
 
 bool HttpServer::Impl::HostIsOurs(const std::string& host) const {
     std::string suffix = ":" + std::to_string(port);
-    if (host.size() <= suffix.size() || host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
+    if (host.size() <= suffix.size() ||
+        host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     std::string_view name = std::string_view(host).substr(0, host.size() - suffix.size());
     return name == "127.0.0.1" || EqualsNoCaseAscii(name, "localhost");
@@ -158,7 +162,8 @@ bool HttpServer::Impl::Answer(net::SocketHandle s, const http::Request& request)
             response = BookSite::ErrorPage(405);
             response.headers.emplace_back("Allow", "POST");
         } else if (!given || !SameToken(*given, token)) {
-            response = BookSite::ErrorPage(403, "The exit request does not carry this run's token.");
+            response =
+                BookSite::ErrorPage(403, "The exit request does not carry this run's token.");
         } else {
             response.status = 204;
             response.headers = {{"Cache-Control", "no-store"}};
@@ -209,7 +214,8 @@ void HttpServer::Impl::Serve(net::SocketHandle handle) {
             if (!buffer.empty()) Send(socket.Get(), BookSite::ErrorPage(408), false, false);
             return;
         }
-        auto wait = net::WaitReadable(socket.Get(), static_cast<int>(std::min<int64_t>(left, kPollSliceMs)));
+        auto wait = net::WaitReadable(socket.Get(),
+                                      static_cast<int>(std::min<int64_t>(left, kPollSliceMs)));
         if (wait == net::WaitResult::failed) return;
         if (wait == net::WaitResult::timeout) continue;
         size_t room = bufferLimit > buffer.size() ? bufferLimit - buffer.size() : 0;
@@ -253,7 +259,9 @@ bool HttpServer::Start(std::string& error) {
     return true;
 }
 
-uint16_t HttpServer::Port() const { return m_impl->port; }
+uint16_t HttpServer::Port() const {
+    return m_impl->port;
+}
 
 std::string HttpServer::Url() const {
     return "http://127.0.0.1:" + std::to_string(m_impl->port) + "/";
@@ -272,7 +280,8 @@ void HttpServer::Run() {
                 })) {
                 // Full: if more clients are waiting, ask the others to make room.
                 lock.unlock();
-                if (net::WaitReadable(m.listener.Get(), 0) == net::WaitResult::ready) m.crowded = true;
+                if (net::WaitReadable(m.listener.Get(), 0) == net::WaitResult::ready)
+                    m.crowded = true;
                 continue;
             }
         }
@@ -326,10 +335,16 @@ void HttpServer::EnableHeartbeatExit(int idleSeconds) {
     m_impl->lastHeartbeatMs = NowMs();
 }
 
-void HttpServer::SetIconFile(std::vector<uint8_t> ico) { m_impl->site.SetIconFile(std::move(ico)); }
+void HttpServer::SetIconFile(std::vector<uint8_t> ico) {
+    m_impl->site.SetIconFile(std::move(ico));
+}
 
-const std::string& HttpServer::ExitToken() const { return m_impl->token; }
+const std::string& HttpServer::ExitToken() const {
+    return m_impl->token;
+}
 
-bool HttpServer::EndedByPage() const { return m_impl->endedByPage; }
+bool HttpServer::EndedByPage() const {
+    return m_impl->endedByPage;
+}
 
 }  // namespace folivex

@@ -38,6 +38,8 @@ inline void AppendKey(std::string& out, std::string_view key) {
     out.push_back(':');
 }
 
-inline void AppendBool(std::string& out, bool value) { out += value ? "true" : "false"; }
+inline void AppendBool(std::string& out, bool value) {
+    out += value ? "true" : "false";
+}
 
 }  // namespace folivex::json

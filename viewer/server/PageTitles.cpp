@@ -1,10 +1,11 @@
 #include "viewer/server/PageTitles.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
-#include <zlib.h>
 
 #include "viewer/BookReader.h"
 #include "viewer/server/HtmlText.h"
@@ -46,7 +47,8 @@ std::string TitleOf(const BookReader& book, const PageDirEntry& page) {
             std::vector<uint8_t> stream = book.PageDeflateStream(page, length);
             std::string prefix = InflatePrefix(stream, std::min<size_t>(length, kTitlePrefixBytes));
             bool whole = prefix.size() >= length;
-            title = text::ExtractTitle(text::ToUtf8(whole ? prefix : text::TrimPartialUtf8(prefix)));
+            title =
+                text::ExtractTitle(text::ToUtf8(whole ? prefix : text::TrimPartialUtf8(prefix)));
             if (title.empty() && !whole) {
                 std::vector<uint8_t> all = book.PageData(page);
                 title = text::ExtractTitle(text::ToUtf8(

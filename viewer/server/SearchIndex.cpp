@@ -210,8 +210,9 @@ void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
         // A damaged page stays out of the index; the page itself answers
         // with its own error when it is opened.
     }
-    d.title = !page.title.empty() ? page.title : !page.heading.empty() ? page.heading
-                                                                        : FileNameOf(entry.path);
+    d.title = !page.title.empty()     ? page.title
+              : !page.heading.empty() ? page.heading
+                                      : FileNameOf(entry.path);
     // Counts gather in the terms themselves; each term touched gets one
     // posting when the page is done.
     touched.clear();
@@ -276,14 +277,17 @@ void SearchIndex::Impl::Build() const {
             uint32_t into = dictionary.FindOrAdd(part.Word(i), part.Hash(i)).term - 1;
             std::vector<Posting>& to = dictionary.Postings(into);
             std::vector<Posting>& from = part.Postings(i);
-            if (to.empty()) to = std::move(from);
-            else to.insert(to.end(), from.begin(), from.end());
+            if (to.empty())
+                to = std::move(from);
+            else
+                to.insert(to.end(), from.begin(), from.end());
         }
         part = Dictionary();
     }
     double total = 0;
     for (const Document& d : documents) total += d.length;
-    averageLength = documents.empty() ? 1 : std::max(1.0, total / static_cast<double>(documents.size()));
+    averageLength =
+        documents.empty() ? 1 : std::max(1.0, total / static_cast<double>(documents.size()));
 }
 
 std::shared_ptr<const std::string> SearchIndex::Impl::Text(size_t doc) const {
@@ -329,7 +333,8 @@ std::vector<std::string> SearchIndex::Impl::Snippet(const std::string& text,
     if (end < all.size()) {
         end = CharStart(all, end);
         size_t blank = all.rfind(' ', end);
-        if (blank != std::string::npos && blank > begin && (hit == std::string::npos || blank > hit))
+        if (blank != std::string::npos && blank > begin &&
+            (hit == std::string::npos || blank > hit))
             end = blank;
     }
     std::string_view window = all.substr(begin, end - begin);
@@ -407,7 +412,8 @@ SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResul
             if (matched[p.doc] != i) continue;
             matched[p.doc] = static_cast<uint8_t>(i + 1);
             double tf = p.count;
-            double norm = kBm25K1 * (1 - kBm25B + kBm25B * m.documents[p.doc].length / m.averageLength);
+            double norm =
+                kBm25K1 * (1 - kBm25B + kBm25B * m.documents[p.doc].length / m.averageLength);
             double s = idf * (tf * (kBm25K1 + 1)) / (tf + norm);
             if (p.inTitle) s += idf * kTitleBoost;
             score[p.doc] += static_cast<float>(s);
@@ -422,7 +428,8 @@ SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResul
         if (score[a] != score[b]) return score[a] > score[b];
         return m.documents[a].page < m.documents[b].page;
     };
-    std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(keep), hits.end(), better);
+    std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(keep), hits.end(),
+                      better);
     hits.resize(keep);
 
     results.hits.resize(keep);
@@ -436,7 +443,9 @@ SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResul
     };
     // Snippets need the pages' text: fetch the first half on a helper thread.
     if (keep >= 8) {
-        std::thread helper([&] { for (size_t i = 0; i < keep; i += 2) fill(i); });
+        std::thread helper([&] {
+            for (size_t i = 0; i < keep; i += 2) fill(i);
+        });
         for (size_t i = 1; i < keep; i += 2) fill(i);
         helper.join();
     } else {

@@ -47,7 +47,10 @@ public:
     ~Socket() { Reset(); }
     Socket(Socket&& other) noexcept : m_handle(other.Release()) {}
     Socket& operator=(Socket&& other) noexcept {
-        if (this != &other) { Reset(); m_handle = other.Release(); }
+        if (this != &other) {
+            Reset();
+            m_handle = other.Release();
+        }
         return *this;
     }
     Socket(const Socket&) = delete;
@@ -55,8 +58,15 @@ public:
 
     SocketHandle Get() const { return m_handle; }
     bool Valid() const { return m_handle != kNoSocket; }
-    SocketHandle Release() { SocketHandle h = m_handle; m_handle = kNoSocket; return h; }
-    void Reset() { if (m_handle != kNoSocket) Close(m_handle); m_handle = kNoSocket; }
+    SocketHandle Release() {
+        SocketHandle h = m_handle;
+        m_handle = kNoSocket;
+        return h;
+    }
+    void Reset() {
+        if (m_handle != kNoSocket) Close(m_handle);
+        m_handle = kNoSocket;
+    }
 
 private:
     SocketHandle m_handle = kNoSocket;

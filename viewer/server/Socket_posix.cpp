@@ -1,21 +1,26 @@
-#include "viewer/server/Socket.h"
-
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "viewer/server/Socket.h"
+
 namespace folivex::net {
 
 namespace {
-int Fd(SocketHandle s) { return static_cast<int>(s); }
+int Fd(SocketHandle s) {
+    return static_cast<int>(s);
+}
 }  // namespace
 
-bool Startup(std::string&) { return true; }
+bool Startup(std::string&) {
+    return true;
+}
 
 SocketHandle ListenLoopback(uint16_t& port, int backlog, std::string& error) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

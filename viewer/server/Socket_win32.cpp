@@ -1,12 +1,14 @@
-#include "viewer/server/Socket.h"
-
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "viewer/server/Socket.h"
 
 namespace folivex::net {
 
 namespace {
-SOCKET Sock(SocketHandle s) { return static_cast<SOCKET>(s); }
+SOCKET Sock(SocketHandle s) {
+    return static_cast<SOCKET>(s);
+}
 
 std::string LastError(const char* what) {
     return std::string(what) + " (error " + std::to_string(WSAGetLastError()) + ")";

@@ -18,8 +18,8 @@ using folivex::AppendUtf8;
 using folivex::IsValidUtf8;
 using folivex::NextCodePoint;
 using folivex::ToUtf8;
-using folivex::Windows1252CodePoint;
 using folivex::Utf8ToWindows1252;
+using folivex::Windows1252CodePoint;
 using folivex::Windows1252ToUtf8;
 
 // bytes without an incomplete UTF-8 sequence at their very end (for text

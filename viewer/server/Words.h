@@ -18,9 +18,12 @@ struct AsciiWordTable {
     char fold[128];
     constexpr AsciiWordTable() : fold{} {
         for (int c = 0; c < 128; ++c) {
-            if (c >= 'a' && c <= 'z') fold[c] = static_cast<char>(c);
-            else if (c >= 'A' && c <= 'Z') fold[c] = static_cast<char>(c + 32);
-            else if (c >= '0' && c <= '9') fold[c] = static_cast<char>(c);
+            if (c >= 'a' && c <= 'z')
+                fold[c] = static_cast<char>(c);
+            else if (c >= 'A' && c <= 'Z')
+                fold[c] = static_cast<char>(c + 32);
+            else if (c >= '0' && c <= '9')
+                fold[c] = static_cast<char>(c);
         }
     }
 };
@@ -90,8 +93,10 @@ void ForEachWord(std::string_view utf8, F&& f) {
                 char folded = detail::kAsciiWords.fold[c];
                 if (!folded) break;
                 ++pos;
-                if (len < kMaxWordBytes) buf[len++] = folded;
-                else tooLong = true;
+                if (len < kMaxWordBytes)
+                    buf[len++] = folded;
+                else
+                    tooLong = true;
                 continue;
             }
             size_t before = pos;

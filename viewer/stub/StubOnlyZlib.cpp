@@ -7,4 +7,6 @@
 // call it, the encoder reports a zlib failure (ContainerError), no more.
 #include <zlib.h>
 
-extern "C" int ZEXPORT compress(Bytef*, uLongf*, const Bytef*, uLong) { return Z_MEM_ERROR; }
+extern "C" int ZEXPORT compress(Bytef*, uLongf*, const Bytef*, uLong) {
+    return Z_MEM_ERROR;
+}
