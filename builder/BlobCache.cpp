@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "builder/CacheFile.h"
-#include "builder/Container.h"
+#include "format/Container.h"
 
 namespace folivex {
 

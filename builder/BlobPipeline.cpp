@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "builder/BlobCache.h"
-#include "builder/Container.h"
+#include "format/Container.h"
 
 namespace folivex {
 

@@ -1,16 +1,18 @@
 // The build pipeline: viewer stub, then the archive of pages, directory,
 // splash, settings, texts and marker, then the icon.
+#include "builder/BuildEBook.h"
+
 #include <cstring>
 #include <deque>
 #include <limits>
 #include <optional>
 
-#include "builder/ArchiveStream.h"
 #include "builder/BlobCache.h"
 #include "builder/BlobPipeline.h"
-#include "builder/Container.h"
 #include "builder/DigestMemo.h"
-#include "builder/UpdateArchive.h"
+#include "format/ArchiveStream.h"
+#include "format/Container.h"
+#include "format/UpdateArchive.h"
 #include "platform/File.h"
 #include "platform/FileStamp.h"
 #include "platform/Path.h"
@@ -285,21 +287,22 @@ void WriteArchive(const BookProject& project, std::span<const uint8_t> stub, uns
 
 }  // namespace
 
-int CBookApp::BuildEBook() {
-    WaitCursor wait(GetPrompts());
+int BuildEBook(CBookApp& app) {
+    BookProject& project = app.project;
+    WaitCursor wait(app.GetPrompts());
 
     if (project.pages.size() > kMaxProjectEntries) {
-        GetPrompts().ShowMessage(std::string(kCannotBuild) + "the project has " +
-                                     std::to_string(project.pages.size()) +
-                                     " files, more than the 65,535 an e-book can hold.",
-                                 MsgButtons::OK, MsgIcon::Stop);
+        app.GetPrompts().ShowMessage(std::string(kCannotBuild) + "the project has " +
+                                         std::to_string(project.pages.size()) +
+                                         " files, more than the 65,535 an e-book can hold.",
+                                     MsgButtons::OK, MsgIcon::Stop);
         return 0;
     }
-    if (viewerStub.empty()) {
-        GetPrompts().ShowMessage(std::string(kCannotBuild) +
-                                     "no viewer program is available to put at "
-                                     "the start of the e-book.",
-                                 MsgButtons::OK, MsgIcon::Stop);
+    if (app.viewerStub.empty()) {
+        app.GetPrompts().ShowMessage(std::string(kCannotBuild) +
+                                         "no viewer program is available to put at "
+                                         "the start of the e-book.",
+                                     MsgButtons::OK, MsgIcon::Stop);
         return 0;
     }
 
@@ -312,34 +315,34 @@ int CBookApp::BuildEBook() {
             out.Open(project.ebookFile,
                      CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
         } catch (const CFileException& error) {
-            ReportFileError(kCannotSave, error);
+            app.ReportFileError(kCannotSave, error);
             return 0;
         }
         try {
-            out.Write(viewerStub.data(), viewerStub.size());
+            out.Write(app.viewerStub.data(), app.viewerStub.size());
             out.Close();
         } catch (const CFileException& error) {
             out.Abort();
-            ReportFileError(kCannotSave, error);
+            app.ReportFileError(kCannotSave, error);
             RemoveQuietly(project.ebookFile);
             return 0;
         }
     }
 
     try {
-        WriteArchive(project, viewerStub, buildThreads, blobCacheFolder);
+        WriteArchive(project, app.viewerStub, app.buildThreads, app.blobCacheFolder);
     } catch (const CException& error) {
-        ReportFileError(kCannotRead + error.m_strFileName, error);
+        app.ReportFileError(kCannotRead + error.m_strFileName, error);
         RemoveQuietly(project.ebookFile);
         return 0;
     } catch (const ArchiveLimitError& error) {
-        GetPrompts().ShowMessage(kCannotBuild + std::string(error.what()), MsgButtons::OK,
-                                 MsgIcon::Stop);
+        app.GetPrompts().ShowMessage(kCannotBuild + std::string(error.what()), MsgButtons::OK,
+                                     MsgIcon::Stop);
         RemoveQuietly(project.ebookFile);
         return 0;
     }
 
-    return ReplaceIcon();
+    return ReplaceIcon(app);
 }
 
 }  // namespace folivex

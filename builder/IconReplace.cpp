@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "builder/BuildEBook.h"
 #include "platform/ByteReader.h"
 #include "platform/File.h"
 #include "project/BookApp.h"
@@ -250,7 +251,8 @@ std::vector<uint8_t> ReadIconFile(const std::string& path) {
 
 }  // namespace
 
-int CBookApp::ReplaceIcon() {
+int ReplaceIcon(CBookApp& app) {
+    const BookProject& project = app.project;
     if (project.iconFile.empty()) return 1;
     try {
         CFile output(project.ebookFile, CFile::modeReadWrite);
@@ -260,9 +262,9 @@ int CBookApp::ReplaceIcon() {
         // stub keeps its icon, without a message.
         const auto rsrc = FindResourceSection(out);
         if (!rsrc) return 0;
-        rsrcFileOffset = rsrc->rawOffset;
-        rsrcRva = rsrc->virtualAddress;
-        ResourceTable table(out, rsrcFileOffset, rsrcRva);
+        app.rsrcFileOffset = rsrc->rawOffset;
+        app.rsrcRva = rsrc->virtualAddress;
+        ResourceTable table(out, app.rsrcFileOffset, app.rsrcRva);
         const auto icon = FindStubIconEntry(out, table);
         if (!icon) return 0;
 
@@ -271,7 +273,7 @@ int CBookApp::ReplaceIcon() {
         const auto position =
             image ? FindStubImage(table, *rsrc, *icon, out.Length()) : std::nullopt;
         if (!image || !position) {
-            GetPrompts().ShowMessage(kUnsuitableIcon, MsgButtons::OK, MsgIcon::Stop);
+            app.GetPrompts().ShowMessage(kUnsuitableIcon, MsgButtons::OK, MsgIcon::Stop);
             return 0;
         }
 
@@ -280,7 +282,7 @@ int CBookApp::ReplaceIcon() {
         output.Close();
         return 1;
     } catch (const CFileException& error) {
-        ReportFileError("File error with " + error.m_strFileName, error);
+        app.ReportFileError("File error with " + error.m_strFileName, error);
         return 0;
     } catch (const ByteReader::OutOfRange&) {
         // Every read above is checked first; this is the last line of defence.

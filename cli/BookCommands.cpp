@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "builder/ArchiveIndex.h"
-#include "builder/Container.h"
+#include "builder/BuildEBook.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/JsonText.h"
+#include "format/ArchiveIndex.h"
+#include "format/Container.h"
 #include "project/BookApp.h"
 #include "resources/ViewerStub.h"
 
@@ -125,7 +126,7 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
     app.viewerStub = stub;
     app.buildThreads = run.threads;
     if (run.noCache) app.blobCacheFolder = std::string();
-    if (app.BuildEBook()) {
+    if (BuildEBook(app)) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());
         return 0;
     }

@@ -13,6 +13,9 @@ namespace folivex::cli {
 
 using Args = std::vector<std::string>;
 
+// Runs the command line after the program's name ("build", "p.ebp", ...).
+int Run(const Args& commandLine);
+
 // Project files (ProjectCommands.cpp).
 int CmdNew(const Args& args);
 int CmdRescan(const Args& args);

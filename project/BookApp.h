@@ -40,17 +40,13 @@ public:
     int SaveProjectAs();
     int OpenProject();
 
-    // Build pipeline (builder/). Returns 1 when the e-book was built and the
-    // icon step succeeded or had nothing to do, else 0 after a message.
-    int BuildEBook();
-    int ReplaceIcon();
-
     // One stop-icon message box: prefix, "\n", the error's description cut
     // to 255 characters.
     void ReportFileError(const std::string& prefix, const CException& error);
 
     BookProject project;
 
+    // What the build (builder/BuildEBook.h) reads besides the project.
     // The viewer stub that BuildEBook writes at the start of every e-book.
     // The programs set it from the stub they carry; tests may set another.
     std::span<const uint8_t> viewerStub;

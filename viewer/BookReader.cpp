@@ -4,7 +4,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "builder/ArchiveIndex.h"
+#include "format/ArchiveIndex.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/Text.h"

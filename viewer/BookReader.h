@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "builder/Container.h"
+#include "format/Container.h"
 
 namespace folivex {
 

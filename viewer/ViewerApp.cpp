@@ -10,15 +10,12 @@
 #include "platform/File.h"
 #include "viewer/BookReader.h"
 #include "viewer/Launcher.h"
-#ifdef FOLIVEX_HAVE_SERVER
 #include "viewer/server/HttpServer.h"
-#endif
 
 namespace folivex {
 
 namespace {
 
-#ifdef FOLIVEX_HAVE_SERVER
 // How long the page may stay silent before the viewer takes it as closed.
 // Browsers call a hidden page's timers as seldom as once a minute, so this
 // leaves room for a minimised window.
@@ -121,16 +118,6 @@ int Serve(const ViewerArgs& args, const BookReader& book, const std::string& app
     server.Run();
     return 0;
 }
-#else
-// Until the server is linked in, the viewer shows that it found its book.
-int Serve(const ViewerArgs&, const BookReader& book, const std::string& appName) {
-    ShowViewerMessage(appName,
-                      "This e-book is \"" + book.Texts().title + "\" (" +
-                          std::to_string(book.Pages().size()) + " pages).",
-                      false);
-    return 0;
-}
-#endif
 
 }  // namespace
 

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "builder/BlobCache.h"
-#include "builder/Container.h"
-#include "tests/platform/TempDir.h"
+#include "format/Container.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

@@ -4,13 +4,14 @@
 
 #include <filesystem>
 
-#include "builder/ArchiveIndex.h"
-#include "builder/Container.h"
+#include "builder/BuildEBook.h"
+#include "format/ArchiveIndex.h"
+#include "format/Container.h"
 #include "platform/FaultInjection.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
-#include "tests/builder/FakePe.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {
@@ -95,7 +96,7 @@ TEST_F(BuildEBook, WritesTheStubThenEveryEntryInItsPlace) {
     app.project.showAboutAtStart = 1;
     app.project.toolbarButtons[7] = 0;
 
-    ASSERT_EQ(app.BuildEBook(), 1) << LastMessage();
+    ASSERT_EQ(folivex::BuildEBook(app), 1) << LastMessage();
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(prompts.waitCursorShows, 1);
     EXPECT_EQ(prompts.waitDepth, 0);
@@ -141,7 +142,7 @@ TEST_F(BuildEBook, WritesTheStubThenEveryEntryInItsPlace) {
 
 TEST_F(BuildEBook, WithoutIncludedPagesThereIsNoPageTypeAndNoDirectory) {
     AddPage("index.htm", "x", false);
-    ASSERT_EQ(app.BuildEBook(), 1);
+    ASSERT_EQ(folivex::BuildEBook(app), 1);
     EXPECT_EQ(
         Keys(ReadArchive(app.project.ebookFile)),
         (std::vector<std::pair<int, int>>{
@@ -152,7 +153,7 @@ TEST_F(BuildEBook, EmptyFilesGiveTheBlobOfNothing) {
     AddPage("empty.htm", "");
     WriteText(dir / "empty.bmp", "");
     app.project.splashFile = dir / "empty.bmp";
-    ASSERT_EQ(app.BuildEBook(), 1);
+    ASSERT_EQ(folivex::BuildEBook(app), 1);
     const auto entries = ReadArchive(app.project.ebookFile);
     const std::vector<uint8_t> emptyBlob = {0, 0, 0, 0, 0x78, 0x9C, 0x03, 0x00, 0, 0, 0, 1};
     EXPECT_EQ(Find(entries, 349, 1)->data, emptyBlob);
@@ -163,7 +164,7 @@ TEST_F(BuildEBook, AMissingPageRemovesTheOutputAndNamesThePage) {
     AddPage("index.htm", "home");
     AddPage("gone.htm", "soon gone");
     std::filesystem::remove(app.project.projectDir + "/gone.htm");
-    EXPECT_EQ(app.BuildEBook(), 0);
+    EXPECT_EQ(folivex::BuildEBook(app), 0);
     const std::string page = app.project.projectDir + "\\gone.htm";
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text,
@@ -177,7 +178,7 @@ TEST_F(BuildEBook, ALockedOutputIsLeftAsItWas) {
     AddPage("index.htm", "home");
     WriteText(app.project.ebookFile, "the running book");
     CFile holder(app.project.ebookFile, CFile::modeRead | CFile::shareExclusive);
-    EXPECT_EQ(app.BuildEBook(), 0);
+    EXPECT_EQ(folivex::BuildEBook(app), 0);
     EXPECT_EQ(LastMessage(),
               "Cannot save E-Book file:\nA sharing violation occurred while accessing " +
                   app.project.ebookFile + ".");
@@ -190,7 +191,7 @@ TEST_F(BuildEBook, AStubCutShortByAFullDiskIsRemoved) {
     plan.failAfterBytes = 100;
     {
         ScopedFaultPlan faults(plan);
-        EXPECT_EQ(app.BuildEBook(), 0);
+        EXPECT_EQ(folivex::BuildEBook(app), 0);
     }
     EXPECT_EQ(LastMessage(),
               "Cannot save E-Book file:\nDisk full while accessing " + app.project.ebookFile + ".");
@@ -203,7 +204,7 @@ TEST_F(BuildEBook, AnArchiveThatCannotBeWrittenIsRemoved) {
     plan.failAfterBytes = stub.size() + 10;  // the stub fits, the archive does not
     {
         ScopedFaultPlan faults(plan);
-        EXPECT_EQ(app.BuildEBook(), 0);
+        EXPECT_EQ(folivex::BuildEBook(app), 0);
     }
     EXPECT_EQ(LastMessage(), "Cannot read file " + app.project.ebookFile +
                                  "\nDisk full while accessing " + app.project.ebookFile + ".");
@@ -217,19 +218,19 @@ TEST_F(BuildEBook, RefusesMoreEntriesThanSixteenBitIdsCanNumber) {
         page->included = 0;
         app.project.pages.push_back(std::move(page));
     }
-    EXPECT_EQ(app.BuildEBook(), 0);
+    EXPECT_EQ(folivex::BuildEBook(app), 0);
     EXPECT_NE(LastMessage().find("65,535"), std::string::npos) << LastMessage();
     EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
 
     app.project.pages.pop_back();  // 65,535 is still fine
-    EXPECT_EQ(app.BuildEBook(), 1) << LastMessage();
+    EXPECT_EQ(folivex::BuildEBook(app), 1) << LastMessage();
 }
 
 TEST_F(BuildEBook, AFileTooLargeForOneEntryIsRefusedBeforeItIsRead) {
     AddPage("index.htm", "home");
     AddPage("movie.avi", "");
     std::filesystem::resize_file(app.project.projectDir + "/movie.avi", 0x90000000ull);  // sparse
-    EXPECT_EQ(app.BuildEBook(), 0);
+    EXPECT_EQ(folivex::BuildEBook(app), 0);
     EXPECT_NE(LastMessage().find("Cannot build the e-book:\n" + app.project.projectDir +
                                  "\\movie.avi is larger "
                                  "than 2 GiB"),
@@ -240,7 +241,7 @@ TEST_F(BuildEBook, AFileTooLargeForOneEntryIsRefusedBeforeItIsRead) {
 
 TEST_F(BuildEBook, WithoutAStubNothingIsWritten) {
     app.viewerStub = {};
-    EXPECT_EQ(app.BuildEBook(), 0);
+    EXPECT_EQ(folivex::BuildEBook(app), 0);
     EXPECT_NE(LastMessage().find("viewer"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
 }

@@ -7,7 +7,7 @@
 
 #include "builder/DigestMemo.h"
 #include "platform/FileStamp.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

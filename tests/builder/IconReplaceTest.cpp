@@ -4,11 +4,12 @@
 
 #include <random>
 
-#include "builder/ArchiveIndex.h"
+#include "builder/BuildEBook.h"
+#include "format/ArchiveIndex.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
-#include "tests/builder/FakePe.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {
@@ -38,7 +39,7 @@ protected:
     int Run(const std::vector<uint8_t>& ico) {
         WriteFile(app.project.ebookFile, pe.bytes);
         WriteFile(app.project.iconFile, ico);
-        return app.ReplaceIcon();
+        return folivex::ReplaceIcon(app);
     }
 
     // The output is exactly the stub as written.
@@ -64,7 +65,7 @@ TEST_F(ReplaceIcon, PutsTheMatchingImageOverTheStubsAndNothingElse) {
 TEST_F(ReplaceIcon, NoIconChosenLeavesTheOutputUnopened) {
     app.project.iconFile.clear();
     app.project.ebookFile = dir / "does-not-exist.exe";
-    EXPECT_EQ(app.ReplaceIcon(), 1);
+    EXPECT_EQ(folivex::ReplaceIcon(app), 1);
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -75,7 +76,7 @@ TEST_F(ReplaceIcon, KeepsTheArchiveAfterTheStubValid) {
     builder.project.ebookFile = dir / "built.exe";
     builder.project.iconFile = dir / "icon.ico";
     WriteFile(builder.project.iconFile, test::MakeIco({k32x32}));
-    ASSERT_EQ(builder.BuildEBook(), 1);
+    ASSERT_EQ(folivex::BuildEBook(builder), 1);
 
     const auto bytes = ReadFile(builder.project.ebookFile);
     EXPECT_EQ(bytes[pe.image], 0x22);
@@ -125,7 +126,7 @@ TEST_F(ReplaceIcon, UnsuitableIconFilesChangeNothing) {
 
 TEST_F(ReplaceIcon, AMissingIconFileIsAFileError) {
     WriteFile(app.project.ebookFile, pe.bytes);
-    EXPECT_EQ(app.ReplaceIcon(), 0);
+    EXPECT_EQ(folivex::ReplaceIcon(app), 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "File error with " + app.project.iconFile + "\n" +
                                             app.project.iconFile + " was not found.");

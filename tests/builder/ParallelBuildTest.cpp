@@ -8,15 +8,16 @@
 #include <random>
 
 #include "builder/BlobCache.h"
-#include "builder/Container.h"
+#include "builder/BuildEBook.h"
 #include "builder/DigestMemo.h"
-#include "builder/UpdateArchive.h"
+#include "format/Container.h"
+#include "format/UpdateArchive.h"
 #include "platform/FileStamp.h"
 #include "platform/Path.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
-#include "tests/builder/FakePe.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {
@@ -97,7 +98,7 @@ protected:
     }
 
     std::vector<uint8_t> Build() {
-        EXPECT_EQ(app.BuildEBook(), 1)
+        EXPECT_EQ(BuildEBook(app), 1)
             << (prompts.messages.empty() ? "" : prompts.messages.back().text);
         return ReadFile(app.project.ebookFile);
     }
@@ -230,7 +231,7 @@ TEST_F(ParallelBuild, AMissingPageStopsEveryThreadAndLeavesNoOutput) {
     fs::remove(app.project.projectDir + "/part2/p30.htm");
     for (const unsigned threads : {1u, 4u}) {
         app.buildThreads = threads;
-        EXPECT_EQ(app.BuildEBook(), 0);
+        EXPECT_EQ(BuildEBook(app), 0);
         ASSERT_FALSE(prompts.messages.empty());
         EXPECT_EQ(
             prompts.messages.back().text.rfind("Cannot read file " + app.project.projectDir, 0), 0u)

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex::test {
 

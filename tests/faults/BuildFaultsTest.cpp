@@ -11,14 +11,15 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "builder/ArchiveIndex.h"
+#include "builder/BuildEBook.h"
+#include "format/ArchiveIndex.h"
 #include "platform/FaultInjection.h"
 #include "platform/Path.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
-#include "tests/builder/FakePe.h"
 #include "tests/faults/DiskSnapshot.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {
@@ -59,7 +60,7 @@ protected:
     int BuildWith(FaultPlan& plan) {
         prompts.messages.clear();
         ScopedFaultPlan scoped(plan);
-        return app.BuildEBook();
+        return BuildEBook(app);
     }
 
     // Which step's message this is; fails the test for any other message.
@@ -146,7 +147,7 @@ TEST_F(BuildFaults, EveryFailingCallReportsItsStepAndLeavesNoOutput) {
 
 TEST_F(BuildFaults, AFullDiskAtAnyByteLeavesNoOutput) {
     const auto before = Snapshot(dir.Path());
-    ASSERT_EQ(app.BuildEBook(), 1);
+    ASSERT_EQ(BuildEBook(app), 1);
     const uint64_t size = ReadFile(app.project.ebookFile).size();
     CFile::Remove(app.project.ebookFile);
 

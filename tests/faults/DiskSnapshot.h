@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex::test {
 

@@ -1,7 +1,7 @@
 // Inputs the fuzz targets found, kept as cases named after what broke.
 #include <gtest/gtest.h>
 
-#include "builder/ArchiveIndex.h"
+#include "format/ArchiveIndex.h"
 #include "tests/faults/TestBook.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/SearchIndex.h"

@@ -9,7 +9,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "tests/faults/DiskSnapshot.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

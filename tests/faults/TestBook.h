@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "builder/BuildEBook.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
-#include "tests/builder/FakePe.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 #include "viewer/server/BookSite.h"
 
 namespace folivex::test {
@@ -38,7 +39,7 @@ inline std::string BuildTestBook(const TempDir& dir) {
     app.project.title = "Test book";
     app.project.ebookFile = dir / "book.exe";
     app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
-    EXPECT_EQ(app.BuildEBook(), 1);
+    EXPECT_EQ(BuildEBook(app), 1);
     return app.project.ebookFile;
 }
 

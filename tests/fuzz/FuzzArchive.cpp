@@ -9,8 +9,8 @@
 // index lists the same entries with the same data.
 #include <optional>
 
-#include "builder/ArchiveIndex.h"
-#include "builder/UpdateArchive.h"
+#include "format/ArchiveIndex.h"
+#include "format/UpdateArchive.h"
 #include "platform/File.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "viewer/BookReader.h"

@@ -8,7 +8,7 @@
 // to the same bytes.
 #include <algorithm>
 
-#include "builder/Container.h"
+#include "format/Container.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

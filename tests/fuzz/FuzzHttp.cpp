@@ -8,11 +8,12 @@
 // every answer has a status the server can send.
 #include <cstdlib>
 
+#include "builder/BuildEBook.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
-#include "tests/builder/FakePe.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/FakePe.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/BookSite.h"
 #include "viewer/server/HttpMessage.h"
@@ -41,7 +42,7 @@ Site& TheSite() {
         app.viewerStub = stub;
         app.project.ebookFile = fuzz::ScratchFile("site.exe");
         app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
-        if (!app.BuildEBook()) {
+        if (!BuildEBook(app)) {
             std::fprintf(stderr, "cannot build the sample book for the site\n");
             std::abort();
         }

@@ -1,4 +1,4 @@
-// Fuzz target: the icon step of the build (CBookApp::ReplaceIcon) on an icon
+// Fuzz target: the icon step of the build (ReplaceIcon) on an icon
 // file and an output file, and the viewer's reading of an executable's icon
 // (IcoFromPeImage). The input is split in two (FuzzSupport.h): the .ico file,
 // then the executable.
@@ -8,6 +8,7 @@
 // bytes of one image changed, taken from the icon file.
 #include <algorithm>
 
+#include "builder/BuildEBook.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CBookApp app(prompts);
     app.project.iconFile = icoPath;
     app.project.ebookFile = exePath;
-    const int replaced = app.ReplaceIcon();
+    const int replaced = ReplaceIcon(app);
 
     const std::vector<uint8_t> after = ReadBytes(exePath);
     FUZZ_CHECK(after.size() == parts.second.size());

@@ -6,15 +6,16 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "builder/ArchiveIndex.h"
-#include "builder/Container.h"
-#include "builder/UpdateArchive.h"
+#include "builder/BuildEBook.h"
+#include "format/ArchiveIndex.h"
+#include "format/Container.h"
+#include "format/UpdateArchive.h"
 #include "platform/File.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
-#include "tests/builder/FakePe.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/FakePe.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ void BookSeeds(const std::string& work) {
     app.project.splashFile = std::string(FOLIVEX_SAMPLE_BOOK) + "/pictures/toolbar.png";
     app.project.ebookFile = work + "/sample.exe";
     app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
-    if (!app.BuildEBook()) Fail("cannot build the sample book");
+    if (!BuildEBook(app)) Fail("cannot build the sample book");
     const std::vector<uint8_t> book = fuzz::ReadBytes(app.project.ebookFile);
     Seed("archive", "sample-book.exe", book);
 

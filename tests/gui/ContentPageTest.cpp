@@ -5,8 +5,8 @@
 #include <QPushButton>
 
 #include "GuiTestSupport.h"
-#include "project/ui/ContentPage.h"
-#include "project/ui/FilePropertiesDlg.h"
+#include "gui/qt/ContentPage.h"
+#include "gui/qt/FilePropertiesDlg.h"
 
 using namespace folivex;
 using namespace folivex::test;

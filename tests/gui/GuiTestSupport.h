@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/BookSheet.h"
-#include "app/WizardApp.h"
+#include "gui/qt/BookSheet.h"
+#include "gui/qt/WizardApp.h"
 #include "platform/ScriptedPrompts.h"
 
 namespace folivex::test {

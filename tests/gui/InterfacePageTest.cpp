@@ -4,7 +4,7 @@
 #include <QLabel>
 
 #include "GuiTestSupport.h"
-#include "interface/InterfacePage.h"
+#include "gui/qt/InterfacePage.h"
 
 using namespace folivex;
 using namespace folivex::test;

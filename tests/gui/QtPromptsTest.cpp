@@ -4,7 +4,7 @@
 #include <QMessageBox>
 
 #include "GuiTestSupport.h"
-#include "app/QtPrompts.h"
+#include "gui/qt/QtPrompts.h"
 
 using namespace folivex;
 using namespace folivex::test;

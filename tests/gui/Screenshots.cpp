@@ -13,8 +13,8 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include "app/BookSheet.h"
-#include "app/WizardApp.h"
+#include "gui/qt/BookSheet.h"
+#include "gui/qt/WizardApp.h"
 #include "platform/ScriptedPrompts.h"
 
 using namespace folivex;

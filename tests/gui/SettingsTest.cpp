@@ -4,7 +4,7 @@
 #include <QLineEdit>
 
 #include "GuiTestSupport.h"
-#include "app/RememberedSettings.h"
+#include "gui/qt/RememberedSettings.h"
 #include "project/Defaults.h"
 #include "project/FolderScan.h"
 

@@ -6,9 +6,9 @@
 #include <QPushButton>
 
 #include "GuiTestSupport.h"
-#include "app/AboutBox.h"
-#include "app/ProgramLauncher.h"
-#include "app/WizardPage.h"
+#include "gui/qt/AboutBox.h"
+#include "gui/qt/ProgramLauncher.h"
+#include "gui/qt/WizardPage.h"
 
 using namespace folivex;
 using namespace folivex::test;

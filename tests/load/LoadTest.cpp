@@ -21,12 +21,13 @@
 #include <regex>
 #include <thread>
 
+#include "builder/BuildEBook.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
-#include "tests/builder/FakePe.h"
-#include "tests/platform/TempDir.h"
 #include "tests/stub/ServedViewer.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {
@@ -93,7 +94,7 @@ std::string BuildSampleBook(const test::TempDir& dir) {
     app.viewerStub = stub;
     app.project.ebookFile = dir / "sample.exe";
     app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
-    EXPECT_EQ(app.BuildEBook(), 1);
+    EXPECT_EQ(BuildEBook(app), 1);
     return app.project.ebookFile;
 }
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "platform/Archive.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
 #include "platform/Path.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/DirEnum.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

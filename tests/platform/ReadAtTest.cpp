@@ -4,7 +4,7 @@
 
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex::test {
 

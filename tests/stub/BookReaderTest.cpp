@@ -5,9 +5,9 @@
 #include <atomic>
 #include <thread>
 
-#include "builder/Container.h"
-#include "tests/platform/TempDir.h"
+#include "format/Container.h"
 #include "tests/stub/TestBook.h"
+#include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 
 namespace folivex {

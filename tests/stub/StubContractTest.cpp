@@ -7,9 +7,9 @@
 
 #include "platform/ByteReader.h"
 #include "resources/ViewerStub.h"
-#include "tests/platform/TempDir.h"
 #include "tests/stub/ServedViewer.h"
 #include "tests/stub/TestBook.h"
+#include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 #include "viewer/PeIcon.h"
 

@@ -2,9 +2,9 @@
 // and says clearly why it cannot show a file.
 #include <gtest/gtest.h>
 
-#include "tests/platform/TempDir.h"
 #include "tests/stub/ServedViewer.h"
 #include "tests/stub/TestBook.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

@@ -8,8 +8,8 @@
 #include <cctype>
 #include <filesystem>
 
-#include "tests/platform/TempDir.h"
 #include "tests/stub/ServedViewer.h"
+#include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {

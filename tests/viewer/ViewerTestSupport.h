@@ -18,11 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include "builder/BuildEBook.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
-#include "tests/builder/FakePe.h"
-#include "tests/platform/TempDir.h"
+#include "tests/support/FakePe.h"
+#include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/HttpServer.h"
 
@@ -39,7 +40,7 @@ inline std::unique_ptr<BookReader> BuildBook(const std::string& folder, const st
     app.viewerStub = stub;
     app.project.ebookFile = out;
     if (adjust) adjust(app);
-    if (!app.BuildEBook()) return nullptr;
+    if (!BuildEBook(app)) return nullptr;
     return BookReader::Open(out);
 }
 

@@ -1,0 +1,85 @@
+// folivexc: the usage text, the info command that tells project files from
+// e-books, and the dispatch of a command line to its command.
+#include "cli/Commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/File.h"
+
+namespace folivex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  folivexc new FOLDER -o PROJECT.ebp [text options]\n"
+    "  folivexc rescan PROJECT.ebp [FOLDER]\n"
+    "  folivexc info PROJECT.ebp|BOOK.exe [--json]\n"
+    "  folivexc build PROJECT.ebp [-o BOOK.exe] [run options]\n"
+    "  folivexc make FOLDER -o BOOK.exe [text options] [book options] [run options]\n"
+    "  folivexc extract BOOK.exe DIR\n"
+    "  folivexc verify BOOK.exe\n"
+    "text options: --title T --author A --copyright C --url U --email E --about TEXT\n"
+    "book options: --splash BMP --icon ICO --about-at-start --no-maximized --full-screen\n"
+    "              --no-toolbar --buttons home,prevnext,history,copy,search,fullscreen,\n"
+    "                                     fontsize,print,about,exit\n"
+    "run options:  --threads N (compressing threads; 0, the default: one per processor)\n"
+    "              --no-cache (compress every file again instead of taking blobs kept from\n"
+    "              earlier builds in ~/.cache/folivex/blobs); the e-book is the same either way\n";
+
+// A project file starts with the signature 03 00 01 00; anything else is
+// taken for an e-book.
+bool LooksLikeProjectFile(const std::string& path) {
+    try {
+        CFile file(path, CFile::modeRead);
+        unsigned char head[4] = {};
+        return file.Read(head, 4) == 4 && std::memcmp(head, "\x03\x00\x01\x00", 4) == 0;
+    } catch (const CException&) {
+        return false;
+    }
+}
+
+int CmdInfo(const Args& args) {
+    std::string path;
+    bool json = false;
+    for (const auto& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (path.empty())
+            path = a;
+        else
+            return Usage("info takes one file");
+    }
+    if (path.empty()) return Usage("info needs a file");
+    return LooksLikeProjectFile(path) ? CmdProjectInfo(path, json) : CmdBookInfo(path, json);
+}
+
+}  // namespace
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "folivexc: %s\n", problem.c_str());
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+int Run(const Args& commandLine) {
+    if (commandLine.empty()) return Usage("");
+    const std::string& command = commandLine.front();
+    const Args args(commandLine.begin() + 1, commandLine.end());
+    if (command == "new") return CmdNew(args);
+    if (command == "rescan") return CmdRescan(args);
+    if (command == "info") return CmdInfo(args);
+    if (command == "build") return CmdBuild(args);
+    if (command == "make") return CmdMake(args);
+    if (command == "extract") return CmdExtract(args);
+    if (command == "verify") return CmdVerify(args);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    return Usage("unknown command: " + command);
+}
+
+}  // namespace folivex::cli

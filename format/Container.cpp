@@ -1,0 +1,181 @@
+#include "format/Container.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <limits>
+
+#include "platform/ByteReader.h"
+
+namespace folivex {
+
+namespace {
+
+// Deflate cannot expand data by more than about 1032 to 1 (a 258-byte match
+// in two bits); a blob stating more than that is lying about its length.
+constexpr uint64_t kMaxInflateRatio = 1032;
+constexpr uint64_t kMaxBlobData = 0x7FFFFFFF;  // the length is an int32
+
+void PutI32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void AppendI32(std::vector<uint8_t>& out, int32_t v) {
+    uint8_t bytes[4];
+    PutI32(bytes, static_cast<uint32_t>(v));
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
+class InflateStream {
+public:
+    InflateStream() {
+        if (inflateInit(&zs) != Z_OK) throw ContainerError("zlib could not start inflating");
+    }
+    ~InflateStream() { inflateEnd(&zs); }
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+
+    z_stream zs{};
+};
+
+}  // namespace
+
+std::vector<uint8_t> MakeBlob(std::span<const uint8_t> data) {
+    const uint64_t n = data.size();
+    return MakeBlobWithCapacity(data, n * 1001 / 1000 + 16);
+}
+
+std::vector<uint8_t> MakeBlobWithCapacity(std::span<const uint8_t> data, uint64_t firstCapacity) {
+    const uint64_t n = data.size();
+    if (n > kMaxBlobData) throw ContainerError("data too large for a compressed entry");
+    static const uint8_t kNoData = 0;
+    const Bytef* source = n > 0 ? data.data() : &kNoData;
+    uint64_t capacity = firstCapacity;
+    for (;;) {
+        if (capacity > std::numeric_limits<uLongf>::max() - 4)
+            throw ContainerError("compressed entry too large");
+        std::vector<uint8_t> blob(static_cast<size_t>(4 + capacity));
+        PutI32(blob.data(), static_cast<uint32_t>(n));
+        uLongf compressedLength = static_cast<uLongf>(capacity);
+        const int rc = compress(blob.data() + 4, &compressedLength, source, static_cast<uLong>(n));
+        if (rc == Z_BUF_ERROR) {
+            capacity = capacity > 0 ? capacity * 2 : 1;
+            continue;
+        }
+        if (rc != Z_OK)
+            throw ContainerError("zlib could not compress the data (error " + std::to_string(rc) +
+                                 ")");
+        blob.resize(4 + compressedLength);
+        return blob;
+    }
+}
+
+uint32_t BlobLength(std::span<const uint8_t> blob) {
+    if (blob.size() < 4) throw ContainerError("compressed entry shorter than its length field");
+    const uint32_t n = ByteReader(blob).U32();
+    if (n > kMaxBlobData) throw ContainerError("compressed entry states a negative length");
+    return n;
+}
+
+std::vector<uint8_t> InflateBlob(std::span<const uint8_t> blob) {
+    const uint32_t stated = BlobLength(blob);
+    const std::span<const uint8_t> stream = blob.subspan(4);
+    if (stated > stream.size() * kMaxInflateRatio)
+        throw ContainerError("compressed entry states a length its data cannot hold");
+
+    std::vector<uint8_t> out(stated);
+    uint8_t none = 0;
+    InflateStream inflater;
+    z_stream& zs = inflater.zs;
+    // Entry lengths are dwords, so both sizes fit zlib's counters.
+    zs.next_in = const_cast<Bytef*>(stream.data());
+    zs.avail_in = static_cast<uInt>(stream.size());
+    zs.next_out = stated > 0 ? out.data() : &none;
+    zs.avail_out = stated;
+    const int rc = inflate(&zs, Z_FINISH);
+    if (rc != Z_STREAM_END) {
+        if (rc == Z_BUF_ERROR && zs.avail_out == 0)
+            throw ContainerError("compressed entry holds more data than it states");
+        if (rc == Z_BUF_ERROR) throw ContainerError("compressed entry is cut short");
+        throw ContainerError("compressed entry is corrupt");
+    }
+    if (zs.total_out != stated)
+        throw ContainerError("compressed entry holds less data than it states");
+    if (zs.avail_in != 0) throw ContainerError("compressed entry has stray bytes after its data");
+    return out;
+}
+
+std::vector<uint8_t> EncodePageDirectory(const std::vector<PageDirEntry>& records) {
+    std::vector<uint8_t> out;
+    for (const auto& record : records) {
+        out.insert(out.end(), record.path.begin(), record.path.end());
+        out.push_back(0);
+        AppendI32(out, record.id);
+        AppendI32(out, record.inPageSequence);
+        AppendI32(out, record.inSearch);
+    }
+    return out;
+}
+
+std::vector<PageDirEntry> DecodePageDirectory(std::span<const uint8_t> data) {
+    std::vector<PageDirEntry> records;
+    ByteReader reader(data);
+    try {
+        while (!reader.AtEnd()) {
+            PageDirEntry record;
+            record.path = std::string(reader.CString());
+            record.id = reader.I32();
+            record.inPageSequence = reader.I32();
+            record.inSearch = reader.I32();
+            records.push_back(std::move(record));
+        }
+    } catch (const ByteReader::OutOfRange&) {
+        throw ContainerError("page directory ends inside record " +
+                             std::to_string(records.size() + 1));
+    }
+    return records;
+}
+
+std::vector<uint8_t> EncodeSettings(const BookSettings& settings) {
+    std::vector<uint8_t> out;
+    out.reserve(kBookSettingsSize);
+    AppendI32(out, settings.showAboutAtStart);
+    AppendI32(out, settings.startMaximized);
+    AppendI32(out, settings.startFullScreen);
+    AppendI32(out, settings.showToolbar);
+    for (const int32_t flag : settings.toolbarButtons) AppendI32(out, flag);
+    return out;
+}
+
+BookSettings DecodeSettings(std::span<const uint8_t> data) {
+    if (data.size() < kBookSettingsSize)
+        throw ContainerError("settings record holds " + std::to_string(data.size()) +
+                             " bytes, not " + std::to_string(kBookSettingsSize));
+    ByteReader reader(data);
+    BookSettings settings;
+    settings.showAboutAtStart = reader.I32();
+    settings.startMaximized = reader.I32();
+    settings.startFullScreen = reader.I32();
+    settings.showToolbar = reader.I32();
+    for (int32_t& flag : settings.toolbarButtons) flag = reader.I32();
+    return settings;
+}
+
+std::vector<uint8_t> EncodeText(std::string_view text) {
+    std::vector<uint8_t> out(text.begin(), text.end());
+    out.push_back(0);
+    return out;
+}
+
+std::string DecodeText(std::span<const uint8_t> data) {
+    const void* nul = data.empty() ? nullptr : std::memchr(data.data(), 0, data.size());
+    const size_t length =
+        nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - data.data()) : data.size();
+    if (length == 0) return {};
+    return std::string(reinterpret_cast<const char*>(data.data()), length);
+}
+
+}  // namespace folivex

@@ -1,0 +1,76 @@
+// CContentPage: the first page of the wizard, "Content".
+//
+// The author starts a project from a folder (New Project), opens a project
+// file (Open Project), scans the folder again (Re-Scan Dir), edits a file's
+// attributes (File Properties), and orders the pages (Move Up, Move Down,
+// Make Home Page). Row i of the list always shows pages[i] of the project;
+// the selection lives only in the list. Controls are named as
+// app/ControlNames.h says ("button1001" ... "list1007").
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "gui/qt/WizardPage.h"
+
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace folivex {
+
+class CPieceElem;
+
+class CContentPage : public CWizardPage {
+    Q_OBJECT
+public:
+    CContentPage(CBookApp& app, std::function<void()> showHelp, QWidget* parent = nullptr);
+
+    // Creates the three columns at the first activation, then UpdateControls.
+    void OnSetActive() override;
+    // Refuses while the project has no entries, with a message.
+    bool OnWizardNext() override;
+    // The wizard is closing: saves the project, to its file when it has one,
+    // else (or when that save fails) through Save As. Never keeps it open.
+    void OnReset() override;
+
+    // 1 = go on, 0 = stop. Saves an open project to its file without a
+    // question; otherwise asks "Do you want to save changes in current
+    // project?" (Yes: Save As, No: go on unsaved, Cancel: stop).
+    int QuerySaveProject();
+
+    void OnNewProject();
+    void OnOpenProject();
+    void OnReScanDir();
+    void OnFileProperties();
+    void OnMoveUp();
+    void OnMoveDown();
+
+    // Rebuilds every row from pages; no row is selected afterwards.
+    void FillFileList();
+    // Sets the wizard buttons (Next) and enables the page's buttons.
+    void UpdateControls();
+    // Moves pages[row] to the front and its row to the top, selected and
+    // focused.
+    void MakeHomePage(int row);
+
+    QTreeWidget* FileList() const { return m_list; }
+
+private:
+    std::optional<std::string> BrowseForProjectFolder();
+    void FillRow(QTreeWidgetItem* item, const CPieceElem& entry) const;
+    int RowCount() const;
+    bool IsRowSelected(int row) const;
+    void SetRowSelected(int row, bool selected);
+
+    std::function<void()> m_showHelp;
+    int m_bColumnsCreated = 0;
+    QTreeWidget* m_list = nullptr;
+    QPushButton* m_reScan = nullptr;
+    QPushButton* m_properties = nullptr;
+    QPushButton* m_moveUp = nullptr;
+    QPushButton* m_moveDown = nullptr;
+};
+
+}  // namespace folivex

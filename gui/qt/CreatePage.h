@@ -1,0 +1,58 @@
+// CCreatePage: the third and last page of the wizard, "Create".
+//
+// The texts the e-book carries (title, author, copyright, web address, e-mail
+// address, About-box text), the e-book file name, and the commands Create
+// E-Book, Run E-Book and Save Project As. Show on every activation; copy on
+// Back, on closing the wizard, before "..." and before Create E-Book. Run
+// E-Book and Save Project As use the project as it stood at the last copy.
+// Controls are named as app/ControlNames.h says ("edit1035", "static1042",
+// "button1044", ...).
+//
+// The About text keeps its line breaks as "\r\n" in the project, as the
+// e-book and project formats carry them.
+#pragma once
+
+#include "gui/qt/WizardPage.h"
+
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+
+namespace folivex {
+
+class CCreatePage : public CWizardPage {
+    Q_OBJECT
+public:
+    explicit CCreatePage(CBookApp& app, QWidget* parent = nullptr);
+
+    // Back only, then show.
+    void OnSetActive() override;
+    bool OnWizardBack() override;
+    void OnReset() override;
+
+    // "...": copy, then PickOutputFile.
+    void OnPickOutputFile();
+    // The save picker for the e-book file, starting at lastEBookFile or
+    // "ebook.exe"; no overwrite question. True when a file was chosen.
+    bool PickOutputFile();
+    // Copy; pick a file when none is set; build; report success.
+    void CreateEBook();
+    // Starts the stored e-book file; silent when it cannot.
+    void RunEBook();
+    // SaveProjectAs of the application, without a copy first.
+    void OnSaveProjectAs();
+
+    void ShowValues();
+    void CopyValues();
+
+private:
+    QLineEdit* m_title = nullptr;
+    QLineEdit* m_author = nullptr;
+    QLineEdit* m_copyright = nullptr;
+    QLineEdit* m_url = nullptr;
+    QLineEdit* m_email = nullptr;
+    QTextEdit* m_aboutInfo = nullptr;
+    QLabel* m_ebookFile = nullptr;
+};
+
+}  // namespace folivex
