@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "platform/Utf8.h"
+
 namespace folivex {
 
 namespace {
@@ -37,27 +39,6 @@ constexpr std::array<const char*, 8> kArchiveErrorTexts{
 };
 
 constexpr size_t kMaxDescription = 255;
-
-// Length of the UTF-8 sequence that starts with lead, 0 when lead cannot
-// start one.
-size_t Utf8SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
-bool IsValidUtf8(const std::string& s) {
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = Utf8SequenceLength(static_cast<unsigned char>(s[i]));
-        if (n == 0 || i + n > s.size()) return false;
-        for (size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
 
 }  // namespace
 

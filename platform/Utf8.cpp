@@ -49,49 +49,47 @@ char32_t Windows1252CodePoint(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : char32_t{byte};
 }
 
+namespace {
+
+// The first byte at or after i that is not ASCII, read eight at a time:
+// most pages and names are mostly ASCII.
+size_t SkipAscii(std::string_view bytes, size_t i) {
+    while (bytes.size() - i >= 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+        i += 8;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* end = p + bytes.size();
-    while (p < end) {
-        // Fast path over ASCII, eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (word & 0x8080808080808080ULL) break;
-            p += 8;
-        }
-        if (p >= end) break;
-        unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        size_t n;
-        char32_t min;
-        char32_t cp;
-        if ((c & 0xE0) == 0xC0) {
-            n = 1;
-            min = 0x80;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2;
-            min = 0x800;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            n = 3;
-            min = 0x10000;
-            cp = c & 0x07;
-        } else
-            return false;
-        if (static_cast<size_t>(end - p) <= n) return false;
-        for (size_t i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        p += n + 1;
+    for (size_t i = SkipAscii(bytes, 0); i < bytes.size(); i = SkipAscii(bytes, i)) {
+        char32_t cp = 0;
+        const size_t n = DecodeUtf8(bytes, i, cp);
+        if (n == 0) return false;
+        i += n;
     }
     return true;
+}
+
+std::string_view TrimPartialUtf8(std::string_view bytes) {
+    // Look back over at most three continuation bytes for a lead byte.
+    const size_t n = bytes.size();
+    for (size_t back = 1; back <= 4 && back <= n; ++back) {
+        const auto c = static_cast<unsigned char>(bytes[n - back]);
+        if ((c & 0xC0) == 0x80) continue;  // continuation: keep looking
+        if (c < 0x80) return bytes;
+        const size_t need = (c & 0xE0) == 0xC0   ? 2
+                            : (c & 0xF0) == 0xE0 ? 3
+                            : (c & 0xF8) == 0xF0 ? 4
+                                                 : 0;
+        return need > back ? bytes.substr(0, n - back) : bytes;
+    }
+    return bytes;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {

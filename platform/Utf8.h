@@ -16,6 +16,10 @@ size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp);
 
 bool IsValidUtf8(std::string_view bytes);
 
+// bytes without an incomplete UTF-8 sequence at their very end (for text
+// cut at an arbitrary byte).
+std::string_view TrimPartialUtf8(std::string_view bytes);
+
 void AppendUtf8(std::string& out, char32_t cp);
 
 // The code point of one Windows-1252 byte.

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "format/ArchiveIndex.h"
+#include "platform/Utf8.h"
 #include "tests/faults/TestBook.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/SearchIndex.h"
-#include "viewer/server/TextDecode.h"
 
 namespace folivex {
 namespace {
@@ -47,7 +47,7 @@ TEST(FoundByFuzzing, ALetterThatFoldsToAsciiMakesAValidWord) {
               std::vector<std::string>{"istanbul"});
     for (const std::string& term : SearchIndex::QueryTerms("\xC4\xB0\xC4\xB0 a\xC4\xB0"
                                                            "b"))
-        EXPECT_TRUE(text::IsValidUtf8(term)) << term;
+        EXPECT_TRUE(IsValidUtf8(term)) << term;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "platform/Utf8.h"
 
 namespace folivex {
 namespace {
@@ -22,6 +23,20 @@ TEST(Text, LowerCasingIsUnicodeAwareAndKeepsInvalidBytes) {
     EXPECT_EQ(ToLowerSystem("Sub\\\xC3\x89T\xC3\x89.HTM"), "sub\\\xC3\xA9t\xC3\xA9.htm");
     EXPECT_TRUE(EqualsNoCase("Guide\\\xC3\x89t\xC3\xA9.htm", "guide\\\xC3\xA9T\xC3\x89.HTM"));
     EXPECT_FALSE(EqualsNoCase("a.htm", "a.html"));
+}
+
+TEST(Utf8, TakesValidUtf8AsItIsAndAnythingElseAsWindows1252) {
+    EXPECT_EQ(ToUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(ToUtf8("caf\xE9 \x93quoted\x94 \x80"), "café \u201cquoted\u201d \u20ac");
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(IsValidUtf8("abc\xE2\x82"));   // cut short
+    EXPECT_EQ(TrimPartialUtf8("abc\xE2\x82"), "abc");
+    EXPECT_EQ(TrimPartialUtf8("abc\xE2\x82\xAC"), "abc\xE2\x82\xAC");
+    std::string ansi;
+    EXPECT_TRUE(Utf8ToWindows1252("caf\xC3\xA9 \xE2\x82\xAC", ansi));
+    EXPECT_EQ(ansi, "caf\xE9 \x80");
+    EXPECT_FALSE(Utf8ToWindows1252("\xD0\x96", ansi));  // Cyrillic has no place there
 }
 
 TEST(Text, Utf16ToSystem) {

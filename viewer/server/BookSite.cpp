@@ -8,12 +8,12 @@
 #include <optional>
 #include <unordered_map>
 
+#include "platform/Utf8.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/Json.h"
 #include "viewer/server/PageTitles.h"
 #include "viewer/server/SearchIndex.h"
 #include "viewer/server/ShellAssets.h"
-#include "viewer/server/TextDecode.h"
 
 namespace folivex {
 
@@ -115,7 +115,7 @@ const std::string& BookSite::Impl::BookJson() {
         for (size_t i = 0; i < 6; ++i) {
             if (i) j += ',';
             json::AppendKey(j, texts[i].first);
-            json::AppendString(j, text::ToUtf8(*texts[i].second));
+            json::AppendString(j, ToUtf8(*texts[i].second));
         }
         j += "},\"settings\":{";
         const std::pair<const char*, int32_t> flags[] = {{"showAboutAtStart", s.showAboutAtStart},
@@ -146,7 +146,7 @@ const std::string& BookSite::Impl::BookJson() {
             if (!first) j += ',';
             first = false;
             j += "{\"path\":";
-            json::AppendString(j, text::ToUtf8(p.path));
+            json::AppendString(j, ToUtf8(p.path));
             j += ",\"seq\":";
             json::AppendBool(j, p.inPageSequence != 0);
             j += ",\"search\":";
@@ -225,10 +225,10 @@ SiteResponse BookSite::Impl::Page(const http::Request& request, std::string_view
     if (!page) {
         // Browsers send UTF-8; a book made on Windows stores its ANSI code page.
         std::string ansi;
-        if (!path.empty() && text::Utf8ToWindows1252(path, ansi) && ansi != path)
+        if (!path.empty() && Utf8ToWindows1252(path, ansi) && ansi != path)
             page = book.FindPage(ansi);
     }
-    if (!page) return ErrorPage(404, text::ToUtf8(path));
+    if (!page) return ErrorPage(404, ToUtf8(path));
 
     const std::string* acceptEncoding = request.Header("accept-encoding");
     bool deflate = acceptEncoding && http::AcceptsDeflate(*acceptEncoding);
@@ -270,7 +270,7 @@ SiteResponse BookSite::Impl::Contents() {
         if (!first) j += ',';
         first = false;
         j += "{\"path\":";
-        json::AppendString(j, text::ToUtf8(pages[i].path));
+        json::AppendString(j, ToUtf8(pages[i].path));
         j += ",\"title\":";
         json::AppendString(j, all[i]);
         j += '}';
@@ -283,7 +283,7 @@ SiteResponse BookSite::Impl::Search(std::string_view query) {
     if (SearchIndex::QueryTerms(query).empty()) return Contents();
     SearchIndex::Results found = search.Search(query, kDefaultResults);
     std::string j = "{\"contents\":false,\"query\":";
-    json::AppendString(j, text::ToUtf8(query));
+    json::AppendString(j, ToUtf8(query));
     j += ",\"terms\":[";
     for (size_t i = 0; i < found.terms.size(); ++i) {
         if (i) j += ',';
@@ -294,7 +294,7 @@ SiteResponse BookSite::Impl::Search(std::string_view query) {
         const SearchIndex::Hit& h = found.hits[i];
         if (i) j += ',';
         j += "{\"path\":";
-        json::AppendString(j, text::ToUtf8(book.Pages()[h.page].path));
+        json::AppendString(j, ToUtf8(book.Pages()[h.page].path));
         j += ",\"title\":";
         json::AppendString(j, h.title);
         j += ",\"snippet\":[";
@@ -339,7 +339,7 @@ BookSite::BookSite(const BookReader& book, std::string exitToken)
         size_t at = html.find(key);
         if (at != std::string::npos) html.replace(at, key.size(), value);
     };
-    std::string title = text::ToUtf8(book.Texts().title);
+    std::string title = ToUtf8(book.Texts().title);
     replace("{{TITLE}}", http::HtmlEscape(title.empty() ? "E-Book" : title));
     replace("{{EXIT_TOKEN}}", http::HtmlEscape(exitToken));
     m_impl->shellHtml = std::move(html);
@@ -406,7 +406,7 @@ SiteResponse BookSite::Handle(const http::Request& request) const {
         r.body = Share(std::string(m.icon->begin(), m.icon->end()));
         return r;
     }
-    return ErrorPage(404, text::ToUtf8(path));
+    return ErrorPage(404, ToUtf8(path));
 }
 
 }  // namespace folivex

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <thread>
 
+#include "html/PageText.h"
+#include "platform/Utf8.h"
 #include "viewer/BookReader.h"
-#include "viewer/server/HtmlText.h"
 #include "viewer/server/HttpMessage.h"
-#include "viewer/server/TextDecode.h"
 
 namespace folivex {
 
@@ -47,18 +47,17 @@ std::string TitleOf(const BookReader& book, const PageDirEntry& page) {
             std::vector<uint8_t> stream = book.PageDeflateStream(page, length);
             std::string prefix = InflatePrefix(stream, std::min<size_t>(length, kTitlePrefixBytes));
             bool whole = prefix.size() >= length;
-            title =
-                text::ExtractTitle(text::ToUtf8(whole ? prefix : text::TrimPartialUtf8(prefix)));
+            title = html::ExtractTitle(ToUtf8(whole ? prefix : TrimPartialUtf8(prefix)));
             if (title.empty() && !whole) {
                 std::vector<uint8_t> all = book.PageData(page);
-                title = text::ExtractTitle(text::ToUtf8(
+                title = html::ExtractTitle(ToUtf8(
                     std::string_view(reinterpret_cast<const char*>(all.data()), all.size())));
             }
         } catch (const std::exception&) {
             // Unreadable page: its path stands in.
         }
     }
-    return title.empty() ? text::ToUtf8(page.path) : title;
+    return title.empty() ? ToUtf8(page.path) : title;
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "html/PageText.h"
+#include "platform/Utf8.h"
 #include "viewer/BookReader.h"
-#include "viewer/server/HtmlText.h"
-#include "viewer/server/TextDecode.h"
 #include "viewer/server/Words.h"
 
 namespace folivex {
@@ -156,17 +156,17 @@ struct Document {
 };
 
 // The page's text (empty for pages that look binary).
-text::PageText ReadPageText(const BookReader& book, const PageDirEntry& entry) {
+html::PageText ReadPageText(const BookReader& book, const PageDirEntry& entry) {
     std::vector<uint8_t> bytes = book.PageData(entry);
     std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (std::memchr(raw.data(), 0, std::min<size_t>(raw.size(), 1024)) != nullptr) return {};
-    if (text::IsValidUtf8(raw)) return text::ExtractPageText(raw);
-    return text::ExtractPageText(text::Windows1252ToUtf8(raw));
+    if (IsValidUtf8(raw)) return html::ExtractPageText(raw);
+    return html::ExtractPageText(Windows1252ToUtf8(raw));
 }
 
 std::string FileNameOf(std::string_view path) {
     size_t slash = path.find_last_of('/');
-    return text::ToUtf8(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    return ToUtf8(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 // Steps back from pos to the start of a UTF-8 sequence.
@@ -203,7 +203,7 @@ void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
                                       std::vector<uint32_t>& touched) const {
     Document& d = documents[doc];
     const PageDirEntry& entry = book.Pages()[d.page];
-    text::PageText page;
+    html::PageText page;
     try {
         page = ReadPageText(book, entry);
     } catch (const std::exception&) {
@@ -376,7 +376,7 @@ size_t SearchIndex::WordCount() const {
 
 std::vector<std::string> SearchIndex::QueryTerms(std::string_view query) {
     std::vector<std::string> terms;
-    std::string utf8 = text::ToUtf8(query);
+    std::string utf8 = ToUtf8(query);
     text::ForEachWord(utf8, [&](std::string_view w, size_t, size_t) {
         if (std::find(terms.begin(), terms.end(), w) == terms.end()) terms.emplace_back(w);
         return terms.size() < kMaxQueryTerms;

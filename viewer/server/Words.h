@@ -5,9 +5,18 @@
 #include <cstddef>
 #include <string_view>
 
-#include "viewer/server/TextDecode.h"
+#include "platform/Utf8.h"
 
 namespace folivex::text {
+
+// Simple lower-case mapping for Latin, Greek (final sigma folds to sigma),
+// Cyrillic, Armenian and full-width Latin; other code points are returned
+// unchanged.
+char32_t FoldCase(char32_t cp);
+
+// Letters, digits and combining marks make words; punctuation, symbols,
+// blanks and controls separate them.
+bool IsWordCodePoint(char32_t cp);
 
 // Longer words (hashes, base64 runs) are not indexed.
 constexpr size_t kMaxWordBytes = 48;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace folivex::text {
+namespace folivex::html {
 
 struct PageText {
     std::string text;     // the body's text (the <title> is not part of it)
@@ -14,7 +14,7 @@ struct PageText {
     std::string heading;  // the first <h1>..<h6>, trimmed; may be empty
 };
 
-// html must be UTF-8 (see ToUtf8). Never fails; unclosed constructs end at
+// html must be UTF-8 (see ToUtf8 in platform/Utf8.h). Never fails; unclosed constructs end at
 // the end of the input.
 PageText ExtractPageText(std::string_view html);
 
@@ -23,4 +23,4 @@ PageText ExtractPageText(std::string_view html);
 // when it holds one.
 std::string ExtractTitle(std::string_view html);
 
-}  // namespace folivex::text
+}  // namespace folivex::html

@@ -1,0 +1,90 @@
+// A tolerant HTML tokenizer: splits a page into text, tags and comments the
+// way a browser reads them, for the readers of page text (search, titles)
+// and of references (the link report).
+//
+// It never fails and allocates nothing: every token is a view into the page.
+// What it handles as a browser does: comments, <!DOCTYPE> and <?...?>,
+// quoted attribute values holding ">", the raw text of script, style, title,
+// textarea and noscript (no markup inside, up to the matching end tag), and
+// a "<" that starts no tag (it is text). What it leaves out: the tree
+// (implied and misnested tags), CDATA sections outside foreign content,
+// and the decoding of character references (see CharacterReference.h).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace folivex::html {
+
+enum class TokenKind {
+    text,      // text between tags, references not decoded
+    rawText,   // the whole content of a raw-text element (see above)
+    startTag,  // <name attributes...> or <name .../>
+    endTag,    // </name>
+    comment,   // <!-- ... -->
+    other,     // <!DOCTYPE ...>, <?...?>, <!...>
+};
+
+struct Token {
+    TokenKind kind = TokenKind::text;
+    std::string_view raw;  // the token's bytes in the page
+    size_t offset = 0;     // where raw starts in the page
+
+    // Tags: the name, lower-cased ASCII, at most kMaxNameLength bytes (a
+    // longer name is cut there, which no element we look for has).
+    static constexpr size_t kMaxNameLength = 15;
+    char name[kMaxNameLength + 1] = {};
+    unsigned char nameLength = 0;
+    std::string_view Name() const { return std::string_view(name, nameLength); }
+};
+
+// script, style, title, textarea and noscript: their content is text up to
+// their end tag, never markup (a browser with scripting on reads noscript
+// so, too). name is lower case.
+bool IsRawTextElement(std::string_view name);
+
+class Tokenizer {
+public:
+    explicit Tokenizer(std::string_view page) : m_page(page) {}
+
+    // The next token; false at the end of the page.
+    bool Next(Token& token);
+
+private:
+    bool NextMarkup(size_t lt, Token& token);
+    void ReadTag(size_t lt, bool closing, Token& token);
+
+    std::string_view m_page;
+    size_t m_pos = 0;
+    // Set after the start tag of a raw-text element: its content comes next.
+    char m_rawEnd[Token::kMaxNameLength + 1] = {};
+};
+
+// The attributes of a start tag, one by one, names lower-cased.
+class Attributes {
+public:
+    explicit Attributes(const Token& tag);
+    // The next attribute; false after the last. value is the raw value
+    // without its quotes, references not decoded; empty for a bare name.
+    // name stays valid until the next call.
+    bool Next(std::string_view& name, std::string_view& value);
+
+private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+    char m_name[32] = {};
+};
+
+// Line numbers (from 1) of offsets that grow from call to call.
+class LineCounter {
+public:
+    explicit LineCounter(std::string_view page) : m_page(page) {}
+    size_t LineAt(size_t offset);
+
+private:
+    std::string_view m_page;
+    size_t m_offset = 0;
+    size_t m_line = 1;
+};
+
+}  // namespace folivex::html

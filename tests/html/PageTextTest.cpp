@@ -1,0 +1,95 @@
+// Reading pages: the tokenizer, character references, and the readable text
+// and title of a page.
+#include <gtest/gtest.h>
+
+#include "html/CharacterReference.h"
+#include "html/PageText.h"
+#include "html/Tokenizer.h"
+#include "platform/Utf8.h"
+
+namespace folivex::html {
+namespace {
+
+// Each token as kind:text, tags by name: the tokenizer's reading of a page.
+std::string Tokens(std::string_view page) {
+    std::string out;
+    Tokenizer tokens(page);
+    Token t;
+    while (tokens.Next(t)) {
+        static constexpr const char* kKinds[] = {"T", "R", "<", "</", "!--", "!"};
+        out += kKinds[static_cast<int>(t.kind)];
+        const bool tag = t.kind == TokenKind::startTag || t.kind == TokenKind::endTag;
+        out += ":" + std::string(tag ? t.Name() : t.raw) + "|";
+    }
+    return out;
+}
+
+TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
+    const struct {
+        const char* page;
+        const char* tokens;
+    } kCases[] = {
+        {"a<B class=x>b</b>", "T:a|<:b|T:b|</:b|"},
+        {"<p title='1 > 0'>x", "<:p|T:x|"},                       // '>' inside quotes
+        {"<p a=b'c>x", "<:p|T:x|"},                               // a quote inside a value
+        {"<script>if (a<b) x='</p>'</script>y", "<:script|R:if (a<b) x='</p>'|</:script|T:y|"},
+        {"<TITLE>A &amp; <b>B</TITLE>", "<:title|R:A &amp; <b>B|</:title|"},
+        {"<style>unclosed", "<:style|R:unclosed|"},
+        {"<!-- <a href=x> -->z", "!--:<!-- <a href=x> -->|T:z|"},
+        {"<!DOCTYPE html><?xml x?>", "!:<!DOCTYPE html>|!:<?xml x?>|"},
+        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},             // '<' starting no tag
+        {"<my-element-with-a-long-name>", "<:my-element-with|"},       // names cut at 15
+        {"<a", "<:a|"},
+        {"<", "T:<|"},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(Tokens(c.page), c.tokens) << c.page;
+}
+
+TEST(Tokenizer, ReadsAttributesAndLines) {
+    Tokenizer tokens("<IMG SRC = \"a b.png\" alt='x' hidden data-x=1 /=y>\n<p>\n\n<b>");
+    Token t;
+    ASSERT_TRUE(tokens.Next(t));
+    Attributes attributes(t);
+    std::string_view name, value;
+    std::string seen;
+    while (attributes.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
+    EXPECT_EQ(seen, "src=a b.png;alt=x;hidden=;data-x=1;=y=;");
+    LineCounter lines("a\nb\n\nc");
+    EXPECT_EQ(lines.LineAt(0), 1u);
+    EXPECT_EQ(lines.LineAt(2), 2u);
+    EXPECT_EQ(lines.LineAt(5), 4u);
+    EXPECT_EQ(lines.LineAt(1), 1u);  // asked out of order
+    EXPECT_EQ(DecodeCharacterReferences("a&amp;b&#233;&bogus;&lt"), "a&b\xC3\xA9&bogus;<");
+}
+
+TEST(PageText, KeepsTextAndDropsMarkupScriptsStylesAndComments) {
+    PageText p = ExtractPageText(
+        "<html><head><title> The  Title </title><style>p{color:red}</style>"
+        "<script>var hidden = '<p>no</p>';</script></head><body><!-- a <b>comment</b> -->"
+        "<p class=\"x>y\">One<br>two</p><P>H<sub>2</sub>O &amp; caf&eacute; &#233;t&#xE9; &#150; "
+        "&nbsp;x"
+        "<noscript>fallback</noscript> a < b</body>");
+    EXPECT_EQ(p.title, "The Title");
+    EXPECT_EQ(p.text, "One two H2O & café été \u2013 x a < b");
+}
+
+TEST(PageText, TitleFallsBackToTheFirstHeading) {
+    EXPECT_EQ(ExtractTitle("<title>T</title><h1>H</h1>"), "T");
+    EXPECT_EQ(ExtractTitle("<title>  </title><body><h2>Sub <i>heading</i></h2><h1>Later</h1>"),
+              "Sub heading");
+    EXPECT_EQ(ExtractTitle("<p>no title here</p>"), "");
+    EXPECT_EQ(ExtractTitle("<title>cut off"), "cut off");
+    PageText p = ExtractPageText("<h3>Unclosed heading");
+    EXPECT_EQ(p.heading, "Unclosed heading");
+}
+
+TEST(PageText, SurvivesBrokenMarkup) {
+    for (std::string_view html : {"<", "<a", "<a href=\"", "<!--", "<script>", "&", "&#", "&#x;",
+                                  "</", "<title>", "&#99999999999;", "<h1><h1><h1>"}) {
+        PageText p = ExtractPageText(html);
+        EXPECT_TRUE(IsValidUtf8(p.text)) << html;
+    }
+}
+
+}  // namespace
+}  // namespace folivex::html
