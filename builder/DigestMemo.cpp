@@ -106,7 +106,7 @@ void DigestMemo::Remember(const std::string& path, const FileStamp& stamp,
 
 void DigestMemo::Save() const {
     size_t size = sizeof kMagic + 4;
-    for (const auto& [path, record] : m_kept) size += 4 + path.size() + 5 * 8 + 32;
+    for (const auto& [path, record] : m_kept) size += 4 + path.size() + 5 * sizeof(uint64_t) + 32;
     std::vector<uint8_t> out;
     out.reserve(size);
     out.insert(out.end(), kMagic, kMagic + sizeof kMagic);

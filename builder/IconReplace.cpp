@@ -126,7 +126,7 @@ public:
         dir.idCount = ByteReader(*header).U16At(14);
         const auto entries = m_out.ReadAt(at + 16, (uint64_t{dir.namedCount} + dir.idCount) * 8);
         if (!entries) return std::nullopt;
-        dir.entries = std::move(*entries);
+        dir.entries = *entries;
         return dir;
     }
 

@@ -36,7 +36,7 @@ uint32_t Be32(const uint8_t* p) {
 void BlocksPortable(uint32_t* state, const uint8_t* data, size_t count) {
     uint32_t w[64];
     for (; count > 0; --count, data += 64) {
-        for (int t = 0; t < 16; ++t) w[t] = Be32(data + 4 * t);
+        for (size_t t = 0; t < 16; ++t) w[t] = Be32(data + 4 * t);
         for (int t = 16; t < 64; ++t) {
             const uint32_t s0 = Rotr(w[t - 15], 7) ^ Rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
             const uint32_t s1 = Rotr(w[t - 2], 17) ^ Rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
@@ -93,11 +93,11 @@ __attribute__((target("sha,sse4.1,ssse3"))) void BlocksShaNi(uint32_t* state, co
         __m128i w[4];
         for (int i = 0; i < 4; ++i)
             w[i] = _mm_shuffle_epi8(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteSwap);
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + size_t{16} * i)), byteSwap);
         for (int g = 0; g < 16; ++g) {
             __m128i msg = _mm_add_epi32(
                 w[g & 3],
-                _mm_load_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * g)));
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kRoundConstants + size_t{4} * g)));
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, msg);
             msg = _mm_shuffle_epi32(msg, 0x0E);
             abef = _mm_sha256rnds2_epu32(abef, cdgh, msg);

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cwctype>
 
+#include "platform/Ascii.h"
 #include "platform/Text.h"
 #include "platform/Utf8.h"
 
@@ -25,7 +26,7 @@ locale_t Utf8Locale() {
 }
 
 char32_t LowerCodePoint(char32_t cp) {
-    if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    if (cp < 0x80) return static_cast<char32_t>(ToLowerAscii(static_cast<char>(cp)));
     const locale_t loc = Utf8Locale();
     if (loc == static_cast<locale_t>(nullptr)) return cp;
     const wint_t lower = towlower_l(static_cast<wint_t>(cp), loc);
@@ -44,7 +45,7 @@ std::string ToLowerSystem(std::string_view text) {
     for (; ascii < out.size(); ++ascii) {
         char& c = out[ascii];
         if (static_cast<unsigned char>(c) >= 0x80) break;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        c = ToLowerAscii(c);
     }
     if (ascii == out.size()) return out;
     out.resize(ascii);

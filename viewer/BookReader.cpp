@@ -24,7 +24,7 @@ constexpr uint64_t kInflateSlack = 1024;
 
 // The icon is read from the stub at the start of the book; stubs are a few
 // hundred kilobytes, and nothing beyond this is read for it.
-constexpr uint64_t kMaxIconSource = 8 * 1024 * 1024;
+constexpr uint64_t kMaxIconSource = uint64_t{8} * 1024 * 1024;
 
 std::string Damaged(const std::string& what) {
     return "The e-book is damaged and cannot be shown: " + what + ".";

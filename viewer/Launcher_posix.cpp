@@ -31,8 +31,9 @@ std::string FindOnPath(const std::string& name) {
     while (start <= path.size()) {
         size_t end = path.find(':', start);
         if (end == std::string::npos) end = path.size();
-        const std::string dir = end > start ? path.substr(start, end - start) : ".";
-        const std::string candidate = dir + "/" + name;
+        std::string candidate = end > start ? path.substr(start, end - start) : ".";
+        candidate += '/';
+        candidate += name;
         if (access(candidate.c_str(), X_OK) == 0) return candidate;
         start = end + 1;
     }
@@ -57,6 +58,7 @@ void CreateFolders(const std::string& path) {
 // Starts program with args, its output thrown away (browsers are chatty).
 pid_t Spawn(const std::vector<std::string>& argv, int& error) {
     std::vector<char*> raw;
+    raw.reserve(argv.size() + 1);
     for (const auto& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
     raw.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -95,7 +97,7 @@ public:
 std::string BrowserProfileFolder(const std::string& bookPath) {
     std::string root = Environment("XDG_CACHE_HOME");
     if (root.empty()) root = Environment("HOME").empty() ? "/tmp" : Environment("HOME") + "/.cache";
-    const std::string folder = root + "/folivex/viewer/" + BrowserProfileName(bookPath);
+    std::string folder = root + "/folivex/viewer/" + BrowserProfileName(bookPath);
     CreateFolders(folder);
     return folder;
 }

@@ -3,20 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Ascii.h"
+
 namespace folivex::http {
 
 namespace {
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -65,85 +56,106 @@ std::string_view Request::Query() const {
     return t.substr(0, t.find('#'));
 }
 
+namespace {
+
+// Each step answers 0 when the part is well formed, else the status to
+// answer with.
+
+// "GET /path HTTP/1.1": a token method, a target without blanks or
+// controls, and HTTP/1.0 or 1.1 (another HTTP version gets 505).
+int ParseRequestLine(std::string_view line, Request& out) {
+    const size_t sp1 = line.find(' ');
+    const size_t sp2 = sp1 == std::string_view::npos ? sp1 : line.find(' ', sp1 + 1);
+    if (sp2 == std::string_view::npos) return 400;
+    const std::string_view method = line.substr(0, sp1);
+    const std::string_view target = line.substr(sp1 + 1, sp2 - sp1 - 1);
+    const std::string_view version = line.substr(sp2 + 1);
+    if (method.empty() || !std::all_of(method.begin(), method.end(), IsTokenChar)) return 400;
+    if (target.empty()) return 400;
+    for (char c : target)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return 400;
+    if (version.size() != 8 || version.substr(0, 7) != "HTTP/1.")
+        return version.substr(0, 5) == "HTTP/" ? 505 : 400;
+    if (version[7] != '0' && version[7] != '1') return 505;
+    out.method = method;
+    out.target = target;
+    out.minorVersion = version[7] - '0';
+    return 0;
+}
+
+// "Name: value" lines, each ending in CRLF; names are kept lower-cased.
+int ParseHeaderLines(std::string_view lines, Request& out) {
+    while (!lines.empty()) {
+        const size_t end = lines.find("\r\n");
+        const std::string_view line = lines.substr(0, end);
+        lines.remove_prefix(end + 2);
+        const size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos) return 400;
+        const std::string_view name = line.substr(0, colon);
+        if (!std::all_of(name.begin(), name.end(), IsTokenChar)) return 400;
+        const std::string_view value = Trim(line.substr(colon + 1));
+        for (char c : value)
+            if (c == '\0' || c == '\r' || c == '\n') return 400;
+        out.headers.emplace_back(ToLowerAscii(name), std::string(value));
+    }
+    return 0;
+}
+
+// The body's length: Content-Length in decimal, at most what room remains
+// under the request limit (413 beyond it); chunked bodies are not taken.
+int ParseBodyLength(const Request& request, size_t room, size_t& length) {
+    length = 0;
+    if (request.Header("transfer-encoding")) return 501;
+    const std::string* value = request.Header("content-length");
+    if (!value) return 0;
+    if (value->empty()) return 400;
+    if (value->size() > 12) return 413;
+    for (char c : *value) {
+        if (!IsAsciiDigit(c)) return 400;
+        length = length * 10 + static_cast<size_t>(c - '0');
+    }
+    return length > room ? 413 : 0;
+}
+
+// Whether the Connection header lists word (ASCII case ignored).
+bool ConnectionHas(const Request& request, std::string_view word) {
+    const std::string* connection = request.Header("connection");
+    if (!connection) return false;
+    std::string_view list = *connection;
+    for (;;) {
+        const size_t comma = list.find(',');
+        if (EqualsIgnoringAsciiCase(Trim(list.substr(0, comma)), word)) return true;
+        if (comma == std::string_view::npos) return false;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+}  // namespace
+
 ParseResult ParseRequest(std::string_view data, size_t maxBytes, Request& out) {
     // Browsers may send a stray CRLF between requests; skip it.
     size_t lead = 0;
     while (lead < data.size() && lead < 4 && (data[lead] == '\r' || data[lead] == '\n')) ++lead;
-    std::string_view rest = data.substr(lead);
-    size_t headEnd = rest.find("\r\n\r\n");
-    if (headEnd == std::string_view::npos) {
-        if (rest.size() > maxBytes) return Fail(431);
-        return {};
-    }
+    const std::string_view rest = data.substr(lead);
+    const size_t headEnd = rest.find("\r\n\r\n");
+    if (headEnd == std::string_view::npos)
+        return rest.size() > maxBytes ? Fail(431) : ParseResult{};
     if (headEnd + 4 > maxBytes) return Fail(431);
-    std::string_view head = rest.substr(0, headEnd + 2);
 
     out = Request{};
-    size_t lineEnd = head.find("\r\n");
-    std::string_view requestLine = head.substr(0, lineEnd);
-    head.remove_prefix(lineEnd + 2);
-
-    size_t sp1 = requestLine.find(' ');
-    size_t sp2 = sp1 == std::string_view::npos ? sp1 : requestLine.find(' ', sp1 + 1);
-    if (sp2 == std::string_view::npos) return Fail(400);
-    std::string_view method = requestLine.substr(0, sp1);
-    std::string_view target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
-    std::string_view version = requestLine.substr(sp2 + 1);
-    if (method.empty() || !std::all_of(method.begin(), method.end(), IsTokenChar)) return Fail(400);
-    if (target.empty()) return Fail(400);
-    for (char c : target)
-        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return Fail(400);
-    if (version.size() != 8 || version.substr(0, 7) != "HTTP/1.") {
-        return version.substr(0, 5) == "HTTP/" ? Fail(505) : Fail(400);
-    }
-    if (version[7] != '0' && version[7] != '1') return Fail(505);
-    out.method = method;
-    out.target = target;
-    out.minorVersion = version[7] - '0';
-
-    while (!head.empty()) {
-        size_t e = head.find("\r\n");
-        std::string_view line = head.substr(0, e);
-        head.remove_prefix(e + 2);
-        size_t colon = line.find(':');
-        if (colon == 0 || colon == std::string_view::npos) return Fail(400);
-        std::string_view name = line.substr(0, colon);
-        if (!std::all_of(name.begin(), name.end(), IsTokenChar)) return Fail(400);
-        std::string_view value = Trim(line.substr(colon + 1));
-        for (char c : value)
-            if (c == '\0' || c == '\r' || c == '\n') return Fail(400);
-        std::string lname(name);
-        for (char& c : lname) c = LowerAscii(c);
-        out.headers.emplace_back(std::move(lname), std::string(value));
-    }
-
+    const std::string_view head = rest.substr(0, headEnd + 2);
+    const size_t lineEnd = head.find("\r\n");
     size_t bodyLength = 0;
-    if (out.Header("transfer-encoding")) return Fail(501);
-    if (const std::string* cl = out.Header("content-length")) {
-        if (cl->empty() || cl->size() > 12) return cl->empty() ? Fail(400) : Fail(413);
-        for (char c : *cl) {
-            if (c < '0' || c > '9') return Fail(400);
-            bodyLength = bodyLength * 10 + static_cast<size_t>(c - '0');
-        }
-        if (bodyLength > maxBytes - (headEnd + 4)) return Fail(413);
-    }
-    size_t total = lead + headEnd + 4 + bodyLength;
+    if (const int status = ParseRequestLine(head.substr(0, lineEnd), out)) return Fail(status);
+    if (const int status = ParseHeaderLines(head.substr(lineEnd + 2), out)) return Fail(status);
+    if (const int status = ParseBodyLength(out, maxBytes - (headEnd + 4), bodyLength))
+        return Fail(status);
+
+    const size_t total = lead + headEnd + 4 + bodyLength;
     if (data.size() < total) return {};
     out.body = std::string(data.substr(lead + headEnd + 4, bodyLength));
-
-    const std::string* connection = out.Header("connection");
-    auto has = [&](std::string_view word) {
-        if (!connection) return false;
-        std::string_view list = *connection;
-        while (!list.empty()) {
-            size_t comma = list.find(',');
-            if (EqualsNoCaseAscii(Trim(list.substr(0, comma)), word)) return true;
-            if (comma == std::string_view::npos) break;
-            list.remove_prefix(comma + 1);
-        }
-        return false;
-    };
-    out.keepAlive = out.minorVersion == 1 ? !has("close") : has("keep-alive");
+    out.keepAlive =
+        out.minorVersion == 1 ? !ConnectionHas(out, "close") : ConnectionHas(out, "keep-alive");
 
     ParseResult r;
     r.status = ParseStatus::complete;
@@ -200,13 +212,13 @@ bool AcceptsDeflate(std::string_view acceptEncoding) {
         bool zero = false;
         if (semi != std::string_view::npos) {
             std::string_view params = Trim(item.substr(semi + 1));
-            if (params.size() >= 2 && LowerAscii(params[0]) == 'q' && params[1] == '=') {
+            if (params.size() >= 2 && ToLowerAscii(params[0]) == 'q' && params[1] == '=') {
                 std::string_view q = Trim(params.substr(2));
                 zero = !q.empty() && q[0] == '0' &&
                        q.find_first_of("123456789") == std::string_view::npos;
             }
         }
-        if (EqualsNoCaseAscii(coding, "deflate"))
+        if (EqualsIgnoringAsciiCase(coding, "deflate"))
             deflate = zero ? 0 : 1;
         else if (coding == "*")
             star = zero ? 0 : 1;
@@ -284,7 +296,7 @@ std::string_view ContentTypeFor(std::string_view path) {
     if (dot != std::string_view::npos) {
         std::string_view ext = name.substr(dot + 1);
         for (const auto& [e, type] : kTypes)
-            if (EqualsNoCaseAscii(ext, e)) return type;
+            if (EqualsIgnoringAsciiCase(ext, e)) return type;
     }
     return "application/octet-stream";
 }

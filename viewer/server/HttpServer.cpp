@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/Ascii.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/BookSite.h"
 #include "viewer/server/HttpMessage.h"
@@ -60,17 +61,6 @@ bool SameToken(std::string_view a, std::string_view b) {
     return diff == 0;
 }
 
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 struct HttpServer::Impl {
@@ -101,7 +91,15 @@ struct HttpServer::Impl {
         if (options.requestTimeoutMs < 100) options.requestTimeoutMs = 100;
     }
 
+    // What one connection has received and not yet answered.
+    struct ConnectionBuffer {
+        std::string bytes;
+        std::vector<char> chunk = std::vector<char>(16384);
+        size_t limit = 0;
+        int64_t deadline = 0;
+    };
     void Serve(net::SocketHandle handle);
+    bool ReceiveMore(net::SocketHandle s, ConnectionBuffer& in);
     // Answers one request; false when the connection must close afterwards.
     bool Answer(net::SocketHandle s, const http::Request& request);
     bool Send(net::SocketHandle s, const SiteResponse& r, bool head, bool keepAlive);
@@ -115,7 +113,7 @@ bool HttpServer::Impl::HostIsOurs(const std::string& host) const {
         host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     std::string_view name = std::string_view(host).substr(0, host.size() - suffix.size());
-    return name == "127.0.0.1" || EqualsNoCaseAscii(name, "localhost");
+    return name == "127.0.0.1" || EqualsIgnoringAsciiCase(name, "localhost");
 }
 
 bool HttpServer::Impl::Send(net::SocketHandle s, const SiteResponse& r, bool head, bool keepAlive) {
@@ -186,47 +184,53 @@ bool HttpServer::Impl::Answer(net::SocketHandle s, const http::Request& request)
 
 void HttpServer::Impl::Serve(net::SocketHandle handle) {
     net::Socket socket(handle);
-    std::string buffer;
-    std::vector<char> chunk(16384);
+    ConnectionBuffer in;
     // Pipelined requests may arrive together, but never more than this
     // waits in the buffer.
-    const size_t bufferLimit = options.maxRequestBytes * 2 + 1;
-    int64_t deadline = NowMs() + options.requestTimeoutMs;
+    in.limit = options.maxRequestBytes * 2 + 1;
+    in.deadline = NowMs() + options.requestTimeoutMs;
     bool served = false;
     while (!stopping) {
         http::Request request;
-        http::ParseResult parsed = http::ParseRequest(buffer, options.maxRequestBytes, request);
+        http::ParseResult parsed = http::ParseRequest(in.bytes, options.maxRequestBytes, request);
         if (parsed.status == http::ParseStatus::complete) {
-            buffer.erase(0, parsed.consumed);
+            in.bytes.erase(0, parsed.consumed);
             if (!Answer(socket.Get(), request)) return;
             served = true;
-            deadline = NowMs() + options.requestTimeoutMs;
+            in.deadline = NowMs() + options.requestTimeoutMs;
             continue;
         }
         if (parsed.status == http::ParseStatus::failed) {
             Send(socket.Get(), BookSite::ErrorPage(parsed.errorStatus), false, false);
             return;
         }
-        if (crowded && served && buffer.empty()) return;  // idle between requests: make room
-        int64_t left = deadline - NowMs();
-        if (left <= 0) {
-            // A client that started a request but is too slow to finish it.
-            if (!buffer.empty()) Send(socket.Get(), BookSite::ErrorPage(408), false, false);
-            return;
-        }
-        auto wait = net::WaitReadable(socket.Get(),
-                                      static_cast<int>(std::min<int64_t>(left, kPollSliceMs)));
-        if (wait == net::WaitResult::failed) return;
-        if (wait == net::WaitResult::timeout) continue;
-        size_t room = bufferLimit > buffer.size() ? bufferLimit - buffer.size() : 0;
-        if (room == 0) {
-            Send(socket.Get(), BookSite::ErrorPage(431), false, false);
-            return;
-        }
-        long n = net::Receive(socket.Get(), chunk.data(), std::min(room, chunk.size()));
-        if (n <= 0) return;
-        buffer.append(chunk.data(), static_cast<size_t>(n));
+        if (crowded && served && in.bytes.empty()) return;  // idle between requests: make room
+        if (!ReceiveMore(socket.Get(), in)) return;
     }
+}
+
+// Waits up to one poll slice for more of the request and appends it. False
+// when the connection is to end: the client went away, was too slow to
+// finish a request it started (408), or sent more than the buffer holds
+// (431).
+bool HttpServer::Impl::ReceiveMore(net::SocketHandle s, ConnectionBuffer& in) {
+    const int64_t left = in.deadline - NowMs();
+    if (left <= 0) {
+        if (!in.bytes.empty()) Send(s, BookSite::ErrorPage(408), false, false);
+        return false;
+    }
+    const auto wait = net::WaitReadable(s, static_cast<int>(std::min<int64_t>(left, kPollSliceMs)));
+    if (wait == net::WaitResult::failed) return false;
+    if (wait == net::WaitResult::timeout) return true;
+    const size_t room = in.limit > in.bytes.size() ? in.limit - in.bytes.size() : 0;
+    if (room == 0) {
+        Send(s, BookSite::ErrorPage(431), false, false);
+        return false;
+    }
+    const long n = net::Receive(s, in.chunk.data(), std::min(room, in.chunk.size()));
+    if (n <= 0) return false;
+    in.bytes.append(in.chunk.data(), static_cast<size_t>(n));
+    return true;
 }
 
 void HttpServer::Impl::CheckHeartbeat() {

@@ -197,6 +197,10 @@ struct SearchIndex::Impl {
     std::shared_ptr<const std::string> Text(size_t doc) const;
     std::vector<std::string> Snippet(const std::string& text,
                                      const std::vector<std::string>& terms) const;
+    std::vector<uint32_t> Score(std::vector<const std::vector<Posting>*> found,
+                                std::vector<float>& score) const;
+    void Fill(const std::vector<uint32_t>& hits, const std::vector<float>& score,
+              Results& results) const;
 };
 
 void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
@@ -384,6 +388,60 @@ std::vector<std::string> SearchIndex::QueryTerms(std::string_view query) {
     return terms;
 }
 
+// BM25 over the postings of every term (rarest first): a page's score is
+// kept only while it has every term so far. Gives the pages holding all
+// terms, in page order, with their scores in score.
+std::vector<uint32_t> SearchIndex::Impl::Score(std::vector<const std::vector<Posting>*> found,
+                                               std::vector<float>& score) const {
+    std::sort(found.begin(), found.end(), [](auto* a, auto* b) { return a->size() < b->size(); });
+    const size_t docs = documents.size();
+    score.assign(docs, 0.0f);
+    std::vector<uint8_t> matched(docs, 0);
+    const double n = static_cast<double>(docs);
+    for (size_t i = 0; i < found.size(); ++i) {
+        const double df = static_cast<double>(found[i]->size());
+        const double idf = std::log(1.0 + (n - df + 0.5) / (df + 0.5));
+        for (const Posting& p : *found[i]) {
+            if (matched[p.doc] != i) continue;
+            matched[p.doc] = static_cast<uint8_t>(i + 1);
+            const double tf = p.count;
+            const double norm =
+                kBm25K1 * (1 - kBm25B + kBm25B * documents[p.doc].length / averageLength);
+            double s = idf * (tf * (kBm25K1 + 1)) / (tf + norm);
+            if (p.inTitle) s += idf * kTitleBoost;
+            score[p.doc] += static_cast<float>(s);
+        }
+    }
+    std::vector<uint32_t> hits;
+    for (size_t d = 0; d < docs; ++d)
+        if (matched[d] == found.size()) hits.push_back(static_cast<uint32_t>(d));
+    return hits;
+}
+
+// The hits' titles, scores and snippets. Snippets need the pages' text, so
+// the first half is fetched on a helper thread.
+void SearchIndex::Impl::Fill(const std::vector<uint32_t>& hits, const std::vector<float>& score,
+                             Results& results) const {
+    results.hits.resize(hits.size());
+    auto fill = [&](size_t i) {
+        const uint32_t d = hits[i];
+        Hit& h = results.hits[i];
+        h.page = documents[d].page;
+        h.title = documents[d].title;
+        h.score = score[d];
+        h.snippet = Snippet(*Text(d), results.terms);
+    };
+    if (hits.size() >= 8) {
+        std::thread helper([&] {
+            for (size_t i = 0; i < hits.size(); i += 2) fill(i);
+        });
+        for (size_t i = 1; i < hits.size(); i += 2) fill(i);
+        helper.join();
+    } else {
+        for (size_t i = 0; i < hits.size(); ++i) fill(i);
+    }
+}
+
 SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResults) const {
     EnsureBuilt();
     const Impl& m = *m_impl;
@@ -393,37 +451,14 @@ SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResul
 
     std::vector<const std::vector<Posting>*> found;
     for (const std::string& w : results.terms) {
-        long t = m.dictionary.Find(w);
+        const long t = m.dictionary.Find(w);
         if (t < 0) return results;  // every word must occur
         found.push_back(&m.dictionary.Postings(static_cast<size_t>(t)));
     }
-    // Rarest first, so the set of candidates shrinks early.
-    std::sort(found.begin(), found.end(), [](auto* a, auto* b) { return a->size() < b->size(); });
-
-    const size_t docs = m.documents.size();
-    std::vector<float> score(docs, 0.0f);
-    std::vector<uint8_t> matched(docs, 0);
-    const double n = static_cast<double>(docs);
-    for (size_t i = 0; i < found.size(); ++i) {
-        const auto& postings = *found[i];
-        double df = static_cast<double>(postings.size());
-        double idf = std::log(1.0 + (n - df + 0.5) / (df + 0.5));
-        for (const Posting& p : postings) {
-            if (matched[p.doc] != i) continue;
-            matched[p.doc] = static_cast<uint8_t>(i + 1);
-            double tf = p.count;
-            double norm =
-                kBm25K1 * (1 - kBm25B + kBm25B * m.documents[p.doc].length / m.averageLength);
-            double s = idf * (tf * (kBm25K1 + 1)) / (tf + norm);
-            if (p.inTitle) s += idf * kTitleBoost;
-            score[p.doc] += static_cast<float>(s);
-        }
-    }
-    std::vector<uint32_t> hits;
-    for (size_t d = 0; d < docs; ++d)
-        if (matched[d] == found.size()) hits.push_back(static_cast<uint32_t>(d));
+    std::vector<float> score;
+    std::vector<uint32_t> hits = m.Score(std::move(found), score);
     results.total = hits.size();
-    size_t keep = std::min(maxResults, hits.size());
+    const size_t keep = std::min(maxResults, hits.size());
     auto better = [&](uint32_t a, uint32_t b) {
         if (score[a] != score[b]) return score[a] > score[b];
         return m.documents[a].page < m.documents[b].page;
@@ -431,26 +466,7 @@ SearchIndex::Results SearchIndex::Search(std::string_view query, size_t maxResul
     std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(keep), hits.end(),
                       better);
     hits.resize(keep);
-
-    results.hits.resize(keep);
-    auto fill = [&](size_t i) {
-        uint32_t d = hits[i];
-        Hit& h = results.hits[i];
-        h.page = m.documents[d].page;
-        h.title = m.documents[d].title;
-        h.score = score[d];
-        h.snippet = m.Snippet(*m.Text(d), results.terms);
-    };
-    // Snippets need the pages' text: fetch the first half on a helper thread.
-    if (keep >= 8) {
-        std::thread helper([&] {
-            for (size_t i = 0; i < keep; i += 2) fill(i);
-        });
-        for (size_t i = 1; i < keep; i += 2) fill(i);
-        helper.join();
-    } else {
-        for (size_t i = 0; i < keep; ++i) fill(i);
-    }
+    m.Fill(hits, score, results);
     return results;
 }
 

@@ -69,7 +69,7 @@ SocketHandle Accept(SocketHandle listener, int sendTimeoutMs) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     timeval tv{};
     tv.tv_sec = sendTimeoutMs / 1000;
-    tv.tv_usec = (sendTimeoutMs % 1000) * 1000;
+    tv.tv_usec = static_cast<suseconds_t>(sendTimeoutMs % 1000) * 1000;
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     return fd;
 }

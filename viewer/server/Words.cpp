@@ -22,7 +22,7 @@ constexpr FoldRange kFoldRanges[] = {
     {0x00C0, 0x00D6, 32, Pairs::none},  // Latin-1 capitals; 0xD7 is the sign x
     {0x00D8, 0x00DE, 32, Pairs::none},
     {0x0130, 0x0130, 'i' - 0x130, Pairs::none},  // capital I with dot: plain i
-    {0x0100, 0x0137, 0, Pairs::evenCapitals},     // Latin Extended-A
+    {0x0100, 0x0137, 0, Pairs::evenCapitals},    // Latin Extended-A
     {0x0139, 0x0148, 0, Pairs::oddCapitals},
     {0x014A, 0x0177, 0, Pairs::evenCapitals},
     {0x0178, 0x0178, 0xFF - 0x178, Pairs::none},  // Y with diaeresis, small in Latin-1
@@ -33,13 +33,13 @@ constexpr FoldRange kFoldRanges[] = {
     {0x038E, 0x038F, 0x3CD - 0x38E, Pairs::none},
     {0x0391, 0x03A1, 32, Pairs::none},  // Greek capitals; 0x3A2 is unassigned
     {0x03A3, 0x03AB, 32, Pairs::none},
-    {0x03C2, 0x03C2, 1, Pairs::none},     // final sigma matches sigma
-    {0x0400, 0x040F, 80, Pairs::none},    // Cyrillic capitals with marks (Ё, Ї, ...)
-    {0x0410, 0x042F, 32, Pairs::none},    // Cyrillic capitals
+    {0x03C2, 0x03C2, 1, Pairs::none},          // final sigma matches sigma
+    {0x0400, 0x040F, 80, Pairs::none},         // Cyrillic capitals with marks (Ё, Ї, ...)
+    {0x0410, 0x042F, 32, Pairs::none},         // Cyrillic capitals
     {0x0460, 0x0481, 0, Pairs::evenCapitals},  // Cyrillic supplements
     {0x048A, 0x04BF, 0, Pairs::evenCapitals},
     {0x04D0, 0x052F, 0, Pairs::evenCapitals},
-    {0x0531, 0x0556, 48, Pairs::none},  // Armenian capitals
+    {0x0531, 0x0556, 48, Pairs::none},         // Armenian capitals
     {0x1E00, 0x1E95, 0, Pairs::evenCapitals},  // Latin Extended Additional
     {0x1EA0, 0x1EFF, 0, Pairs::evenCapitals},
     {0xFF21, 0xFF3A, 32, Pairs::none},  // full-width Latin capitals
@@ -61,10 +61,9 @@ struct Range {
     char32_t first, last;
 };
 constexpr Range kSeparators[] = {
-    {0x00D7, 0x00D7}, {0x00F7, 0x00F7}, {0x2000, 0x2BFF}, {0x2E00, 0x2E7F},
-    {0x3000, 0x303F}, {0xD800, 0xF8FF}, {0xFE30, 0xFE4F}, {0xFEFF, 0xFEFF},
-    {0xFF00, 0xFF0F}, {0xFF1A, 0xFF20}, {0xFF3B, 0xFF40}, {0xFF5B, 0xFF65},
-    {0xFFF0, 0xFFFF}, {0x1F000, 0x10FFFF},
+    {0x00D7, 0x00D7}, {0x00F7, 0x00F7}, {0x2000, 0x2BFF}, {0x2E00, 0x2E7F},    {0x3000, 0x303F},
+    {0xD800, 0xF8FF}, {0xFE30, 0xFE4F}, {0xFEFF, 0xFEFF}, {0xFF00, 0xFF0F},    {0xFF1A, 0xFF20},
+    {0xFF3B, 0xFF40}, {0xFF5B, 0xFF65}, {0xFFF0, 0xFFFF}, {0x1F000, 0x10FFFF},
 };
 
 }  // namespace
