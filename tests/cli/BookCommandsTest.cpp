@@ -41,7 +41,7 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
     ASSERT_TRUE(fs::is_directory(sample));
     const std::string book = dir / "sample.exe";
     auto r = Run({"make", sample, "-o", book, "--stub", stub, "--title", "Sample \"Book\"",
-                    "--no-toolbar", "--buttons", "home,search"});
+                  "--no-toolbar", "--buttons", "home,search"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "E-Book " + book + " created successfully.\n");
 

@@ -3,6 +3,7 @@
 // title and heading extraction, character references and the query words.
 //
 // Never a crash or a hang; what comes out is valid UTF-8.
+#include "html/CharacterReference.h"
 #include "html/PageText.h"
 #include "platform/Utf8.h"
 #include "tests/fuzz/FuzzSupport.h"

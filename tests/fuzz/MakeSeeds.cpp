@@ -3,6 +3,7 @@
 // book's pages and a few requests. Usage: folivex_fuzz_seeds OUTDIR; makes
 // OUTDIR/<target>/<seed> for each target. Run at build time, so no seed is
 // kept in the source tree.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -32,8 +33,9 @@ void Seed(const std::string& target, const std::string& name, std::string_view t
     Seed(target, name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 std::vector<uint8_t> Prefixed(uint8_t selector, std::span<const uint8_t> bytes) {
-    std::vector<uint8_t> out{selector};
-    out.insert(out.end(), bytes.begin(), bytes.end());
+    std::vector<uint8_t> out(bytes.size() + 1);
+    out[0] = selector;
+    std::copy(bytes.begin(), bytes.end(), out.begin() + 1);
     return out;
 }
 

@@ -30,15 +30,15 @@ TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
         const char* tokens;
     } kCases[] = {
         {"a<B class=x>b</b>", "T:a|<:b|T:b|</:b|"},
-        {"<p title='1 > 0'>x", "<:p|T:x|"},                       // '>' inside quotes
-        {"<p a=b'c>x", "<:p|T:x|"},                               // a quote inside a value
+        {"<p title='1 > 0'>x", "<:p|T:x|"},  // '>' inside quotes
+        {"<p a=b'c>x", "<:p|T:x|"},          // a quote inside a value
         {"<script>if (a<b) x='</p>'</script>y", "<:script|R:if (a<b) x='</p>'|</:script|T:y|"},
         {"<TITLE>A &amp; <b>B</TITLE>", "<:title|R:A &amp; <b>B|</:title|"},
         {"<style>unclosed", "<:style|R:unclosed|"},
         {"<!-- <a href=x> -->z", "!--:<!-- <a href=x> -->|T:z|"},
         {"<!DOCTYPE html><?xml x?>", "!:<!DOCTYPE html>|!:<?xml x?>|"},
-        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},             // '<' starting no tag
-        {"<my-element-with-a-long-name>", "<:my-element-with|"},       // names cut at 15
+        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},         // '<' starting no tag
+        {"<my-element-with-a-long-name>", "<:my-element-with|"},  // names cut at 15
         {"<a", "<:a|"},
         {"<", "T:<|"},
     };
