@@ -410,6 +410,52 @@ TEST_F(ServerTest, DescribesTheBookAsJson) {
     EXPECT_NE(found.body.find("\"charlie\""), std::string::npos);
 }
 
+// The body of a gzip response.
+std::string Gunzip(const std::string& gz) {
+    z_stream z{};
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) return "<gunzip failed>";
+    std::string out(1 << 20, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    int rc = inflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    inflateEnd(&z);
+    return rc == Z_STREAM_END ? out : "<gunzip failed>";
+}
+
+TEST_F(ServerTest, ServesTheShellsFilesInGzipOrPlain) {
+    RunningServer server(*book);
+    const std::pair<const char*, const char*> files[] = {
+        {"/shell.css", "text/css; charset=utf-8"},
+        {"/shell.js", "text/javascript; charset=utf-8"},
+    };
+    for (const auto& [path, type] : files) {
+        SCOPED_TRACE(path);
+        Response plain = Fetch(server.Port(), path);
+        Response packed = Fetch(server.Port(), path, "Accept-Encoding: gzip, deflate\r\n");
+        EXPECT_EQ(plain.status, 200);
+        EXPECT_EQ(plain.Header("content-type"), type);
+        EXPECT_FALSE(plain.Has("content-encoding"));
+        EXPECT_EQ(packed.Header("content-encoding"), "gzip");
+        EXPECT_GT(plain.body.size(), 500u);
+        EXPECT_EQ(Gunzip(packed.body), plain.body);
+        // Each coding has its own tag; either tells the client its copy is current.
+        EXPECT_NE(plain.Header("etag"), packed.Header("etag"));
+        for (const Response* r : {&plain, &packed})
+            EXPECT_EQ(
+                Fetch(server.Port(), path, "If-None-Match: " + r->Header("etag") + "\r\n").status,
+                304);
+    }
+    // The shell page is only ever served filled in, under either name.
+    Response named = Fetch(server.Port(), "/index.html", "Accept-Encoding: gzip\r\n");
+    EXPECT_NE(named.body.find("<title>Server Test Book</title>"), std::string::npos);
+    EXPECT_EQ(named.body.find("{{"), std::string::npos);
+    EXPECT_EQ(Fetch(server.Port(), "/shell").status, 404);
+    EXPECT_EQ(Fetch(server.Port(), "/ShellAssets.cpp").status, 404);
+}
+
 TEST_F(ServerTest, ComesBackAtItsPreferredPortAndFallsBackWhenItIsTaken) {
     // A book reopened at the same address keeps what its pages stored in
     // the browser; a port held by someone else must not stop the book.

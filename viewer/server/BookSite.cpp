@@ -62,9 +62,31 @@ struct CachedPage {
     std::string etag;  // quoted; the deflate coding adds "-z" inside the quotes
 };
 
-std::string WithCoding(const std::string& etag, bool deflate) {
-    if (!deflate) return etag;
+// A compressed coding (deflate for pages, gzip for the shell's files) adds
+// "-z" inside the quotes: each coding of a response has an ETag of its own.
+std::string WithCoding(const std::string& etag, bool compressed) {
+    if (!compressed) return etag;
     return etag.substr(0, etag.size() - 1) + "-z\"";
+}
+
+// The contents of one of the shell's gzip files, for a client that does not
+// take gzip. They are built into the program, so their stated length is
+// ours; a mismatch yields what was inflated.
+std::string Gunzip(std::string_view gz) {
+    if (gz.size() < 18) return {};
+    const auto* end = reinterpret_cast<const unsigned char*>(gz.data() + gz.size());
+    const uint32_t length = end[-4] | end[-3] << 8 | end[-2] << 16 | uint32_t{end[-1]} << 24;
+    std::string out(length, '\0');
+    z_stream z{};
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) return {};
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    inflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    inflateEnd(&z);
+    return out;
 }
 
 }  // namespace
@@ -93,7 +115,7 @@ struct BookSite::Impl {
     SiteResponse Page(const http::Request& request, std::string_view rawPath);
     SiteResponse Search(std::string_view query);
     SiteResponse Contents();
-    SiteResponse Asset(const http::Request& request, std::string_view name, std::string_view type);
+    SiteResponse Asset(const http::Request& request, std::string_view name);
 };
 
 const std::string& BookSite::Impl::BookJson() {
@@ -308,19 +330,31 @@ SiteResponse BookSite::Impl::Search(std::string_view query) {
     return Json(std::move(j));
 }
 
-SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_view name,
-                                   std::string_view type) {
-    std::string_view data = ShellAsset(name);
-    std::string etag = "\"" + Hex(Fnv64(data), 16) + "\"";
+SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_view name) {
+    std::string_view gz = ShellAssetGzip(name);
+    const std::string* acceptEncoding = request.Header("accept-encoding");
+    bool gzip = acceptEncoding && http::AcceptsCoding(*acceptEncoding, "gzip");
+    std::string etag = "\"" + Hex(Fnv64(gz), 16) + "\"";
+    // The shell's files are all text, written in UTF-8.
+    std::string type = std::string(http::ContentTypeFor(name)) + "; charset=utf-8";
     SiteResponse r;
-    r.headers = {
-        {"Content-Type", std::string(type)}, {"Cache-Control", "no-cache"}, {"ETag", etag}};
+    r.headers = {{"Content-Type", type},
+                 {"Cache-Control", "no-cache"},
+                 {"ETag", WithCoding(etag, gzip)},
+                 {"Vary", "Accept-Encoding"}};
     const std::string* ifNoneMatch = request.Header("if-none-match");
-    if (ifNoneMatch && http::EtagMatches(*ifNoneMatch, etag)) {
+    if (ifNoneMatch && (http::EtagMatches(*ifNoneMatch, WithCoding(etag, true)) ||
+                        http::EtagMatches(*ifNoneMatch, etag))) {
         r.status = 304;
+        r.headers.erase(r.headers.begin());  // no Content-Type on 304
         return r;
     }
-    r.body = Share(std::string(data));
+    if (gzip) {
+        r.headers.emplace_back("Content-Encoding", "gzip");
+        r.body = Share(std::string(gz));
+    } else {
+        r.body = Share(Gunzip(gz));
+    }
     return r;
 }
 
@@ -334,7 +368,7 @@ BookSite::BookSite(const BookReader& book, std::string exitToken)
     m_impl->bookId = Hex(id, 16);
 
     // The shell page carries the book's title and this run's exit token.
-    std::string html(ShellAsset("index.html"));
+    std::string html = Gunzip(ShellAssetGzip("index.html"));
     auto replace = [&](std::string_view key, const std::string& value) {
         size_t at = html.find(key);
         if (at != std::string::npos) html.replace(at, key.size(), value);
@@ -386,8 +420,6 @@ SiteResponse BookSite::Handle(const http::Request& request) const {
         return r;
     }
     if (path.substr(0, 6) == "/book/") return m.Page(request, path.substr(6));
-    if (path == "/shell.css") return m.Asset(request, "shell.css", "text/css; charset=utf-8");
-    if (path == "/shell.js") return m.Asset(request, "shell.js", "text/javascript; charset=utf-8");
     if (path == "/api/book") return Json(m.BookJson());
     if (path == "/api/search") return m.Search(http::QueryParameter(request.Query(), "q"));
     if (path == "/api/contents") return m.Contents();
@@ -406,6 +438,10 @@ SiteResponse BookSite::Handle(const http::Request& request) const {
         r.body = Share(std::string(m.icon->begin(), m.icon->end()));
         return r;
     }
+    // The shell's other files, each at "/" and its name (the service
+    // worker must sit at the top to look after every address).
+    if (path.size() > 1 && !ShellAssetGzip(path.substr(1)).empty())
+        return m.Asset(request, path.substr(1));
     return ErrorPage(404, text::ToUtf8(path));
 }
 
