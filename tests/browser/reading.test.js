@@ -256,6 +256,13 @@ readingTest('narrow windows: nothing clipped, the rest in More, each button reac
   await p.click('#btn-about');
   assert.ok(await p.isVisible('#about'));
   assert.ok(await p.isHidden('#more-menu'));
+  // A panel lies over the page there, and goes once a page is chosen.
+  await p.keyboard.press('Escape');
+  if (await inMore('btn-contents')) await p.click('#btn-more');
+  await p.click('#btn-contents');
+  await p.click('#contents-list a >> text=End');
+  await shown(p, 'd-end.htm');
+  assert.ok(await p.isHidden('#contents-panel'));
 });
 
 readingTest('Print: the whole book in one document, each page on its own sheet', async (context) => {

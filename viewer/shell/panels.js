@@ -67,6 +67,11 @@ function fillList(list, entries, terms) {
     a.addEventListener('click', (e) => {
       e.preventDefault();
       open(r.path, terms ? { terms } : null);
+      // In a narrow window the panel lies over the page (shell.css): out of the way.
+      const panel = list.closest('.panel');
+      if (getComputedStyle(panel).position === 'absolute') {
+        closePanel(Object.keys(PANELS).find((name) => PANELS[name] === panel.id), false);
+      }
     });
     li.appendChild(a);
     list.appendChild(li);
