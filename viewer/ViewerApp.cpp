@@ -77,8 +77,9 @@ private:
 int Serve(const ViewerArgs& args, const BookReader& book, const std::string& appName) {
     HttpServerOptions options;
     // A reader's window comes back to the same address; tests and headless
-    // use take any free port.
+    // use take any free port unless they name one.
     if (!args.noBrowser) options.preferredPort = PreferredPort(book.Path());
+    if (args.port) options.preferredPort = args.port;
     HttpServer server(book, options);
     if (auto icon = book.IconFile()) server.SetIconFile(std::move(*icon));
     std::string error;
@@ -119,6 +120,18 @@ int Serve(const ViewerArgs& args, const BookReader& book, const std::string& app
     return 0;
 }
 
+bool ParsePort(const std::string& text, uint16_t& port) {
+    if (text.empty() || text.size() > 5) return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (value == 0 || value > 65535) return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
 }  // namespace
 
 bool ParseViewerArgs(const std::vector<std::string>& args, bool bookInArgs, ViewerArgs& out,
@@ -133,6 +146,12 @@ bool ParseViewerArgs(const std::vector<std::string>& args, bool bookInArgs, View
                 return false;
             }
             out.urlFile = args[++i];
+        } else if (a == "--port") {
+            if (i + 1 >= args.size() || !ParsePort(args[i + 1], out.port)) {
+                problem = "--port needs a number from 1 to 65535";
+                return false;
+            }
+            ++i;
         } else if (a.size() > 1 && a[0] == '-') {
             problem = "unknown option " + a;
             return false;

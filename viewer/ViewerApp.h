@@ -3,6 +3,7 @@
 // interface, show it in a browser window, and end when the reader is done.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,15 @@ struct ViewerArgs {
     std::string bookPath;
     bool noBrowser = false;  // serve only (tests, headless use)
     std::string urlFile;     // with noBrowser: write the address here
+    // The port to serve at when it is free (0: the book's own port, or any
+    // free port with noBrowser). What the shell remembers in the browser
+    // belongs to the address, so a book served headless at a fixed port
+    // keeps it between runs.
+    uint16_t port = 0;
 };
 
 // Parses the arguments after the program name: [BOOK] [--no-browser]
-// [--url-file FILE]. bookInArgs: the book is the one positional argument
+// [--url-file FILE] [--port PORT]. bookInArgs: the book is the one positional argument
 // (folivex-view); otherwise the caller fills bookPath (the stub is its own
 // book) and a positional argument is an error. Returns false with a reason
 // in problem.

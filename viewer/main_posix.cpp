@@ -1,5 +1,7 @@
 // folivex-view: shows a Folivex e-book on Linux.
-//   folivex-view BOOK [--no-browser [--url-file FILE]]
+//   folivex-view BOOK [--no-browser [--url-file FILE]] [--port PORT]
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,10 +11,21 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: folivex-view BOOK [--no-browser [--url-file FILE]]\n"
+    "usage: folivex-view BOOK [--no-browser [--url-file FILE]] [--port PORT]\n"
     "  Serves the e-book BOOK on 127.0.0.1 and opens it in Chromium or Chrome\n"
     "  (app mode), else in the default browser.\n"
-    "  --no-browser      serve only; print the address (or write it to FILE)\n";
+    "  --no-browser      serve only; print the address (or write it to FILE)\n"
+    "  --port PORT       serve at PORT when it is free (the browser keeps what\n"
+    "                    the viewer remembers per address)\n";
+
+// The book's port and what the browser remembers for it are made from its
+// path, so the same file must give the same path from any folder.
+std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::vector<char> cwd(4096);
+    if (!getcwd(cwd.data(), cwd.size())) return path;
+    return std::string(cwd.data()) + "/" + path;
+}
 
 }  // namespace
 
@@ -29,5 +42,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "folivex-view: %s\n%s", problem.c_str(), kUsage);
         return 2;
     }
+    parsed.bookPath = Absolute(parsed.bookPath);
     return RunViewer(parsed, "folivex-view");
 }

@@ -1,6 +1,6 @@
 // The Windows viewer stub: the program every e-book runs as. Its book is its
 // own file: the archive appended after the stub's last byte.
-//   BOOK.exe [--no-browser [--url-file FILE]]
+//   BOOK.exe [--no-browser [--url-file FILE]] [--port PORT]
 #include <windows.h>
 
 #include <cstdlib>
@@ -40,7 +40,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::string problem;
     if (!ParseViewerArgs(argv, false, args, problem)) {
         ShowViewerMessage(
-            appName, problem + "\nUsage: " + appName + " [--no-browser [--url-file FILE]]", true);
+            appName,
+            problem + "\nUsage: " + appName + " [--no-browser [--url-file FILE]] [--port PORT]",
+            true);
         return 2;
     }
     return RunViewer(args, appName);

@@ -62,6 +62,9 @@ TEST(HeaderRules, DeflateEtagsAndQueries) {
     EXPECT_TRUE(AcceptsDeflate("*"));
     EXPECT_FALSE(AcceptsDeflate("gzip"));
     EXPECT_FALSE(AcceptsDeflate(""));
+    EXPECT_TRUE(AcceptsCoding("deflate, GZIP;q=0.8", "gzip"));  // the shell's files
+    EXPECT_FALSE(AcceptsCoding("gzip;q=0, *", "gzip"));
+    EXPECT_FALSE(AcceptsCoding("x-gzip, deflate", "gzip"));
     EXPECT_TRUE(EtagMatches("\"a\", W/\"b\"", "\"b\""));
     EXPECT_TRUE(EtagMatches("*", "\"b\""));
     EXPECT_FALSE(EtagMatches("\"ab\"", "\"b\""));

@@ -392,22 +392,98 @@ TEST_F(ServerTest, DescribesTheBookAsJson) {
     EXPECT_EQ(r.Header("content-type"), "application/json; charset=utf-8");
     EXPECT_NE(r.body.find("\"title\":\"Server Test Book\""), std::string::npos);
     EXPECT_NE(r.body.find("\"showToolbar\":true"), std::string::npos);
-    EXPECT_NE(r.body.find("{\"path\":\"chapter 1.htm\",\"seq\":true,\"search\":true}"),
-              std::string::npos);
-    EXPECT_NE(r.body.find("{\"path\":\"img/logo.png\",\"seq\":false,\"search\":false}"),
-              std::string::npos);
+    // Every page with its title, for the contents: the <title>, else the
+    // first heading, else the path.
+    for (const char* page :
+         {"{\"path\":\"index.htm\",\"title\":\"Home Page\",\"seq\":true,\"search\":true}",
+          "{\"path\":\"chapter 1.htm\",\"title\":\"Chapter One\",\"seq\":true,\"search\":true}",
+          "{\"path\":\"img/logo.png\",\"title\":\"img/logo.png\",\"seq\":false,\"search\":false}"})
+        EXPECT_NE(r.body.find(page), std::string::npos) << page;
 
-    Response contents = Fetch(server.Port(), "/api/search?q=");
-    EXPECT_NE(contents.body.find("{\"path\":\"index.htm\",\"title\":\"Home Page\"}"),
-              std::string::npos);
-    EXPECT_NE(contents.body.find("{\"path\":\"chapter 1.htm\",\"title\":\"Chapter One\"}"),
-              std::string::npos);
-    EXPECT_EQ(contents.body.find("logo.png"), std::string::npos);
+    // No words, no search: the shell lists the contents from /api/book.
+    Response none = Fetch(server.Port(), "/api/search?q=+");
+    EXPECT_NE(none.body.find("\"total\":0,\"results\":[]"), std::string::npos) << none.body;
+    EXPECT_EQ(Fetch(server.Port(), "/api/contents").status, 404);
 
     Response found = Fetch(server.Port(), "/api/search?q=Charlie");
     EXPECT_NE(found.body.find("\"total\":1"), std::string::npos);
     EXPECT_NE(found.body.find("\"path\":\"chapter 1.htm\""), std::string::npos);
     EXPECT_NE(found.body.find("\"charlie\""), std::string::npos);
+}
+
+std::string StorageKey(const BookReader& b) {
+    RunningServer server(b);
+    const std::string json = Fetch(server.Port(), "/api/book").body;
+    const std::string key = "\"storageKey\":\"";
+    size_t at = json.find(key);
+    if (at == std::string::npos) return {};
+    at += key.size();
+    return json.substr(at, json.find('"', at) - at);
+}
+
+TEST_F(ServerTest, KeysWhatTheShellRemembersByTheBookFile) {
+    // The reader's place must survive a rebuild with other pages (a page
+    // gone is noticed by the shell), and two book files must never share it.
+    const std::string other = *dir / "other";
+    WriteText(other + "/only.htm", "<html><body>one page</body></html>");
+    auto first = BuildBook(*dir / "book", *dir / "keyed.exe");
+    auto elsewhere = BuildBook(*dir / "book", *dir / "keyed-too.exe");
+    ASSERT_TRUE(first && elsewhere);
+    const std::string key = StorageKey(*first);
+    EXPECT_EQ(key.size(), 16u);
+    EXPECT_NE(StorageKey(*elsewhere), key);
+    first.reset();
+    auto rebuilt = BuildBook(other, *dir / "keyed.exe");
+    ASSERT_TRUE(rebuilt);
+    EXPECT_EQ(StorageKey(*rebuilt), key);
+}
+
+// The body of a gzip response.
+std::string Gunzip(const std::string& gz) {
+    z_stream z{};
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) return "<gunzip failed>";
+    std::string out(1 << 20, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    int rc = inflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    inflateEnd(&z);
+    return rc == Z_STREAM_END ? out : "<gunzip failed>";
+}
+
+TEST_F(ServerTest, ServesTheShellsFilesInGzipOrPlain) {
+    RunningServer server(*book);
+    const std::pair<const char*, const char*> files[] = {
+        {"/shell.css", "text/css; charset=utf-8"},
+        {"/shell.js", "text/javascript; charset=utf-8"},
+        {"/print.js", "text/javascript; charset=utf-8"},
+        {"/sw.js", "text/javascript; charset=utf-8"},
+        {"/closed.html", "text/html; charset=utf-8"}};
+    for (const auto& [path, type] : files) {
+        SCOPED_TRACE(path);
+        Response plain = Fetch(server.Port(), path);
+        Response packed = Fetch(server.Port(), path, "Accept-Encoding: gzip, deflate\r\n");
+        EXPECT_EQ(plain.status, 200);
+        EXPECT_EQ(plain.Header("content-type"), type);
+        EXPECT_FALSE(plain.Has("content-encoding"));
+        EXPECT_EQ(packed.Header("content-encoding"), "gzip");
+        EXPECT_GT(plain.body.size(), 500u);
+        EXPECT_EQ(Gunzip(packed.body), plain.body);
+        // Each coding has its own tag; either tells the client its copy is current.
+        EXPECT_NE(plain.Header("etag"), packed.Header("etag"));
+        for (const Response* r : {&plain, &packed})
+            EXPECT_EQ(
+                Fetch(server.Port(), path, "If-None-Match: " + r->Header("etag") + "\r\n").status,
+                304);
+    }
+    // The shell page is only ever served filled in, under either name.
+    Response named = Fetch(server.Port(), "/index.html", "Accept-Encoding: gzip\r\n");
+    EXPECT_NE(named.body.find("<title>Server Test Book</title>"), std::string::npos);
+    EXPECT_EQ(named.body.find("{{"), std::string::npos);
+    EXPECT_EQ(Fetch(server.Port(), "/shell").status, 404);
+    EXPECT_EQ(Fetch(server.Port(), "/ShellAssets.cpp").status, 404);
 }
 
 TEST_F(ServerTest, ComesBackAtItsPreferredPortAndFallsBackWhenItIsTaken) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/Utf8.h"
@@ -62,9 +63,88 @@ struct CachedPage {
     std::string etag;  // quoted; the deflate coding adds "-z" inside the quotes
 };
 
-std::string WithCoding(const std::string& etag, bool deflate) {
-    if (!deflate) return etag;
+// A compressed coding (deflate for pages, gzip for the shell's files) adds
+// "-z" inside the quotes: each coding of a response has an ETag of its own.
+std::string WithCoding(const std::string& etag, bool compressed) {
+    if (!compressed) return etag;
     return etag.substr(0, etag.size() - 1) + "-z\"";
+}
+
+// The contents of one of the shell's gzip files, for a client that does not
+// take gzip. They are built into the program, so their stated length is
+// ours; a mismatch yields what was inflated.
+std::string Gunzip(std::string_view gz) {
+    if (gz.size() < 18) return {};
+    const auto* end = reinterpret_cast<const unsigned char*>(gz.data() + gz.size());
+    const uint32_t length = end[-4] | end[-3] << 8 | end[-2] << 16 | uint32_t{end[-1]} << 24;
+    std::string out(length, '\0');
+    z_stream z{};
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) return {};
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data()));
+    z.avail_in = static_cast<uInt>(gz.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    inflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    inflateEnd(&z);
+    return out;
+}
+
+// The book's six texts, as "texts":{...}.
+void AppendTexts(std::string& j, const BookTexts& t) {
+    j += "\"texts\":{";
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"title", &t.title}, {"author", &t.author}, {"copyright", &t.copyright},
+        {"url", &t.url},     {"email", &t.email},   {"aboutInfo", &t.aboutInfo}};
+    for (size_t i = 0; i < 6; ++i) {
+        if (i) j += ',';
+        json::AppendKey(j, texts[i].first);
+        json::AppendString(j, ToUtf8(*texts[i].second));
+    }
+    j += '}';
+}
+
+// The start-up options and the ten toolbar buttons, as "settings":{...}.
+void AppendSettings(std::string& j, const BookSettings& s) {
+    j += "\"settings\":{";
+    const std::pair<const char*, int32_t> flags[] = {{"showAboutAtStart", s.showAboutAtStart},
+                                                     {"startMaximized", s.startMaximized},
+                                                     {"startFullScreen", s.startFullScreen},
+                                                     {"showToolbar", s.showToolbar}};
+    for (const auto& [name, value] : flags) {
+        json::AppendKey(j, name);
+        json::AppendBool(j, value != 0);
+        j += ',';
+    }
+    j += "\"buttons\":{";
+    static const char* const kButtons[10] = {"home",       "prevNext", "history", "copy",  "search",
+                                             "fullScreen", "fontSize", "print",   "about", "exit"};
+    for (size_t i = 0; i < 10; ++i) {
+        if (i) j += ',';
+        json::AppendKey(j, kButtons[i]);
+        json::AppendBool(j, s.toolbarButtons[i] != 0);
+    }
+    j += "}}";
+}
+
+// The page directory in the book's order, each page with its title: the
+// shell's contents list and its Prev / Next are made from it.
+void AppendPages(std::string& j, const std::vector<PageDirEntry>& pages,
+                 const std::vector<std::string>& titles) {
+    j += "\"pages\":[";
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i) j += ',';
+        j += "{\"path\":";
+        json::AppendString(j, ToUtf8(pages[i].path));
+        j += ",\"title\":";
+        json::AppendString(j, titles[i]);
+        j += ",\"seq\":";
+        json::AppendBool(j, pages[i].inPageSequence != 0);
+        j += ",\"search\":";
+        json::AppendBool(j, pages[i].inSearch != 0);
+        j += '}';
+    }
+    j += ']';
 }
 
 }  // namespace
@@ -73,6 +153,7 @@ struct BookSite::Impl {
     const BookReader& book;
     std::string shellHtml;
     std::string bookId;
+    std::string storageKey;
     std::optional<std::vector<uint8_t>> icon;
 
     std::once_flag bookJsonOnce;
@@ -86,14 +167,20 @@ struct BookSite::Impl {
     std::unordered_map<int32_t, CachedPage> cache;
     size_t cacheBytes = 0;
 
+    std::thread titleReader;
+
     Impl(const BookReader& b) : book(b), titles(b), search(b) {}
+    ~Impl() {
+        if (titleReader.joinable()) titleReader.join();
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
 
     const std::string& BookJson();
     CachedPage LoadPage(const PageDirEntry& page, bool needIdentity);
     SiteResponse Page(const http::Request& request, std::string_view rawPath);
     SiteResponse Search(std::string_view query);
-    SiteResponse Contents();
-    SiteResponse Asset(const http::Request& request, std::string_view name, std::string_view type);
+    SiteResponse Asset(const http::Request& request, std::string_view name);
 };
 
 const std::string& BookSite::Impl::BookJson() {
@@ -103,57 +190,23 @@ const std::string& BookSite::Impl::BookJson() {
         } catch (const BookError&) {
             // A damaged splash bitmap is left out; the book itself still shows.
         }
-        const BookTexts& t = book.Texts();
-        const BookSettings& s = book.Settings();
         std::string j = "{";
         json::AppendKey(j, "id");
         json::AppendString(j, bookId);
-        j += ",\"texts\":{";
-        const std::pair<const char*, const std::string*> texts[] = {
-            {"title", &t.title}, {"author", &t.author}, {"copyright", &t.copyright},
-            {"url", &t.url},     {"email", &t.email},   {"aboutInfo", &t.aboutInfo}};
-        for (size_t i = 0; i < 6; ++i) {
-            if (i) j += ',';
-            json::AppendKey(j, texts[i].first);
-            json::AppendString(j, ToUtf8(*texts[i].second));
-        }
-        j += "},\"settings\":{";
-        const std::pair<const char*, int32_t> flags[] = {{"showAboutAtStart", s.showAboutAtStart},
-                                                         {"startMaximized", s.startMaximized},
-                                                         {"startFullScreen", s.startFullScreen},
-                                                         {"showToolbar", s.showToolbar}};
-        for (const auto& [name, value] : flags) {
-            json::AppendKey(j, name);
-            json::AppendBool(j, value != 0);
-            j += ',';
-        }
-        j += "\"buttons\":{";
-        static const char* const kButtons[10] = {"home",   "prevNext",   "history",  "copy",
-                                                 "search", "fullScreen", "fontSize", "print",
-                                                 "about",  "exit"};
-        for (size_t i = 0; i < 10; ++i) {
-            if (i) j += ',';
-            json::AppendKey(j, kButtons[i]);
-            json::AppendBool(j, s.toolbarButtons[i] != 0);
-        }
-        j += "}},\"hasSplash\":";
+        j += ',';
+        json::AppendKey(j, "storageKey");
+        json::AppendString(j, storageKey);
+        j += ',';
+        AppendTexts(j, book.Texts());
+        j += ',';
+        AppendSettings(j, book.Settings());
+        j += ",\"hasSplash\":";
         json::AppendBool(j, splash != nullptr);
         j += ",\"hasIcon\":";
         json::AppendBool(j, icon.has_value());
-        j += ",\"pages\":[";
-        bool first = true;
-        for (const PageDirEntry& p : book.Pages()) {
-            if (!first) j += ',';
-            first = false;
-            j += "{\"path\":";
-            json::AppendString(j, ToUtf8(p.path));
-            j += ",\"seq\":";
-            json::AppendBool(j, p.inPageSequence != 0);
-            j += ",\"search\":";
-            json::AppendBool(j, p.inSearch != 0);
-            j += '}';
-        }
-        j += "]}";
+        j += ',';
+        AppendPages(j, book.Pages(), titles.All());
+        j += '}';
         bookJson = std::move(j);
     });
     return bookJson;
@@ -260,29 +313,11 @@ SiteResponse BookSite::Impl::Page(const http::Request& request, std::string_view
     return r;
 }
 
-SiteResponse BookSite::Impl::Contents() {
-    const auto& all = titles.All();
-    const auto& pages = book.Pages();
-    std::string j = "{\"contents\":true,\"results\":[";
-    bool first = true;
-    for (size_t i = 0; i < pages.size(); ++i) {
-        if (pages[i].inPageSequence == 0) continue;
-        if (!first) j += ',';
-        first = false;
-        j += "{\"path\":";
-        json::AppendString(j, ToUtf8(pages[i].path));
-        j += ",\"title\":";
-        json::AppendString(j, all[i]);
-        j += '}';
-    }
-    j += "]}";
-    return Json(std::move(j));
-}
-
 SiteResponse BookSite::Impl::Search(std::string_view query) {
-    if (SearchIndex::QueryTerms(query).empty()) return Contents();
-    SearchIndex::Results found = search.Search(query, kDefaultResults);
-    std::string j = "{\"contents\":false,\"query\":";
+    // No words, no search: the shell lists the contents from /api/book.
+    SearchIndex::Results found;
+    if (!SearchIndex::QueryTerms(query).empty()) found = search.Search(query, kDefaultResults);
+    std::string j = "{\"query\":";
     json::AppendString(j, ToUtf8(query));
     j += ",\"terms\":[";
     for (size_t i = 0; i < found.terms.size(); ++i) {
@@ -308,19 +343,31 @@ SiteResponse BookSite::Impl::Search(std::string_view query) {
     return Json(std::move(j));
 }
 
-SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_view name,
-                                   std::string_view type) {
-    std::string_view data = ShellAsset(name);
-    std::string etag = "\"" + Hex(Fnv64(data), 16) + "\"";
+SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_view name) {
+    std::string_view gz = ShellAssetGzip(name);
+    const std::string* acceptEncoding = request.Header("accept-encoding");
+    bool gzip = acceptEncoding && http::AcceptsCoding(*acceptEncoding, "gzip");
+    std::string etag = "\"" + Hex(Fnv64(gz), 16) + "\"";
+    // The shell's files are all text, written in UTF-8.
+    std::string type = std::string(http::ContentTypeFor(name)) + "; charset=utf-8";
     SiteResponse r;
-    r.headers = {
-        {"Content-Type", std::string(type)}, {"Cache-Control", "no-cache"}, {"ETag", etag}};
+    r.headers = {{"Content-Type", type},
+                 {"Cache-Control", "no-cache"},
+                 {"ETag", WithCoding(etag, gzip)},
+                 {"Vary", "Accept-Encoding"}};
     const std::string* ifNoneMatch = request.Header("if-none-match");
-    if (ifNoneMatch && http::EtagMatches(*ifNoneMatch, etag)) {
+    if (ifNoneMatch && (http::EtagMatches(*ifNoneMatch, WithCoding(etag, true)) ||
+                        http::EtagMatches(*ifNoneMatch, etag))) {
         r.status = 304;
+        r.headers.erase(r.headers.begin());  // no Content-Type on 304
         return r;
     }
-    r.body = Share(std::string(data));
+    if (gzip) {
+        r.headers.emplace_back("Content-Encoding", "gzip");
+        r.body = Share(std::string(gz));
+    } else {
+        r.body = Share(Gunzip(gz));
+    }
     return r;
 }
 
@@ -332,9 +379,13 @@ BookSite::BookSite(const BookReader& book, std::string exitToken)
         id = Fnv64(std::to_string(p.id), id);
     }
     m_impl->bookId = Hex(id, 16);
+    // What the shell remembers for a book (its place, font size, theme) is
+    // keyed by the book's file, which stays the same when the book is
+    // rebuilt: a page that has gone since is noticed there.
+    m_impl->storageKey = Hex(Fnv64(book.Path()), 16);
 
     // The shell page carries the book's title and this run's exit token.
-    std::string html(ShellAsset("index.html"));
+    std::string html = Gunzip(ShellAssetGzip("index.html"));
     auto replace = [&](std::string_view key, const std::string& value) {
         size_t at = html.find(key);
         if (at != std::string::npos) html.replace(at, key.size(), value);
@@ -349,6 +400,11 @@ BookSite::~BookSite() = default;
 
 void BookSite::SetIconFile(std::vector<uint8_t> ico) {
     m_impl->icon = std::move(ico);
+}
+
+void BookSite::StartReadingTitles() {
+    if (m_impl->titleReader.joinable()) return;
+    m_impl->titleReader = std::thread([m = m_impl.get()] { m->titles.All(); });
 }
 
 SiteResponse BookSite::ErrorPage(int status, std::string_view detail) {
@@ -386,11 +442,8 @@ SiteResponse BookSite::Handle(const http::Request& request) const {
         return r;
     }
     if (path.substr(0, 6) == "/book/") return m.Page(request, path.substr(6));
-    if (path == "/shell.css") return m.Asset(request, "shell.css", "text/css; charset=utf-8");
-    if (path == "/shell.js") return m.Asset(request, "shell.js", "text/javascript; charset=utf-8");
     if (path == "/api/book") return Json(m.BookJson());
     if (path == "/api/search") return m.Search(http::QueryParameter(request.Query(), "q"));
-    if (path == "/api/contents") return m.Contents();
     if (path == "/api/splash") {
         m.BookJson();
         if (!m.splash) return ErrorPage(404, "splash");
@@ -406,6 +459,10 @@ SiteResponse BookSite::Handle(const http::Request& request) const {
         r.body = Share(std::string(m.icon->begin(), m.icon->end()));
         return r;
     }
+    // The shell's other files, each at "/" and its name (the service
+    // worker must sit at the top to look after every address).
+    if (path.size() > 1 && !ShellAssetGzip(path.substr(1)).empty())
+        return m.Asset(request, path.substr(1));
     return ErrorPage(404, ToUtf8(path));
 }
 

@@ -39,6 +39,11 @@ public:
 
     void SetIconFile(std::vector<uint8_t> ico);
 
+    // Reads the pages' titles, which /api/book carries, on a thread of its
+    // own, so that the shell's first request finds them ready while the
+    // browser is still starting. The destructor waits for that thread.
+    void StartReadingTitles();
+
     // Answers a GET or HEAD (the caller drops the body for HEAD).
     SiteResponse Handle(const http::Request& request) const;
 

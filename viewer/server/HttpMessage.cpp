@@ -201,9 +201,8 @@ std::string QueryParameter(std::string_view query, std::string_view name) {
     return {};
 }
 
-bool AcceptsDeflate(std::string_view acceptEncoding) {
-    // deflate;q=0 refuses it; "*" allows it unless deflate is refused.
-    int deflate = -1, star = -1;
+bool AcceptsCoding(std::string_view acceptEncoding, std::string_view wanted) {
+    int named = -1, star = -1;
     while (!acceptEncoding.empty()) {
         size_t comma = acceptEncoding.find(',');
         std::string_view item = Trim(acceptEncoding.substr(0, comma));
@@ -218,14 +217,14 @@ bool AcceptsDeflate(std::string_view acceptEncoding) {
                        q.find_first_of("123456789") == std::string_view::npos;
             }
         }
-        if (EqualsIgnoringAsciiCase(coding, "deflate"))
-            deflate = zero ? 0 : 1;
+        if (EqualsIgnoringAsciiCase(coding, wanted))
+            named = zero ? 0 : 1;
         else if (coding == "*")
             star = zero ? 0 : 1;
         if (comma == std::string_view::npos) break;
         acceptEncoding.remove_prefix(comma + 1);
     }
-    if (deflate >= 0) return deflate == 1;
+    if (named >= 0) return named == 1;
     return star == 1;
 }
 

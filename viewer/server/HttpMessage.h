@@ -50,8 +50,13 @@ bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace = f
 // absent or malformed.
 std::string QueryParameter(std::string_view query, std::string_view name);
 
-// Whether an Accept-Encoding value lets us send the "deflate" coding.
-bool AcceptsDeflate(std::string_view acceptEncoding);
+// Whether an Accept-Encoding value lets us send the content coding named
+// coding ("deflate", "gzip"): "coding;q=0" refuses it, "*" allows it unless
+// it is refused by name.
+bool AcceptsCoding(std::string_view acceptEncoding, std::string_view coding);
+inline bool AcceptsDeflate(std::string_view acceptEncoding) {
+    return AcceptsCoding(acceptEncoding, "deflate");
+}
 
 // Whether an If-None-Match value matches etag ("*" or a list of tags; weak
 // tags compare by their opaque part).

@@ -260,6 +260,7 @@ bool HttpServer::Start(std::string& error) {
     if (h == net::kNoSocket) return false;
     m_impl->listener = net::Socket(h);
     m_impl->lastHeartbeatMs = NowMs();
+    m_impl->site.StartReadingTitles();
     return true;
 }
 

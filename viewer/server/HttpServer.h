@@ -4,14 +4,17 @@
 // HTTP/1.1 with keep-alive, and answers only GET and HEAD (plus POST to the
 // exit endpoint). What it serves:
 //   /                 the shell page (toolbar, page frame, search, About box)
-//   /shell.css, /shell.js   the shell's assets
+//   /shell.js, /sw.js, /closed.html, ...   the shell's other files (gzip when
+//                     the client takes it)
 //   /favicon.ico      the book's icon (SetIconFile)
 //   /book/<path>      a page of the book, unchanged; <path> is percent-decoded
 //                     and matched without regard to case
-//   /api/book         the book's title, texts, settings and pages as JSON
+//   /api/book         the book's title, texts, settings and pages (with their
+//                     titles) as JSON
 //   /api/search?q=    ranked search results over the searchable pages (JSON)
 //   /api/splash       the splash bitmap, when the book has one
-//   /api/heartbeat    the page calling in (default-browser mode)
+//   /api/heartbeat    the page calling in (default-browser mode); when it
+//                     cannot, the page knows the viewer has ended
 //   POST /api/exit    ends Run(); needs the per-run token of the shell page
 //
 // Safety: a request whose Host is not this server's own address and port is
@@ -50,8 +53,9 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Binds 127.0.0.1 on a free port and starts listening. On failure returns
-    // false with a text for a message box in error.
+    // Binds 127.0.0.1 on a free port and starts listening, and starts
+    // reading the pages' titles for the shell. On failure returns false with
+    // a text for a message box in error.
     bool Start(std::string& error);
     // Valid after a successful Start.
     uint16_t Port() const;

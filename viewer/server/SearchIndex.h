@@ -2,7 +2,7 @@
 // is set.
 //
 // The index is built on the first query (or by EnsureBuilt): every
-// searchable page is inflated, reduced to its text (HtmlText), split into
+// searchable page is inflated, reduced to its text (html/PageText), split into
 // case-folded words (Words.h) and recorded as postings (page, count, whether
 // the word is in the page's title). The build runs on all cores. Queries
 // match pages that hold every word of the query, ranked by BM25 with a boost
