@@ -13,22 +13,22 @@
 namespace folivex {
 namespace {
 
-using test::BookSpec;
+using test::BookLayout;
 using test::MakeBook;
 using test::RawEntry;
 
 const std::vector<uint8_t> kFakeStub(1000, 0x90);
 
-BookSpec SampleSpec() {
-    BookSpec spec;
-    spec.pages = {
+BookLayout SampleLayout() {
+    BookLayout layout;
+    layout.pages = {
         {"index.htm", "<html><title>Home</title>Welcome</html>", 1, 1},
         {"sub/chapter one.html", std::string(5000, 'x') + "chapter", 1, 0},
         {"img/logo.png", "\x89PNG not really", 0, 0},
     };
-    spec.splash = true;
-    spec.settings = {1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0};
-    return spec;
+    layout.splash = true;
+    layout.settings = {1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0};
+    return layout;
 }
 
 class BookReaderTest : public ::testing::Test {
@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(BookReaderTest, ReadsDirectorySettingsTextsPagesAndSplash) {
-    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, SampleSpec())));
+    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, SampleLayout())));
     ASSERT_EQ(book->Pages().size(), 3u);
     EXPECT_EQ(book->Pages()[0].path, "index.htm");
     EXPECT_EQ(book->Pages()[1].path, "sub/chapter one.html");
@@ -91,7 +91,7 @@ TEST_F(BookReaderTest, ReadsDirectorySettingsTextsPagesAndSplash) {
 }
 
 TEST_F(BookReaderTest, FindsPagesWithoutRegardToCase) {
-    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, SampleSpec())));
+    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, SampleLayout())));
     const PageDirEntry* page = book->FindPage("SUB/Chapter One.HTML");
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->id, 2);
@@ -102,9 +102,9 @@ TEST_F(BookReaderTest, FindsPagesWithoutRegardToCase) {
 }
 
 TEST_F(BookReaderTest, BookWithoutPagesOrSplashOpensEmpty) {
-    BookSpec spec;
-    spec.texts = {{6, ""}};  // the other texts absent: they read as empty
-    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, spec)));
+    BookLayout layout;
+    layout.texts = {{6, ""}};  // the other texts absent: they read as empty
+    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, layout)));
     EXPECT_TRUE(book->Pages().empty());
     EXPECT_EQ(book->FindPage("index.htm"), nullptr);
     EXPECT_FALSE(book->Splash().has_value());
@@ -126,19 +126,19 @@ TEST_F(BookReaderTest, FilesWithoutAnArchiveHoldNoBook) {
 }
 
 TEST_F(BookReaderTest, ArchiveWithoutTheBookMarkerIsRefused) {
-    BookSpec spec = SampleSpec();
-    spec.marker = false;
-    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, spec)).find("book marker is missing"),
+    BookLayout layout = SampleLayout();
+    layout.marker = false;
+    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, layout)).find("book marker is missing"),
               std::string::npos);
 
-    auto entries = test::BookEntries(SampleSpec());
+    auto entries = test::BookEntries(SampleLayout());
     entries.back().data = {0x45, 0x42, 0x4F, 0x4F, 0x4B, 0x21};  // "EBOOK!"
     EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, entries)).find("book marker is wrong"),
               std::string::npos);
 }
 
 TEST_F(BookReaderTest, DamagedArchivesGiveClearErrors) {
-    const auto good = MakeBook(kFakeStub, SampleSpec());
+    const auto good = MakeBook(kFakeStub, SampleLayout());
 
     auto pastEnd = good;  // trailer base beyond the file
     pastEnd[pastEnd.size() - 3] = 0x7F;
@@ -153,7 +153,7 @@ TEST_F(BookReaderTest, DamagedArchivesGiveClearErrors) {
     cut.insert(cut.end(), good.end() - 6, good.end());
     EXPECT_NE(ErrorOpening(cut).find("damaged"), std::string::npos);
 
-    auto entries = test::BookEntries(SampleSpec());
+    auto entries = test::BookEntries(SampleLayout());
     for (auto& e : entries)
         if (e.type == 350 && e.id == 3) e.data.resize(20);  // settings too short
     EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, entries)).find("settings"), std::string::npos);
@@ -162,9 +162,9 @@ TEST_F(BookReaderTest, DamagedArchivesGiveClearErrors) {
 // Every single-byte change of the archive either opens or gives BookError,
 // and so does reading every page of what opens.
 TEST_F(BookReaderTest, NoByteOfTheArchiveCanCrashTheReader) {
-    BookSpec spec = SampleSpec();
-    spec.pages[1].content = "short chapter";
-    const auto good = MakeBook(kFakeStub, spec);
+    BookLayout layout = SampleLayout();
+    layout.pages[1].content = "short chapter";
+    const auto good = MakeBook(kFakeStub, layout);
     int opened = 0, refused = 0;
     for (size_t i = kFakeStub.size(); i < good.size(); ++i) {
         for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}, static_cast<uint8_t>(good[i] ^ 0x01)}) {
@@ -193,7 +193,7 @@ TEST_F(BookReaderTest, NoByteOfTheArchiveCanCrashTheReader) {
 }
 
 TEST_F(BookReaderTest, DamagedPagesFailOnReadingNotOnOpening) {
-    auto entries = test::BookEntries(SampleSpec());
+    auto entries = test::BookEntries(SampleLayout());
     entries[0].data[10] ^= 0xFF;                             // page 1: corrupt stream
     entries[1].data = {0xFF, 0xFF, 0xFF, 0x7F, 0x78, 0x9C};  // page 2: claims 2 GB from 2 bytes
     entries.erase(entries.begin() + 2);                      // page 3: gone from type 349
@@ -212,11 +212,11 @@ TEST_F(BookReaderTest, DamagedPagesFailOnReadingNotOnOpening) {
 }
 
 TEST_F(BookReaderTest, PagesCanBeReadFromManyThreadsAtOnce) {
-    BookSpec spec;
+    BookLayout layout;
     for (int i = 0; i < 20; ++i)
-        spec.pages.push_back({"p" + std::to_string(i) + ".htm",
-                              std::string(3000 + i * 97, static_cast<char>('a' + i)), 1, 1});
-    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, spec)));
+        layout.pages.push_back({"p" + std::to_string(i) + ".htm",
+                                std::string(3000 + i * 97, static_cast<char>('a' + i)), 1, 1});
+    const auto book = BookReader::Open(Write(MakeBook(kFakeStub, layout)));
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {

@@ -125,9 +125,9 @@ TEST(ViewerIcon, ReadsTheBooksIconBackAsAnIcoFile) {
     const auto stub = EmbeddedViewerStub();
     test::TempDir dir;
     const std::string path = dir / "book.exe";
-    test::BookSpec spec;
-    spec.pages = {{"index.htm", "hello"}};
-    test::WriteFile(path, test::MakeBook(std::vector<uint8_t>(stub.begin(), stub.end()), spec));
+    test::BookLayout layout;
+    layout.pages = {{"index.htm", "hello"}};
+    test::WriteFile(path, test::MakeBook(std::vector<uint8_t>(stub.begin(), stub.end()), layout));
 
     const auto ico = BookReader::Open(path)->IconFile();
     ASSERT_TRUE(ico.has_value());

@@ -90,7 +90,7 @@ inline std::vector<uint8_t> TextEntry(const std::string& text) {
 }
 
 // What a hand-made book holds. Pages get ids 1, 2, ... in order.
-struct BookSpec {
+struct BookLayout {
     struct Page {
         std::string path;  // as stored: "/" separators, lower case
         std::string content;
@@ -107,11 +107,11 @@ struct BookSpec {
     bool marker = true;
 };
 
-inline std::vector<RawEntry> BookEntries(const BookSpec& spec) {
+inline std::vector<RawEntry> BookEntries(const BookLayout& layout) {
     std::vector<RawEntry> entries;
     std::vector<uint8_t> directory;
     uint16_t id = 1;
-    for (const auto& page : spec.pages) {
+    for (const auto& page : layout.pages) {
         entries.push_back({349, id, Blob(page.content)});
         directory.insert(directory.end(), page.path.begin(), page.path.end());
         directory.push_back(0);
@@ -120,14 +120,14 @@ inline std::vector<RawEntry> BookEntries(const BookSpec& spec) {
         PutU32(directory, static_cast<uint32_t>(page.inSearch));
         ++id;
     }
-    if (!spec.pages.empty()) entries.push_back({350, 2, directory});
-    if (spec.splash) entries.push_back({350, 15, Blob(spec.splashBytes)});
+    if (!layout.pages.empty()) entries.push_back({350, 2, directory});
+    if (layout.splash) entries.push_back({350, 15, Blob(layout.splashBytes)});
     std::vector<uint8_t> settings;
-    for (auto flag : spec.settings) PutU32(settings, static_cast<uint32_t>(flag));
+    for (auto flag : layout.settings) PutU32(settings, static_cast<uint32_t>(flag));
     entries.push_back({350, 3, settings});
-    for (const auto& [textId, text] : spec.texts)
+    for (const auto& [textId, text] : layout.texts)
         entries.push_back({350, static_cast<uint16_t>(textId), TextEntry(text)});
-    if (spec.marker) entries.push_back({350, 14, {0x45, 0x42, 0x4F, 0x4F, 0x4B, 0x00}});
+    if (layout.marker) entries.push_back({350, 14, {0x45, 0x42, 0x4F, 0x4F, 0x4B, 0x00}});
     return entries;
 }
 
@@ -140,8 +140,8 @@ inline std::vector<uint8_t> MakeBook(const std::vector<uint8_t>& prefix,
     return book;
 }
 
-inline std::vector<uint8_t> MakeBook(const std::vector<uint8_t>& prefix, const BookSpec& spec) {
-    return MakeBook(prefix, BookEntries(spec));
+inline std::vector<uint8_t> MakeBook(const std::vector<uint8_t>& prefix, const BookLayout& layout) {
+    return MakeBook(prefix, BookEntries(layout));
 }
 
 }  // namespace folivex::test

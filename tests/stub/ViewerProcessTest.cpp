@@ -14,11 +14,12 @@ using namespace std::chrono_literals;
 TEST(FolivexView, ServesTheBookGivenAsItsArgument) {
     test::TempDir dir;
     const std::string book = dir / "sample.exe";
-    test::BookSpec spec;
-    spec.pages = {{"index.htm",
-                   "<html><head><title>Start</title></head><body>Quokkas are happy</body></html>"},
-                  {"sub/more.htm", "<html><body>More pages</body></html>"}};
-    test::WriteFile(book, test::MakeBook(std::vector<uint8_t>(600, 0), spec));
+    test::BookLayout layout;
+    layout.pages = {
+        {"index.htm",
+         "<html><head><title>Start</title></head><body>Quokkas are happy</body></html>"},
+        {"sub/more.htm", "<html><body>More pages</body></html>"}};
+    test::WriteFile(book, test::MakeBook(std::vector<uint8_t>(600, 0), layout));
     const std::string urlFile = dir / "url.txt";
 
     test::ChildProcess viewer({FOLIVEX_VIEW_EXE, book, "--no-browser", "--url-file", urlFile});
