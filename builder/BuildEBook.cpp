@@ -10,13 +10,18 @@
 #include "builder/BlobCache.h"
 #include "builder/BlobPipeline.h"
 #include "builder/DigestMemo.h"
+#include "format/ArchiveIndex.h"
 #include "format/ArchiveStream.h"
 #include "format/Container.h"
 #include "format/UpdateArchive.h"
+#include "platform/DirEnum.h"
 #include "platform/File.h"
+#include "platform/FileReplace.h"
 #include "platform/FileStamp.h"
 #include "platform/Path.h"
+#include "platform/PathResolver.h"
 #include "project/BookApp.h"
+#include "project/FolderScan.h"
 
 namespace folivex {
 
@@ -32,37 +37,58 @@ constexpr size_t kMaxProjectEntries = 65535;
 // A blob states its length as an int32.
 constexpr uint64_t kMaxEntryFileSize = 0x7FFFFFFF;
 
-// One included page: its archive id and where its bytes are on disk. The
-// page list is taken first so that reading and compressing can be spread
-// over several workers without touching the project.
+// Added to the e-book's name for the file a build writes before it replaces
+// the e-book.
+constexpr const char* kBuildingSuffix = ".building";
+
+// One file whose blob goes into the book: its archive id, the name messages
+// and the digest memo know it by (the page's stored path joined to the
+// project folder, or the splash bitmap's path), and the file actually read.
+// The page list is taken first so that reading and compressing can be
+// spread over several workers without touching the project.
 struct PageSource {
     int id = 0;
+    std::string name;
     std::string diskPath;
 };
 
-std::vector<PageSource> IncludedPages(const BookProject& project) {
+// The included pages in project order, each read from the file the scan
+// made its entry of (the first in walk order of the names that differ only
+// in case). An entry that is the e-book being written is left out, with a
+// warning in leftOut.
+std::vector<PageSource> IncludedPages(const BookProject& project, std::vector<KnownFile> output,
+                                      std::vector<std::string>& leftOut) {
+    PathResolver resolver(project.projectDir, std::move(output));
     std::vector<PageSource> sources;
     const size_t count = project.pages.size();
     for (size_t i = 0; i < count; ++i) {
         const CPieceElem& page = *project.pages[i];
         if (!page.included) continue;
-        sources.push_back(
-            PageSource{static_cast<int>(i + 1), JoinStoredPath(project.projectDir, page.path)});
+        PageSource source{
+            static_cast<int>(i + 1), JoinStoredPath(project.projectDir, page.path), {}};
+        const PathResolver::Result file = resolver.Resolve(page.path);
+        if (!file.found && file.skipped) {
+            leftOut.push_back(OutputLeftOutWarning(WithNativeSeparators(page.path)));
+            continue;
+        }
+        // A file not found is opened under its stored name, which gives the
+        // usual message.
+        source.diskPath = file.found ? file.found->path : source.name;
+        sources.push_back(std::move(source));
     }
     return sources;
 }
 
-std::vector<uint8_t> PageDirectory(const BookProject& project) {
+std::vector<uint8_t> PageDirectory(const BookProject& project,
+                                   const std::vector<PageSource>& pages) {
     std::vector<PageDirEntry> records;
-    const size_t count = project.pages.size();
-    for (size_t i = 0; i < count; ++i) {
-        const CPieceElem& page = *project.pages[i];
-        if (!page.included) continue;
+    for (const PageSource& source : pages) {
+        const CPieceElem& page = *project.pages[static_cast<size_t>(source.id - 1)];
         PageDirEntry record;
         record.path = page.path;
         for (char& c : record.path)
             if (c == '\\') c = '/';
-        record.id = static_cast<int32_t>(i + 1);
+        record.id = source.id;
         record.inPageSequence = page.inPageSequence;
         record.inSearch = page.inSearch;
         records.push_back(std::move(record));
@@ -70,30 +96,35 @@ std::vector<uint8_t> PageDirectory(const BookProject& project) {
     return EncodePageDirectory(records);
 }
 
-// Reads a whole file. Throws CFileException, or ArchiveLimitError for a
-// file too large for one entry.
-FileBytes ReadWholeFile(const std::string& path) {
-    CFile file(path, CFile::modeRead);
-    const uint64_t length = file.GetLength();
-    if (length > kMaxEntryFileSize)
-        throw ArchiveLimitError(path +
-                                " is larger than 2 GiB (2,147,483,647 bytes), the most one "
-                                "e-book entry can hold.");
-    FileBytes data(static_cast<size_t>(length));
-    if (file.Read(data.data(), data.size()) != data.size())
-        throw CFileException(CFileException::endOfFile, path);
-    file.Close();
-    return data;
+// Reads a whole file; errors name it by name. Throws CFileException, or
+// ArchiveLimitError for a file too large for one entry.
+FileBytes ReadWholeFile(const PageSource& source) {
+    try {
+        CFile file(source.diskPath, CFile::modeRead);
+        const uint64_t length = file.GetLength();
+        if (length > kMaxEntryFileSize)
+            throw ArchiveLimitError(source.name +
+                                    " is larger than 2 GiB (2,147,483,647 bytes), the most one "
+                                    "e-book entry can hold.");
+        FileBytes data(static_cast<size_t>(length));
+        if (file.Read(data.data(), data.size()) != data.size())
+            throw CFileException(CFileException::endOfFile, source.diskPath);
+        file.Close();
+        return data;
+    } catch (CFileException& error) {
+        error.m_strFileName = source.name;
+        throw;
+    }
 }
 
 // A file's bytes as a compressed blob. zlib failing for another reason than
 // a small buffer is reported like a failure to read the file.
-std::vector<uint8_t> CompressFile(const std::string& path) {
-    const FileBytes data = ReadWholeFile(path);
+std::vector<uint8_t> CompressFile(const PageSource& source) {
+    const FileBytes data = ReadWholeFile(source);
     try {
         return MakeBlob(std::span<const uint8_t>(data.data(), data.size()));
     } catch (const ContainerError&) {
-        throw CFileException(CFileException::genericException, path);
+        throw CFileException(CFileException::genericException, source.name);
     }
 }
 
@@ -103,6 +134,16 @@ void RemoveQuietly(const std::string& path) {
     } catch (const CFileException&) {
         // Nothing more to do: the message about the real failure is shown.
     }
+}
+
+// After a failure: the temporary file goes and the previous e-book stays.
+// Written in place, the file emptied and part-written is a broken program
+// and goes too.
+void Abandon(FileReplacement& output) {
+    if (output.InPlace())
+        RemoveQuietly(output.WritePath());
+    else
+        output.Discard();
 }
 
 void AddText(CUpdateArchive& archive, int id, const std::string& text) {
@@ -127,19 +168,32 @@ std::vector<std::pair<int, const std::string*>> TextsOf(const BookProject& proje
             {kIdEmail, &project.email},         {kIdAboutInfo, &project.aboutInfo}};
 }
 
+PageSource SplashSource(const BookProject& project) {
+    return PageSource{kIdSplash, project.splashFile, project.splashFile};
+}
+
+// One message with the exclamation icon, a sentence a line.
+void ShowWarnings(CBookApp& app, const std::vector<std::string>& warnings) {
+    if (warnings.empty()) return;
+    std::string text;
+    for (const std::string& warning : warnings) text += (text.empty() ? "" : "\n") + warning;
+    app.GetPrompts().ShowMessage(text, MsgButtons::OK, MsgIcon::Exclamation);
+}
+
 // Steps 3 to 10 as the writer does them, all entries in memory until the
 // end: for a stub that already ends in an archive, which is merged.
-void WriteArchiveInMemory(const BookProject& project) {
+void WriteArchiveInMemory(const BookProject& project, const std::vector<PageSource>& pages,
+                          const std::string& path) {
     CUpdateArchive archive;
-    archive.BeginUpdate(project.ebookFile);
+    archive.BeginUpdate(path);
 
-    for (const PageSource& page : IncludedPages(project))
-        archive.UpdateEntry(kTypePages, page.id, CompressFile(page.diskPath));
+    for (const PageSource& page : pages)
+        archive.UpdateEntry(kTypePages, page.id, CompressFile(page));
     // With no included page the directory is empty and nothing is stored.
-    archive.UpdateEntry(kTypeBook, kIdPageDirectory, PageDirectory(project));
+    archive.UpdateEntry(kTypeBook, kIdPageDirectory, PageDirectory(project, pages));
 
     if (!project.splashFile.empty())
-        archive.UpdateEntry(kTypeBook, kIdSplash, CompressFile(project.splashFile));
+        archive.UpdateEntry(kTypeBook, kIdSplash, CompressFile(SplashSource(project)));
 
     archive.UpdateEntry(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
     for (const auto& [id, text] : TextsOf(project)) AddText(archive, id, *text);
@@ -160,13 +214,13 @@ struct Submitted {
 };
 
 BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& seen,
-                                   const std::string& path, std::optional<FileStamp>& stamp) {
-    stamp = StampOfFile(path);
+                                   const PageSource& source, std::optional<FileStamp>& stamp) {
+    stamp = StampOfFile(source.diskPath);
     if (stamp && *stamp == seen.stamp) {
         if (auto blob = cache.Load(seen.digest, stamp->size))
             return {std::move(*blob), seen.digest};
     }
-    const FileBytes data = ReadWholeFile(path);  // changed since, or its entry is gone
+    const FileBytes data = ReadWholeFile(source);  // changed since, or its entry is gone
     const std::span<const uint8_t> bytes(data.data(), data.size());
     BlobPipeline::Made made;
     made.key = Sha256Of(bytes);
@@ -174,21 +228,23 @@ BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& s
     return made;
 }
 
+// The memo knows each file by its name, which stays the same whichever
+// spelling on disk it is read from.
 Submitted SubmitFile(BlobPipeline& pipeline, BlobCache* cache, const DigestMemo* memo,
-                     const std::string& path) {
+                     const PageSource& source) {
     Submitted submitted;
     if (memo) {
         submitted.stamp = std::make_shared<std::optional<FileStamp>>();
-        if (const DigestMemo::Record* seen = memo->Seen(path)) {
+        if (const DigestMemo::Record* seen = memo->Seen(source.name)) {
             submitted.bytes = seen->stamp.size;
-            pipeline.Submit([cache, seen, &path, stamp = submitted.stamp] {
-                return BlobOfKnownFile(*cache, *seen, path, *stamp);
+            pipeline.Submit([cache, seen, &source, stamp = submitted.stamp] {
+                return BlobOfKnownFile(*cache, *seen, source, *stamp);
             });
             return submitted;
         }
-        *submitted.stamp = StampOfFile(path);
+        *submitted.stamp = StampOfFile(source.diskPath);
     }
-    FileBytes data = ReadWholeFile(path);
+    FileBytes data = ReadWholeFile(source);
     submitted.bytes = data.size();
     pipeline.Submit(std::move(data));
     return submitted;
@@ -196,15 +252,15 @@ Submitted SubmitFile(BlobPipeline& pipeline, BlobCache* cache, const DigestMemo*
 
 // The blob of the oldest file handed to the pipeline, its digest
 // remembered for the next build.
-std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const std::string& path,
+std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const PageSource& source,
                               const Submitted& submitted) {
     BlobPipeline::Made made;
     try {
         made = pipeline.Next();
     } catch (const ContainerError&) {
-        throw CFileException(CFileException::genericException, path);
+        throw CFileException(CFileException::genericException, source.name);
     }
-    if (memo && *submitted.stamp) memo->Remember(path, **submitted.stamp, made.key);
+    if (memo && *submitted.stamp) memo->Remember(source.name, **submitted.stamp, made.key);
     return std::move(made.blob);
 }
 
@@ -213,16 +269,15 @@ std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const st
 // pipeline's workers (or taken from the cache) and written out as soon as
 // their turn comes, so memory holds only the few pages in flight. With a
 // memo, pages unchanged since the last build are not even read.
-void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cache,
-                   DigestMemo* memo) {
-    const std::vector<PageSource> pages = IncludedPages(project);
-    const std::vector<uint8_t> directory = PageDirectory(project);
+void StreamArchive(const BookProject& project, const std::vector<PageSource>& pages,
+                   const std::string& path, unsigned threads, BlobCache* cache, DigestMemo* memo) {
+    const std::vector<uint8_t> directory = PageDirectory(project, pages);
     std::vector<ArchiveStream::TypePlan> plan;
     if (!pages.empty()) plan.push_back({kTypePages, static_cast<uint32_t>(pages.size())});
     const uint32_t bookEntries =
         (directory.empty() ? 0 : 1) + (project.splashFile.empty() ? 0 : 1) + 8;
     plan.push_back({kTypeBook, bookEntries});
-    ArchiveStream archive(project.ebookFile, std::move(plan));
+    ArchiveStream archive(path, std::move(plan));
 
     BlobPipeline pipeline(threads, cache);
     // Pages waiting for their turn keep the workers busy while a large page
@@ -235,7 +290,7 @@ void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cach
     uint64_t waitingBytes = 0;
     const auto writeOldest = [&] {
         const auto& [page, submitted] = waiting.front();
-        archive.Add(kTypePages, page->id, TakeBlob(pipeline, memo, page->diskPath, submitted));
+        archive.Add(kTypePages, page->id, TakeBlob(pipeline, memo, *page, submitted));
         waitingBytes -= submitted.bytes;
         waiting.pop_front();
     };
@@ -243,7 +298,7 @@ void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cach
         // Room is made before the next file is read, so that reading it
         // is the last thing held in memory beyond the bound.
         while (!waiting.empty() && waiting.size() >= maxWaiting) writeOldest();
-        Submitted submitted = SubmitFile(pipeline, cache, memo, page.diskPath);
+        Submitted submitted = SubmitFile(pipeline, cache, memo, page);
         waitingBytes += submitted.bytes;
         waiting.emplace_back(&page, std::move(submitted));
         while (waiting.size() > 1 && waitingBytes > maxWaitingBytes) writeOldest();
@@ -252,8 +307,9 @@ void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cach
 
     if (!directory.empty()) archive.Add(kTypeBook, kIdPageDirectory, directory);
     if (!project.splashFile.empty()) {
-        const Submitted splash = SubmitFile(pipeline, cache, memo, project.splashFile);
-        archive.Add(kTypeBook, kIdSplash, TakeBlob(pipeline, memo, project.splashFile, splash));
+        const PageSource source = SplashSource(project);
+        const Submitted splash = SubmitFile(pipeline, cache, memo, source);
+        archive.Add(kTypeBook, kIdSplash, TakeBlob(pipeline, memo, source, splash));
     }
     archive.Add(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
     for (const auto& [id, text] : TextsOf(project)) archive.Add(kTypeBook, id, EncodeText(*text));
@@ -261,88 +317,134 @@ void StreamArchive(const BookProject& project, unsigned threads, BlobCache* cach
     archive.Finish();
 }
 
-// Steps 3 to 10: the archive after the stub. The output file is closed when
-// this returns or throws.
-void WriteArchive(const BookProject& project, std::span<const uint8_t> stub, unsigned threads,
+// Steps 3 to 10: the archive after the stub in the file at path. The file
+// is closed when this returns or throws.
+void WriteArchive(const BookProject& project, const std::vector<PageSource>& pages,
+                  const std::string& path, std::span<const uint8_t> stub, unsigned threads,
                   const std::optional<std::string>& cacheFolder) {
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
-    const bool stubHasArchive =
-        stub.size() >= 2 && stub[stub.size() - 2] == 0x4B && stub.back() == 0x47;
-    if (stubHasArchive) {
-        WriteArchiveInMemory(project);
+    if (EndsWithArchiveTrailer(stub)) {
+        WriteArchiveInMemory(project, pages, path);
         return;
     }
     const std::string folder = cacheFolder.value_or(BlobCache::DefaultFolder());
     if (folder.empty()) {
-        StreamArchive(project, threads, nullptr, nullptr);
+        StreamArchive(project, pages, path, threads, nullptr, nullptr);
         return;
     }
     BlobCache cache(folder);
     DigestMemo memo(DigestMemo::PathFor(folder, project.projectDir), StampClockNowNs());
-    StreamArchive(project, threads, &cache, &memo);
+    StreamArchive(project, pages, path, threads, &cache, &memo);
     memo.Save();
     if (cache.Stored() > 0) cache.Trim();
 }
 
-}  // namespace
+// Step 2 into the file the build writes. False after the message.
+bool WriteStub(CBookApp& app, FileReplacement& output) {
+    CFile out;
+    try {
+        // A file someone else holds, or that may not be written, is found
+        // here and stays as it is.
+        output.Begin(out);
+    } catch (const CFileException& error) {
+        app.ReportFileError(kCannotSave, error);
+        return false;
+    }
+    try {
+        out.Write(app.viewerStub.data(), app.viewerStub.size());
+        out.Close();
+        return true;
+    } catch (const CFileException& error) {
+        out.Abort();
+        app.ReportFileError(kCannotSave, output.NamedForTarget(error));
+        Abandon(output);
+        return false;
+    }
+}
 
-int BuildEBook(CBookApp& app) {
-    BookProject& project = app.project;
-    WaitCursor wait(app.GetPrompts());
+// The message after a failure from step 3 to step 10, naming the file as
+// the author knows it.
+template <class Error>
+int ReportArchiveFailure(CBookApp& app, FileReplacement& output, const Error& error) {
+    const Error named = output.NamedForTarget(error);
+    app.ReportFileError(kCannotRead + named.m_strFileName, named);
+    Abandon(output);
+    return 0;
+}
 
-    if (project.pages.size() > kMaxProjectEntries) {
+// What must hold before anything is written. False after the message.
+bool CanBuild(CBookApp& app) {
+    const size_t entries = app.project.pages.size();
+    if (entries > kMaxProjectEntries) {
         app.GetPrompts().ShowMessage(std::string(kCannotBuild) + "the project has " +
-                                         std::to_string(project.pages.size()) +
+                                         std::to_string(entries) +
                                          " files, more than the 65,535 an e-book can hold.",
                                      MsgButtons::OK, MsgIcon::Stop);
-        return 0;
+        return false;
     }
     if (app.viewerStub.empty()) {
         app.GetPrompts().ShowMessage(std::string(kCannotBuild) +
                                          "no viewer program is available to put at "
                                          "the start of the e-book.",
                                      MsgButtons::OK, MsgIcon::Stop);
-        return 0;
+        return false;
     }
+    return true;
+}
 
-    // The stub. A file we could not open is someone else's and stays; a
-    // file we created or emptied but could not fill is a broken program and
-    // goes.
-    {
-        CFile out;
-        try {
-            out.Open(project.ebookFile,
-                     CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-        } catch (const CFileException& error) {
-            app.ReportFileError(kCannotSave, error);
-            return 0;
-        }
-        try {
-            out.Write(app.viewerStub.data(), app.viewerStub.size());
-            out.Close();
-        } catch (const CFileException& error) {
-            out.Abort();
-            app.ReportFileError(kCannotSave, error);
-            RemoveQuietly(project.ebookFile);
-            return 0;
-        }
-    }
+}  // namespace
+
+int BuildEBook(CBookApp& app, std::vector<std::string>* warnings) {
+    BookProject& project = app.project;
+    WaitCursor wait(app.GetPrompts());
+    if (!CanBuild(app)) return 0;
+
+    // Everything is written to a temporary file beside the output, which
+    // replaces the output only once the book is complete: a failure on the
+    // way leaves the previous e-book as it was.
+    FileReplacement output(project.ebookFile, kBuildingSuffix);
+    if (!WriteStub(app, output)) return 0;
+
+    // Taken now that the file being written exists, so that an entry that
+    // is that file, or the e-book it replaces, is recognised.
+    std::vector<std::string> leftOut;
+    const std::vector<PageSource> pages = IncludedPages(
+        project, {KnownFile(output.FinalPath()), KnownFile(output.WritePath())}, leftOut);
+    if (warnings)
+        warnings->insert(warnings->end(), leftOut.begin(), leftOut.end());
+    else
+        ShowWarnings(app, leftOut);
 
     try {
-        WriteArchive(project, app.viewerStub, app.buildThreads, app.blobCacheFolder);
-    } catch (const CException& error) {
-        app.ReportFileError(kCannotRead + error.m_strFileName, error);
-        RemoveQuietly(project.ebookFile);
-        return 0;
+        WriteArchive(project, pages, output.WritePath(), app.viewerStub, app.buildThreads,
+                     app.blobCacheFolder);
+    } catch (const CFileException& error) {
+        return ReportArchiveFailure(app, output, error);
+    } catch (const CArchiveException& error) {
+        return ReportArchiveFailure(app, output, error);
     } catch (const ArchiveLimitError& error) {
         app.GetPrompts().ShowMessage(kCannotBuild + std::string(error.what()), MsgButtons::OK,
                                      MsgIcon::Stop);
-        RemoveQuietly(project.ebookFile);
+        Abandon(output);
         return 0;
     }
 
-    return ReplaceIcon(app);
+    // A failed icon step still leaves a complete book, with the viewer's
+    // own icon: it replaces the output all the same.
+    const int result = ReplaceIcon(app, output.WritePath());
+    try {
+        output.Commit();
+    } catch (const CFileException& error) {
+        app.ReportFileError(kCannotSave, error);
+        output.Discard();
+        return 0;
+    }
+    return result;
+}
+
+std::vector<std::string> FilesWrittenByBuild(const std::string& ebookFile) {
+    return {ebookFile, FileReplacement::TemporaryPathFor(ebookFile, kBuildingSuffix)};
 }
 
 }  // namespace folivex

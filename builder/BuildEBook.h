@@ -5,7 +5,14 @@
 // record, the six texts and the book marker, closed by the trailer; the
 // author's icon, if one was chosen, then replaces the stub's own. Messages go
 // through the app's prompt seam; the project itself is never changed.
+//
+// The book is written to a temporary file beside the output and takes the
+// output's place only when complete (FileReplace.h): a failure on the way
+// leaves a previous e-book byte for byte as it was, and no temporary file.
 #pragma once
+
+#include <string>
+#include <vector>
 
 namespace folivex {
 
@@ -13,12 +20,25 @@ class CBookApp;
 
 // Builds app.project into app.project.ebookFile behind the wait cursor.
 // Returns 1 when the e-book was written and the icon step succeeded or had
-// nothing to do, 0 after a message: a file error while writing the stub
-// ("Cannot save E-Book file:"), while reading a page or the splash bitmap or
-// writing the archive ("Cannot read file " + its name; the output is
-// removed), a project or file too large for the format, or the icon step's
-// own failure (the complete book stays, with the stub's icon).
-int BuildEBook(CBookApp& app);
+// nothing to do, 0 after a message: a file error while starting the output
+// or writing the stub, or putting the finished book in the output's place
+// ("Cannot save E-Book file:"; an output that someone else holds or that
+// may not be written is left untouched), while reading a page or the splash
+// bitmap or writing the archive ("Cannot read file " + its name), a project
+// or file too large for the format, or the icon step's own failure (the
+// complete book still replaces the output, with the stub's icon). Messages
+// name the output as app.project.ebookFile gives it, never the temporary
+// file.
+//
+// Each page is read from the file the folder scan made its entry of
+// (PathResolver.h). An included entry that is the output itself, or its
+// temporary file, is left out of the book with a warning: appended to
+// warnings when given, else shown as one message with the exclamation icon.
+int BuildEBook(CBookApp& app, std::vector<std::string>* warnings = nullptr);
+
+// The files a build of ebookFile writes: the e-book and its temporary file.
+// A scan for that build leaves them out (ScanProjectFolder's leaveOut).
+std::vector<std::string> FilesWrittenByBuild(const std::string& ebookFile);
 
 // Puts the author's 32 x 32, 16-colour icon (app.project.iconFile) over the
 // stub's own image inside app.project.ebookFile, in place; nothing else in
@@ -27,5 +47,8 @@ int BuildEBook(CBookApp& app);
 // with " + name), or without a message when the output is not shaped like
 // the viewer stub. Sets app.rsrcFileOffset and app.rsrcRva on the way.
 int ReplaceIcon(CBookApp& app);
+// The same on bookFile, the file the build writes; messages name
+// app.project.ebookFile in its place.
+int ReplaceIcon(CBookApp& app, const std::string& bookFile);
 
 }  // namespace folivex

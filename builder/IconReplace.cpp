@@ -252,10 +252,14 @@ std::vector<uint8_t> ReadIconFile(const std::string& path) {
 }  // namespace
 
 int ReplaceIcon(CBookApp& app) {
+    return ReplaceIcon(app, app.project.ebookFile);
+}
+
+int ReplaceIcon(CBookApp& app, const std::string& bookFile) {
     const BookProject& project = app.project;
     if (project.iconFile.empty()) return 1;
     try {
-        CFile output(project.ebookFile, CFile::modeReadWrite);
+        CFile output(bookFile, CFile::modeReadWrite);
         OutputReader out(output);
 
         // The headers and the icon group: a file not shaped like the viewer
@@ -282,7 +286,9 @@ int ReplaceIcon(CBookApp& app) {
         output.Close();
         return 1;
     } catch (const CFileException& error) {
-        app.ReportFileError("File error with " + error.m_strFileName, error);
+        CFileException named(error);
+        if (named.m_strFileName == bookFile) named.m_strFileName = project.ebookFile;
+        app.ReportFileError("File error with " + named.m_strFileName, named);
         return 0;
     } catch (const ByteReader::OutOfRange&) {
         // Every read above is checked first; this is the last line of defence.

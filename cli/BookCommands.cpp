@@ -17,6 +17,7 @@
 #include "cli/JsonText.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
+#include "platform/FileStamp.h"
 #include "project/BookApp.h"
 #include "resources/ViewerStub.h"
 
@@ -79,7 +80,7 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     if (bytes.empty()) Fail("The viewer program " + stubFile + " is empty.");
     // An archive trailer at its end would make the build load that archive
     // instead of starting a new one.
-    if (bytes.size() >= 2 && bytes[bytes.size() - 2] == 0x4B && bytes.back() == 0x47) {
+    if (EndsWithArchiveTrailer(bytes)) {
         Fail("The viewer program " + stubFile +
              " already ends in an e-book archive; give the bare program.");
         return {};
@@ -118,6 +119,28 @@ bool TakeRunOption(const Args& args, size_t& i, RunOptions& run, std::string& pr
     return true;
 }
 
+// True when the two paths name one file (through links, or spelled
+// otherwise where the system ignores case).
+bool SameFile(const std::string& a, const std::string& b) {
+    const auto first = StampOfFile(a);
+    const auto second = StampOfFile(b);
+    return first && second && first->volumeId == second->volumeId &&
+           first->fileId == second->fileId;
+}
+
+// Whether the build may write output: never over the project file it reads,
+// and over an existing file that is not an e-book only with --force. False
+// after the message.
+bool OutputAllowed(const std::string& output, const std::string& projectFile, bool force) {
+    if (!projectFile.empty() && SameFile(output, projectFile)) {
+        Fail("folivexc: " + output + " is the project file itself; give the e-book another name");
+        return false;
+    }
+    if (force || !CFile::Exists(output) || EndsWithArchiveTrailer(output)) return true;
+    Fail("folivexc: " + output + " exists and is not a Folivex e-book; give --force to replace it");
+    return false;
+}
+
 // Builds app's project with the stub; prints the outcome.
 int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
           const RunOptions& run) {
@@ -126,7 +149,10 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
     app.viewerStub = stub;
     app.buildThreads = run.threads;
     if (run.noCache) app.blobCacheFolder = std::string();
-    if (BuildEBook(app)) {
+    std::vector<std::string> warnings;
+    const int built = BuildEBook(app, &warnings);
+    PrintWarnings(warnings);
+    if (built) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());
         return 0;
     }
@@ -144,11 +170,14 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
 int CmdBuild(const Args& args) {
     std::string project, output, stub;
     RunOptions run;
+    bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string problem;
         if (TakeRunOption(args, i, run, problem)) {
             if (!problem.empty()) return Usage(problem);
+        } else if (a == "--force") {
+            force = true;
         } else if (a == "-o" || a == "--stub") {
             if (i + 1 >= args.size()) return Usage(a + " needs a file name");
             (a == "-o" ? output : stub) = args[++i];
@@ -170,6 +199,7 @@ int CmdBuild(const Args& args) {
     if (!output.empty()) app.project.ebookFile = output;
     if (app.project.ebookFile.empty())
         return Usage("the project names no e-book file; give one with -o BOOK.exe");
+    if (!OutputAllowed(app.project.ebookFile, project, force)) return 1;
     return Build(app, prompts, stub, run);
 }
 
@@ -179,12 +209,15 @@ int CmdMake(const Args& args) {
     std::optional<std::array<int32_t, kToolbarButtonCount>> buttons;
     int32_t aboutAtStart = 0, maximized = 1, fullScreen = 0, toolbar = 1;
     RunOptions run;
+    bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         std::string problem;
         if (TakeRunOption(args, i, run, problem)) {
             if (!problem.empty()) return Usage(problem);
+        } else if (a == "--force") {
+            force = true;
         } else if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" ||
                    a == "--buttons" || TextOptions().count(a)) {
             if (!hasValue) return Usage(a + " needs a value");
@@ -233,10 +266,12 @@ int CmdMake(const Args& args) {
     }
     if (folder.empty()) return Usage("make needs a folder");
     if (output.empty()) return Usage("make needs -o BOOK.exe");
+    if (!OutputAllowed(output, std::string(), force)) return 1;
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    if (!StartFolderProject(app, folder)) return 1;
+    // A book made inside its own folder never takes itself in.
+    if (!StartFolderProject(app, folder, FilesWrittenByBuild(output))) return 1;
     if (app.project.pages.empty())
         return Fail("folivexc: the folder " + folder + " holds no files");
 

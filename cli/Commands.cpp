@@ -3,10 +3,9 @@
 #include "cli/Commands.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "platform/File.h"
+#include "format/ArchiveIndex.h"
 
 namespace folivex::cli {
 
@@ -14,11 +13,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  folivexc new FOLDER -o PROJECT.ebp [text options]\n"
+    "  folivexc new FOLDER -o PROJECT.ebp [--force] [text options]\n"
     "  folivexc rescan PROJECT.ebp [FOLDER]\n"
     "  folivexc info PROJECT.ebp|BOOK.exe [--json]\n"
-    "  folivexc build PROJECT.ebp [-o BOOK.exe] [run options]\n"
-    "  folivexc make FOLDER -o BOOK.exe [text options] [book options] [run options]\n"
+    "  folivexc build PROJECT.ebp [-o BOOK.exe] [--force] [run options]\n"
+    "  folivexc make FOLDER -o BOOK.exe [--force] [text options] [book options] [run options]\n"
     "  folivexc extract BOOK.exe DIR\n"
     "  folivexc verify BOOK.exe\n"
     "text options: --title T --author A --copyright C --url U --email E --about TEXT\n"
@@ -27,19 +26,9 @@ constexpr const char* kUsage =
     "                                     fontsize,print,about,exit\n"
     "run options:  --threads N (compressing threads; 0, the default: one per processor)\n"
     "              --no-cache (compress every file again instead of taking blobs kept from\n"
-    "              earlier builds in ~/.cache/folivex/blobs); the e-book is the same either way\n";
-
-// A project file starts with the signature 03 00 01 00; anything else is
-// taken for an e-book.
-bool LooksLikeProjectFile(const std::string& path) {
-    try {
-        CFile file(path, CFile::modeRead);
-        unsigned char head[4] = {};
-        return file.Read(head, 4) == 4 && std::memcmp(head, "\x03\x00\x01\x00", 4) == 0;
-    } catch (const CException&) {
-        return false;
-    }
-}
+    "              earlier builds in ~/.cache/folivex/blobs); the e-book is the same either way\n"
+    "--force:      replace an existing file that is not an e-book (build, make) or an existing\n"
+    "              project file (new); the project file itself is never an e-book's output\n";
 
 int CmdInfo(const Args& args) {
     std::string path;
@@ -53,7 +42,9 @@ int CmdInfo(const Args& args) {
             return Usage("info takes one file");
     }
     if (path.empty()) return Usage("info needs a file");
-    return LooksLikeProjectFile(path) ? CmdProjectInfo(path, json) : CmdBookInfo(path, json);
+    // Only a file that ends in the e-book trailer is an e-book; anything
+    // else is read as a project file and gets its messages.
+    return EndsWithArchiveTrailer(path) ? CmdBookInfo(path, json) : CmdProjectInfo(path, json);
 }
 
 }  // namespace

@@ -41,9 +41,15 @@ using TextField = std::string BookProject::*;
 const std::map<std::string, TextField>& TextOptions();
 
 // Starts app on a fresh project of the folder given on the command line,
-// with the first run's placeholder author details, and scans it. False,
-// with a message on stderr, when the folder cannot be listed.
-bool StartFolderProject(CBookApp& app, const std::string& folder);
+// with the first run's placeholder author details, and scans it, leaving
+// out the files in leaveOut; the scan's warnings go to stderr. False, with
+// a message on stderr, when the folder cannot be listed.
+bool StartFolderProject(CBookApp& app, const std::string& folder,
+                        const std::vector<std::string>& leaveOut = {});
+
+// Prints each warning on a line of its own to stderr, after
+// "folivexc: warning: ".
+void PrintWarnings(const std::vector<std::string>& warnings);
 
 // Prints the usage text to stderr and returns 2.
 int Usage(const std::string& problem);

@@ -10,6 +10,7 @@
 #include "cli/ConsolePrompts.h"
 #include "cli/JsonText.h"
 #include "platform/DirEnum.h"
+#include "platform/File.h"
 #include "project/BookApp.h"
 #include "project/Defaults.h"
 #include "project/FolderScan.h"
@@ -137,7 +138,8 @@ const std::map<std::string, TextField>& TextOptions() {
     return options;
 }
 
-bool StartFolderProject(CBookApp& app, const std::string& folder) {
+bool StartFolderProject(CBookApp& app, const std::string& folder,
+                        const std::vector<std::string>& leaveOut) {
     const std::string projectDir = AbsolutePath(folder);
     if (!CheckFolderListable(projectDir, folder)) return false;
     // A fresh first run: the author details start as placeholders.
@@ -146,18 +148,26 @@ bool StartFolderProject(CBookApp& app, const std::string& folder) {
     app.project.url = kDefaultUrl;
     app.project.email = kDefaultEmail;
     app.ResetProject();
-    ScanProjectFolder(app, projectDir);
+    PrintWarnings(ScanProjectFolder(app, projectDir, {}, leaveOut).warnings);
     app.projectOpen = 1;
     return true;
 }
 
+void PrintWarnings(const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "folivexc: warning: %s\n", warning.c_str());
+}
+
 int CmdNew(const Args& args) {
     std::string folder, output;
+    bool force = false;
     std::vector<std::pair<TextField, std::string>> texts;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == "-o") {
+        if (a == "--force") {
+            force = true;
+        } else if (a == "-o") {
             if (!hasValue) return Usage("-o needs a file name");
             output = args[++i];
         } else if (auto it = TextOptions().find(a); it != TextOptions().end()) {
@@ -173,6 +183,12 @@ int CmdNew(const Args& args) {
     }
     if (folder.empty()) return Usage("new needs a folder");
     if (output.empty()) return Usage("new needs -o PROJECT.ebp");
+    // A project file there holds the author's order and choices.
+    if (!force && CFile::Exists(output)) {
+        std::fprintf(stderr, "folivexc: %s already exists; give --force to replace it\n",
+                     output.c_str());
+        return 1;
+    }
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
@@ -195,7 +211,7 @@ int CmdRescan(const Args& args) {
     // A folder that cannot be listed would drop every entry with its
     // attributes; refuse instead of saving that.
     if (!CheckFolderListable(folder, folder)) return 1;
-    ScanProjectFolder(app, folder);
+    PrintWarnings(ScanProjectFolder(app, folder).warnings);
     return app.SaveProject() ? 0 : 1;
 }
 

@@ -32,6 +32,26 @@ private:
 
 }  // namespace
 
+bool EndsWithArchiveTrailer(std::span<const uint8_t> bytes) {
+    if (bytes.size() < kArchiveTrailerSize) return false;
+    const size_t last = bytes.size() - 2;
+    return (bytes[last] | bytes[last + 1] << 8) == kArchiveTrailerMagic;
+}
+
+bool EndsWithArchiveTrailer(const std::string& path) {
+    try {
+        CFile file(path, CFile::modeRead);
+        const uint64_t length = file.GetLength();
+        if (length < kArchiveTrailerSize) return false;
+        uint8_t trailer[kArchiveTrailerSize];
+        return file.ReadAt(length - kArchiveTrailerSize, trailer, sizeof trailer) ==
+                   sizeof trailer &&
+               EndsWithArchiveTrailer(trailer);
+    } catch (const CException&) {
+        return false;
+    }
+}
+
 std::optional<ArchiveIndex> ArchiveIndex::Load(CFile& file) {
     const ArchiveLocation where = LocateArchive(file, false);
     if (!where.base) return std::nullopt;

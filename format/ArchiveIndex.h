@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ namespace folivex {
 // The last 6 bytes of a file that carries an archive: dword base, word 0x474B.
 constexpr uint16_t kArchiveTrailerMagic = 0x474B;
 constexpr size_t kArchiveTrailerSize = 6;
+
+// True when bytes end with an archive trailer: at least its 6 bytes, the
+// last two 4B 47. This is what tells an e-book (or a stub that already
+// carries an archive) from every other file; the base is not checked.
+bool EndsWithArchiveTrailer(std::span<const uint8_t> bytes);
+// The same for the file at path (stored or native form); false when it
+// cannot be opened or read.
+bool EndsWithArchiveTrailer(const std::string& path);
 
 struct IndexedEntry {
     uint16_t type = 0;

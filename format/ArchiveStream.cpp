@@ -2,14 +2,13 @@
 
 #include <stdexcept>
 
+#include "format/ArchiveIndex.h"
 #include "format/UpdateArchive.h"
 
 namespace folivex {
 
 namespace {
 
-constexpr uint16_t kTrailerMagic = 0x474B;
-constexpr uint64_t kTrailerSize = 6;
 // Larger than the writer's 4096 bytes: fewer system calls, same bytes.
 constexpr size_t kStoreBuffer = 1 << 18;
 
@@ -77,7 +76,7 @@ void ArchiveStream::Add(int type, int id, std::span<const uint8_t> data) {
     if (data.empty()) throw std::logic_error("ArchiveStream: an empty entry is never stored");
     // The type head and the entry's tag and fields take at most 25 + 23
     // bytes; the trailer must still fit after them.
-    const uint64_t needed = (m_typeStarted ? 0 : 25) + 23 + data.size() + kTrailerSize;
+    const uint64_t needed = (m_typeStarted ? 0 : 25) + 23 + data.size() + kArchiveTrailerSize;
     if (m_archive->GetPosition() + needed > kMaxBookFileSize)
         throw ArchiveLimitError(ArchiveLimitText());
     if (!m_typeStarted) StartType();
@@ -98,7 +97,7 @@ void ArchiveStream::Finish() {
                                              m_written == m_plan[m_type].entries);
     if (!complete) throw std::logic_error("ArchiveStream: entries missing from the plan");
     m_archive->WriteU32(m_base);
-    m_archive->WriteU16(kTrailerMagic);
+    m_archive->WriteU16(kArchiveTrailerMagic);
     m_archive->Flush();
     // Nothing of what the file held after its old end may survive.
     m_file.SetLength(m_file.GetPosition());

@@ -3,12 +3,11 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "format/ArchiveIndex.h"
+
 namespace folivex {
 
 namespace {
-
-constexpr uint16_t kTrailerMagic = 0x474B;
-constexpr uint64_t kTrailerSize = 6;
 
 // Object tags of the encoding.
 constexpr uint16_t kNewClassTag = 0xFFFF;
@@ -27,9 +26,6 @@ constexpr uint16_t kMaxClassNameLength = 64;
 
 enum class NodeClass { directory, element };
 
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -139,18 +135,18 @@ private:
 ArchiveLocation LocateArchive(CFile& file, bool requireTrailerRoom) {
     ArchiveLocation where;
     where.fileLength = file.GetLength();
-    if (where.fileLength < kTrailerSize) {
+    if (where.fileLength < kArchiveTrailerSize) {
         if (requireTrailerRoom) throw CFileException(CFileException::badSeek, file.GetFilePath());
         return where;
     }
-    file.Seek(static_cast<int64_t>(where.fileLength - kTrailerSize), CFile::begin);
-    uint8_t trailer[kTrailerSize];
-    if (file.Read(trailer, kTrailerSize) != kTrailerSize)
+    file.Seek(static_cast<int64_t>(where.fileLength - kArchiveTrailerSize), CFile::begin);
+    uint8_t trailer[kArchiveTrailerSize];
+    if (file.Read(trailer, kArchiveTrailerSize) != kArchiveTrailerSize)
         throw CFileException(CFileException::endOfFile, file.GetFilePath());
-    if (Le16(trailer + 4) != kTrailerMagic) return where;
+    if (!EndsWithArchiveTrailer(trailer)) return where;
     const uint32_t base = Le32(trailer);
     if (base > where.fileLength) throw CFileException(CFileException::badSeek, file.GetFilePath());
-    if (base > where.fileLength - kTrailerSize)
+    if (base > where.fileLength - kArchiveTrailerSize)
         throw CArchiveException(CArchiveException::badIndex, file.GetFilePath());
     where.base = base;
     return where;

@@ -4,14 +4,12 @@
 #include <limits>
 #include <optional>
 
+#include "format/ArchiveIndex.h"
 #include "format/ArchiveWalker.h"
 
 namespace folivex {
 
 namespace {
-
-constexpr uint16_t kTrailerMagic = 0x474B;
-constexpr uint64_t kTrailerSize = 6;
 
 std::unique_ptr<CObject> CreateUpdateElem() {
     return std::make_unique<CUpdateElem>();
@@ -156,7 +154,7 @@ void CUpdateArchive::BeginUpdate(const std::string& path) {
     if (where.base) {
         m_file->base = *where.base;
         TreeBuilder builder(m_root);
-        WalkArchive(*m_file, *where.base, where.fileLength - kTrailerSize, builder);
+        WalkArchive(*m_file, *where.base, where.fileLength - kArchiveTrailerSize, builder);
     } else {
         // The archive goes after the file's last byte, and the base must
         // fit the trailer's dword.
@@ -205,7 +203,7 @@ void CUpdateArchive::UpdateEntry(int type, int id, std::vector<uint8_t>&& data) 
     // Upper bound of the written size: the root, both class introductions,
     // the largest tag and fields per node, the data and the trailer.
     const uint64_t bound =
-        8 + 16 + 17 + typeCount * 14 + entryCount * 12 + dataBytes + kTrailerSize;
+        8 + 16 + 17 + typeCount * 14 + entryCount * 12 + dataBytes + kArchiveTrailerSize;
     if (Base() + bound > kMaxBookFileSize) throw ArchiveLimitError(LimitText());
 
     if (!typeNode) {
@@ -262,7 +260,7 @@ uint64_t CUpdateArchive::ArchiveSize() const {
     };
     uint64_t size = 2 + CountSize(m_root.Children().size());
     for (const auto& child : m_root.Children()) size += nodeSize(*child, nodeSize);
-    return size + kTrailerSize;
+    return size + kArchiveTrailerSize;
 }
 
 void CUpdateArchive::EndUpdate() {
@@ -272,7 +270,7 @@ void CUpdateArchive::EndUpdate() {
     CArchive ar(*m_file, CArchive::store, 4096);
     m_root.Serialize(ar);
     ar.WriteU32(m_file->base);
-    ar.WriteU16(kTrailerMagic);
+    ar.WriteU16(kArchiveTrailerMagic);
     ar.Flush();
     // Nothing of an older, longer archive may survive after the trailer.
     m_file->SetLength(m_file->GetPosition());

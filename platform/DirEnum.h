@@ -16,17 +16,42 @@ struct DirItem {
     std::string name;  // as the system reports it
     bool isFolder = false;
     bool isHidden = false;  // POSIX: the name starts with "."; Windows: the hidden attribute
-    // Identity of a folder (device and inode on POSIX, volume and file index
-    // on Windows), so that a walk can enter each folder only once.
+    // Identity of the item (device and inode on POSIX, for files and
+    // folders; volume and file index on Windows, for folders only), so that
+    // a walk enters each folder once and can recognise one particular file.
     uint64_t device = 0;
     uint64_t inode = 0;
 };
 
 // Lists folder (stored or native form). Returns false, with items empty, when
-// the folder cannot be enumerated (missing, access denied, not a folder).
-bool ListFolder(const std::string& folder, std::vector<DirItem>& items);
+// the folder cannot be enumerated (missing, access denied, not a folder, a
+// path too long for the system); whyNot, when given, then receives the
+// system's text for the error ("Permission denied").
+bool ListFolder(const std::string& folder, std::vector<DirItem>& items,
+                std::string* whyNot = nullptr);
 
 // Identity of a folder itself; false when it cannot be read.
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode);
+
+// One particular file that a walk must recognise among the items it lists
+// (the e-book being built inside the folder it is built from). On POSIX by
+// device and inode, so it is also found behind a link or under another
+// name; on Windows, whose listings tell no file's identity, by its full path
+// compared without regard to case.
+class KnownFile {
+public:
+    // path: stored or native form. On POSIX the file's identity is taken
+    // now; a file that does not exist then is never recognised.
+    explicit KnownFile(const std::string& path);
+
+    // True when item, listed by ListFolder(folder), is this file.
+    bool Is(const std::string& folder, const DirItem& item) const;
+
+private:
+    bool m_exists = false;
+    uint64_t m_device = 0;
+    uint64_t m_inode = 0;
+    std::string m_fullPath;  // Windows: lower-cased full path
+};
 
 }  // namespace folivex

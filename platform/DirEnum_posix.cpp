@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/DirEnum.h"
 #include "platform/Path.h"
@@ -33,23 +35,32 @@ void SortItems(std::vector<DirItem>& items) {
 
 }  // namespace
 
-bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
+bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::string* whyNot) {
     items.clear();
     const std::string native = NativePath(folder);
     DIR* dir = ::opendir(native.empty() ? "." : native.c_str());
-    if (dir == nullptr) return false;
+    if (dir == nullptr) {
+        if (whyNot) *whyNot = std::strerror(errno);
+        return false;
+    }
     // Items are looked at relative to the open folder: a full path would be
     // walked again by the kernel for every one of them.
     const int dirFd = ::dirfd(dir);
+    struct stat folderStat;
+    const uint64_t folderDevice =
+        ::fstat(dirFd, &folderStat) == 0 ? static_cast<uint64_t>(folderStat.st_dev) : 0;
     while (const dirent* e = ::readdir(dir)) {
         DirItem item;
         item.name = e->d_name;
         if (item.name == "." || item.name == "..") continue;
-        // A regular file needs no stat: its identity is never used. Folders
-        // need theirs (link loops), and links and unknown kinds are
-        // followed by stat to find out what they are.
+        // A regular file needs no stat: the listing tells its inode, and it
+        // lives on the folder's device. Folders need theirs (link loops),
+        // and links and unknown kinds are followed by stat to find out what
+        // they are.
         if (e->d_type == DT_REG) {
             item.isHidden = item.name[0] == '.';
+            item.device = folderDevice;
+            item.inode = static_cast<uint64_t>(e->d_ino);
             items.push_back(std::move(item));
             continue;
         }
@@ -78,6 +89,19 @@ bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
     return true;
+}
+
+KnownFile::KnownFile(const std::string& path) {
+    struct stat st;
+    const std::string native = NativePath(path);
+    m_exists = !native.empty() && ::stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (!m_exists) return;
+    m_device = static_cast<uint64_t>(st.st_dev);
+    m_inode = static_cast<uint64_t>(st.st_ino);
+}
+
+bool KnownFile::Is(const std::string&, const DirItem& item) const {
+    return m_exists && !item.isFolder && item.device == m_device && item.inode == m_inode;
 }
 
 }  // namespace folivex

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/DirEnum.h"
+#include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
@@ -26,15 +27,26 @@ bool IdentityOf(const std::string& path, uint64_t& device, uint64_t& inode) {
     return true;
 }
 
+// The full path of path, lower-cased; empty when the system cannot form it.
+std::string FullPathNoCase(const std::string& path) {
+    char buffer[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+    if (n == 0 || n >= sizeof buffer) return {};
+    return ToLowerSystem(std::string(buffer, n));
+}
+
 }  // namespace
 
-bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
+bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::string* whyNot) {
     items.clear();
     const std::string base = JoinStoredPath(NativePath(folder), "");
     const std::string search = (base.empty() ? std::string("\\") : base) + "*.*";
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(search.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
+    if (find == INVALID_HANDLE_VALUE) {
+        if (whyNot) *whyNot = SystemErrorText(static_cast<long>(GetLastError()));
+        return false;
+    }
     do {
         DirItem item;
         item.name = data.cFileName;
@@ -60,6 +72,20 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
 
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode) {
     return IdentityOf(NativePath(folder), device, inode);
+}
+
+KnownFile::KnownFile(const std::string& path) : m_fullPath(FullPathNoCase(NativePath(path))) {
+    m_exists = !m_fullPath.empty();
+}
+
+bool KnownFile::Is(const std::string& folder, const DirItem& item) const {
+    // The names are compared first: a full path is formed only for the
+    // item that could be the file.
+    if (!m_exists || item.isFolder || m_fullPath.size() < item.name.size() ||
+        m_fullPath.compare(m_fullPath.size() - item.name.size(), std::string::npos,
+                           ToLowerSystem(item.name)) != 0)
+        return false;
+    return FullPathNoCase(JoinNativePath(NativePath(folder), item.name)) == m_fullPath;
 }
 
 }  // namespace folivex

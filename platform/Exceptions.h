@@ -87,6 +87,10 @@ public:
     Cause m_cause;
 };
 
+// The system's own text for an error code (errno on POSIX, a Windows error
+// code in the _win32 build), e.g. "Permission denied", without a line break.
+std::string SystemErrorText(long osError);
+
 // The text of a file-error or archive-error cause, with "%1" still in it.
 // Causes outside the table give the generic text.
 const char* FileErrorText(int cause);

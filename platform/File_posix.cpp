@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
@@ -37,6 +38,10 @@ CFileException::Cause CFileException::OsErrorToCause(long osError) {
         case EFBIG: return diskFull;
         default: return genericException;
     }
+}
+
+std::string SystemErrorText(long osError) {
+    return std::strerror(static_cast<int>(osError));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
@@ -51,10 +52,33 @@ CFileException::Cause CFileException::OsErrorToCause(long osError) {
     }
 }
 
+std::string SystemErrorText(long osError) {
+    char* text = nullptr;
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(osError), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text ? text : "error " + std::to_string(osError);
+    if (text) LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == '.' || result.back() == ' '))
+        result.pop_back();
+    return result;
+}
+
 namespace {
 
 HANDLE H(intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
+}
+
+// A path in the system code page as the wide string the W functions take.
+std::wstring WidePath(const std::string& path) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
+    wide.resize(static_cast<size_t>(n - 1));  // the terminating NUL
+    return wide;
 }
 
 [[noreturn]] void ThrowLastError(const std::string& name) {
@@ -216,7 +240,9 @@ void CFile::Remove(const std::string& path) {
 
 void CFile::Rename(const std::string& from, const std::string& to) {
     FaultCheckCall(to.c_str());
-    if (!MoveFileExA(NativePath(from).c_str(), NativePath(to).c_str(),
+    // Replacing a file that exists takes MOVEFILE_REPLACE_EXISTING; a file
+    // that is running or held open with share mode 0 is not replaced.
+    if (!MoveFileExW(WidePath(NativePath(from)).c_str(), WidePath(NativePath(to)).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         ThrowLastError(to);
 }

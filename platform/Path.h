@@ -24,6 +24,14 @@ std::string NativePath(std::string_view path);
 // with a separator or is empty).
 std::string JoinStoredPath(std::string_view folder, std::string_view name);
 
+// The same with the system's own separator ("/" on POSIX), for paths that
+// go to the disk or are shown to the author as spelled there.
+std::string JoinNativePath(std::string_view folder, std::string_view name);
+
+// A relative stored path with every "\" turned into the system's separator,
+// nothing else changed: how the author sees it spelled on this system.
+std::string WithNativeSeparators(std::string_view storedPath);
+
 // The base name of a path (after the last separator) without its extension.
 std::string BaseNameWithoutExtension(std::string_view path);
 

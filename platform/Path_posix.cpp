@@ -39,6 +39,20 @@ bool IsPathSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
+std::string JoinNativePath(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (!out.empty() && out.back() != '/') out += '/';
+    out += name;
+    return out;
+}
+
+std::string WithNativeSeparators(std::string_view storedPath) {
+    std::string out(storedPath);
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return out;
+}
+
 std::string NativePath(std::string_view path) {
     std::string slashed(path);
     for (char& c : slashed)

@@ -12,4 +12,12 @@ std::string NativePath(std::string_view path) {
     return std::string(path);
 }
 
+std::string JoinNativePath(std::string_view folder, std::string_view name) {
+    return JoinStoredPath(folder, name);
+}
+
+std::string WithNativeSeparators(std::string_view storedPath) {
+    return std::string(storedPath);
+}
+
 }  // namespace folivex

@@ -2,6 +2,7 @@
 #include "project/FolderScan.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include "platform/DirEnum.h"
 #include "platform/Path.h"
+#include "platform/PathResolver.h"
 #include "platform/Text.h"
 #include "project/BookApp.h"
 
@@ -97,10 +99,28 @@ private:
     size_t m_mask = 0;
 };
 
+// The sentences of the report, one home each.
+std::string CollisionWarning(const std::string& first, const std::string& other) {
+    return first + " and " + other + " have the same name in the book; only " + first +
+           " is included";
+}
+
+std::string BackslashWarning(const std::string& shown, bool isFolder) {
+    return shown + (isFolder ? " and everything in it are" : " is") +
+           " left out: a name in the book cannot hold \"\\\"";
+}
+
+std::string UnlistedWarning(const std::string& shown, const std::string& reason, size_t kept) {
+    std::string text = "The folder " + shown + " could not be listed (" + reason + ")";
+    if (kept == 0) return text + "; its files are left out";
+    if (kept == 1) return text + "; the entry under it is kept as it was";
+    return text + "; the " + std::to_string(kept) + " entries under it are kept as they were";
+}
+
 class FolderWalk {
 public:
-    explicit FolderWalk(BookProject& project)
-        : m_project(project), m_index(project.pages.size() + kExpectedNewFiles) {
+    FolderWalk(BookProject& project, const std::vector<std::string>& leaveOut, ScanReport& report)
+        : m_project(project), m_index(project.pages.size() + kExpectedNewFiles), m_report(report) {
         // The index holds views: of the lower-cased paths of the entries
         // already there (kept in m_known, never reallocated), and of the
         // paths of new entries, which live on the heap with their entry.
@@ -110,6 +130,11 @@ public:
             m_known.push_back(ToLowerSystem(entry->path));
             m_index.Add(m_known.back(), entry.get());
         }
+        for (const std::string& path : leaveOut) m_leaveOut.emplace_back(path);
+        const std::string& dir = m_project.projectDir;
+        // A folder ending in a separator (a drive root) is removed alone,
+        // otherwise with the one separator that follows it.
+        m_cut = EndsWithSeparator(dir) ? dir.size() : dir.size() + 1;
     }
 
     void ScanFolder(const std::string& folder) {
@@ -118,7 +143,30 @@ public:
         Walk(folder);
     }
 
+    // Entries under a folder that could not be listed count as found: they
+    // keep their places and attributes. One warning per such folder.
+    void KeepEntriesOfUnlistedFolders() {
+        for (const Unlisted& folder : m_unlisted) {
+            size_t kept = 0;
+            // Only entries there before the walk can be unfound; m_known
+            // holds their lower-cased paths in the same order.
+            for (size_t i = 0; i < m_known.size(); ++i) {
+                CPieceElem& entry = *m_project.pages[i];
+                if (entry.foundInScan || !m_known[i].starts_with(folder.lowerPrefix)) continue;
+                entry.foundInScan = 1;
+                ++kept;
+            }
+            m_report.warnings.push_back(UnlistedWarning(folder.shown, folder.reason, kept));
+        }
+    }
+
 private:
+    struct Unlisted {
+        std::string lowerPrefix;  // lower-cased relative path and "\"
+        std::string shown;
+        std::string reason;
+    };
+
     // False when the folder was entered before (a link loop, or two links
     // to one folder). An unknown identity (0, 0) is always entered.
     bool Enter(uint64_t device, uint64_t inode) {
@@ -126,35 +174,77 @@ private:
         return m_entered.emplace(device, inode).second;
     }
 
+    // The part of a path under the project folder, in its stored form.
+    std::string_view Relative(std::string_view fullPath) const {
+        return fullPath.substr(std::min(m_cut, fullPath.size()));
+    }
+
+    // name in folder as the author sees it: relative to the project folder,
+    // with the system's separators, the name itself as it is.
+    std::string Shown(const std::string& folder, const std::string& name) const {
+        const std::string inside = WithNativeSeparators(Relative(folder));
+        return inside.empty() ? name : JoinNativePath(inside, name);
+    }
+
     void Walk(const std::string& folder) {
         std::string base = folder;
         if (base.empty() || !EndsWithSeparator(base)) base += '\\';
 
-        // A folder that cannot be listed contributes nothing.
         std::vector<DirItem> items;
-        if (!ListFolder(folder, items)) return;
+        std::string whyNot;
+        if (!ListFolder(folder, items, &whyNot)) {
+            NoteUnlisted(folder, whyNot);
+            return;
+        }
         for (const DirItem& item : items) {
             if (item.isHidden) continue;
+            // On POSIX a name may hold "\", which the stored paths take for
+            // a separator: such an entry could never be found again.
+            if (item.name.find('\\') != std::string::npos) {
+                m_report.warnings.push_back(
+                    BackslashWarning(Shown(folder, item.name), item.isFolder));
+                continue;
+            }
             const std::string fullPath = base + item.name;
             if (item.isFolder) {
                 if (Enter(item.device, item.inode)) Walk(fullPath);
+                continue;
+            }
+            if (IsLeftOut(folder, item)) {
+                m_report.warnings.push_back(OutputLeftOutWarning(Shown(folder, item.name)));
                 continue;
             }
             AddOrMark(fullPath, item.name);
         }
     }
 
+    bool IsLeftOut(const std::string& folder, const DirItem& item) const {
+        for (const KnownFile& file : m_leaveOut)
+            if (file.Is(folder, item)) return true;
+        return false;
+    }
+
+    void NoteUnlisted(const std::string& folder, const std::string& reason) {
+        const std::string relative(Relative(folder));
+        // The project folder itself: nothing is found, every entry goes.
+        if (relative.empty()) {
+            m_report.warnings.push_back("The folder " + folder + " could not be listed (" + reason +
+                                        ")");
+            return;
+        }
+        m_unlisted.push_back(
+            Unlisted{ToLowerSystem(relative) + '\\', WithNativeSeparators(relative), reason});
+    }
+
     void AddOrMark(const std::string& fullPath, std::string_view name) {
-        const std::string& dir = m_project.projectDir;
-        // A folder ending in a separator (a drive root) is removed alone,
-        // otherwise with the one separator that follows it. Lower-casing
-        // only the part after it keeps the cut at the right byte even where
-        // lower-casing changes a name's length.
-        const size_t cut = EndsWithSeparator(dir) ? dir.size() : dir.size() + 1;
-        std::string relative =
-            ToLowerSystem(std::string_view(fullPath).substr(std::min(cut, fullPath.size())));
+        // Lower-casing only the part under the project folder keeps the cut
+        // at the right byte even where lower-casing changes a name's length.
+        std::string relative = ToLowerSystem(Relative(fullPath));
 
         if (CPieceElem* found = m_index.Find(relative)) {
+            // Met before in this walk: a file whose path differs only in
+            // case. The first one met keeps the entry.
+            if (found->foundInScan) NoteCollision(*found, fullPath);
             found->foundInScan = 1;
             return;
         }
@@ -170,6 +260,19 @@ private:
         m_project.pages.push_back(std::move(entry));
     }
 
+    void NoteCollision(const CPieceElem& entry, const std::string& fullPath) {
+        // The walk keeps no spelling of the files it met; the first one is
+        // found again as the build will find it.
+        if (!m_resolver) {
+            std::vector<KnownFile> skip = m_leaveOut;
+            m_resolver.emplace(m_project.projectDir, std::move(skip));
+        }
+        const auto first = m_resolver->Resolve(entry.path).found;
+        const std::string firstShown = first ? first->spelled : WithNativeSeparators(entry.path);
+        m_report.warnings.push_back(
+            CollisionWarning(firstShown, WithNativeSeparators(Relative(fullPath))));
+    }
+
     // Room for this many new files before the index first grows.
     static constexpr size_t kExpectedNewFiles = 4096;
 
@@ -177,18 +280,31 @@ private:
     std::vector<std::string> m_known;
     PathIndex m_index;
     std::set<std::pair<uint64_t, uint64_t>> m_entered;
+    ScanReport& m_report;
+    std::vector<KnownFile> m_leaveOut;
+    std::vector<Unlisted> m_unlisted;
+    std::optional<PathResolver> m_resolver;
+    size_t m_cut = 0;
 };
 
 }  // namespace
 
-int ScanProjectFolder(CBookApp& app, const std::string& folder,
-                      const std::function<void()>& fillFileList) {
+std::string OutputLeftOutWarning(const std::string& shownPath) {
+    return shownPath + " is the e-book being built; it is left out of the book";
+}
+
+ScanReport ScanProjectFolder(CBookApp& app, const std::string& folder,
+                             const std::function<void()>& fillFileList,
+                             const std::vector<std::string>& leaveOut) {
     WaitCursor wait(app.GetPrompts());
     BookProject& project = app.project;
     project.projectDir = folder;
     for (auto& entry : project.pages) entry->foundInScan = 0;
 
-    FolderWalk(project).ScanFolder(folder);
+    ScanReport report;
+    FolderWalk walk(project, leaveOut, report);
+    walk.ScanFolder(folder);
+    walk.KeepEntriesOfUnlistedFolders();
 
     // Entries whose files were not met are deleted; the rest keep order.
     std::erase_if(project.pages, [](const auto& entry) { return entry->foundInScan == 0; });
@@ -202,7 +318,7 @@ int ScanProjectFolder(CBookApp& app, const std::string& folder,
         app.GetPrompts().ShowMessage("No HTML files in this folder. Please try again.",
                                      MsgButtons::OK, MsgIcon::Exclamation);
     app.lastProjectDir = project.projectDir;
-    return 1;
+    return report;
 }
 
 }  // namespace folivex

@@ -3,6 +3,7 @@
 
 #include "platform/Archive.h"
 #include "platform/File.h"
+#include "platform/FileReplace.h"
 #include "project/BookApp.h"
 
 namespace folivex {
@@ -49,66 +50,35 @@ void LoadProjectBody(CArchive& ar, BookProject& p) {
     for (int32_t& flag : p.toolbarButtons) flag = ar.ReadI32();
 }
 
-// The name of the temporary file a save writes before it replaces the
-// project file; in the same folder, so the rename never crosses volumes.
-std::string TemporaryName(const std::string& projectFile) {
-    return projectFile + ".saving";
-}
-
-// Closes and deletes a temporary file left by a failed save; the previous
-// project file was never touched.
-void DiscardTemporary(CFile& file, const std::string& temporary) {
-    file.Abort();
-    if (temporary.empty()) return;
-    try {
-        CFile::Remove(temporary);
-    } catch (const CException&) {
-        // Nothing more can be done about a leftover temporary file.
-    }
-}
-
-// The author knows the project file, not our temporary one: an error that
-// names a file names the project file.
-template <class Error>
-Error NamedFor(const Error& error, const std::string& projectFile) {
-    Error named(error);
-    if (!named.m_strFileName.empty()) named.m_strFileName = projectFile;
-    return named;
-}
+// Added to the project file's name for the temporary file a save writes
+// before it replaces the project file.
+constexpr const char* kSavingSuffix = ".saving";
 
 }  // namespace
 
 int CBookApp::SaveProject() {
     if (!projectOpen) return 1;
 
-    const std::string temporary = TemporaryName(projectFile);
-    CFile out;
-    bool wroteTemporary = false;
+    // Errors name the project file, never the temporary one. The file
+    // written is closed (out leaves scope) before a failure discards it.
+    FileReplacement replacement(projectFile, kSavingSuffix);
     try {
-        // Held while the new file is written: a project file that someone
-        // else has open exclusively, or that may not be written (read-only,
-        // a folder), is found here and left alone.
-        CFile existing;
-        if (CFile::Exists(projectFile))
-            existing.Open(projectFile, CFile::modeReadWrite | CFile::shareExclusive);
-
-        out.Open(temporary, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-        wroteTemporary = true;
+        CFile out;
+        replacement.Begin(out);
         CArchive ar(out, CArchive::store, kArchiveBuffer);
         StoreProject(ar, project);
         ar.Close();
         out.Flush();
         out.Close();
-        existing.Close();
-        CFile::Rename(temporary, projectFile);
+        replacement.Commit();
         return 1;
     } catch (const CFileException& error) {
-        DiscardTemporary(out, wroteTemporary ? temporary : std::string());
-        ReportFileError(kSaveError, NamedFor(error, projectFile));
+        replacement.Discard();
+        ReportFileError(kSaveError, replacement.NamedForTarget(error));
         return 0;
     } catch (const CArchiveException& error) {
-        DiscardTemporary(out, wroteTemporary ? temporary : std::string());
-        ReportFileError(kSaveError, NamedFor(error, projectFile));
+        replacement.Discard();
+        ReportFileError(kSaveError, replacement.NamedForTarget(error));
         return 0;
     }
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/Exceptions.h"
 #include "viewer/Launcher.h"
 
 namespace folivex {
@@ -79,17 +80,6 @@ public:
     void WaitUntilClosed() override {}
 };
 
-std::string SystemErrorText(DWORD code) {
-    char* text = nullptr;
-    FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
-    return result;
-}
-
 }  // namespace
 
 std::string BrowserProfileFolder(const std::string& bookPath) {
@@ -121,7 +111,8 @@ std::unique_ptr<BrowserWindow> OpenBrowser(const LaunchRequest& request, std::st
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteA(nullptr, "open", request.url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) return std::make_unique<DefaultBrowser>();
-    error = "Cannot open a web browser to show the e-book: " + SystemErrorText(GetLastError());
+    error = "Cannot open a web browser to show the e-book: " +
+            SystemErrorText(static_cast<long>(GetLastError()));
     return nullptr;
 }
 

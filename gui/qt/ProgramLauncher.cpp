@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "format/ArchiveIndex.h"
 #include "gui/qt/QtText.h"
 
 namespace folivex {
@@ -33,11 +34,7 @@ QString FindBookViewer() {
 }
 
 bool LooksLikeEBook(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 6) return false;
-    if (!file.seek(file.size() - 2)) return false;
-    const QByteArray tail = file.read(2);
-    return tail.size() == 2 && tail[0] == '\x4B' && tail[1] == '\x47';
+    return EndsWithArchiveTrailer(QFile::encodeName(path).toStdString());
 }
 
 std::optional<std::string> StartDetachedProgram(const QString& path) {

@@ -1,8 +1,11 @@
 // The build pipeline end to end on a fake stub: what the archive holds, and
 // what is left on disk after each kind of failure.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "builder/BuildEBook.h"
 #include "format/ArchiveIndex.h"
@@ -53,7 +56,7 @@ const Entry* Find(const std::vector<Entry>& entries, int type, int id) {
 }
 
 class BuildEBook : public ::testing::Test {
-protected:
+public:  // the rows of the tables below prepare the fixture
     BuildEBook() : app(prompts) {
         stub = test::MakeFakePe().bytes;
         app.viewerStub = stub;
@@ -85,6 +88,7 @@ protected:
     ScriptedPrompts prompts;
     CBookApp app;
     std::vector<uint8_t> stub;
+    FaultPlan diskPlan;  // installed by the tests of a failing disk
 };
 
 TEST_F(BuildEBook, WritesTheStubThenEveryEntryInItsPlace) {
@@ -209,6 +213,176 @@ TEST_F(BuildEBook, AnArchiveThatCannotBeWrittenIsRemoved) {
     EXPECT_EQ(LastMessage(), "Cannot read file " + app.project.ebookFile +
                                  "\nDisk full while accessing " + app.project.ebookFile + ".");
     EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile));
+}
+
+// A build that fails keeps the previous e-book byte for byte and leaves no
+// temporary file; the message names the output or the file that failed as
+// the author knows them. A failed icon step still leaves a whole book.
+struct EarlierBookCase {
+    const char* name;
+    std::function<void(BuildEBook&)> spoil;
+    std::function<std::string(const BuildEBook&)> message;
+    bool replaced;  // the new, complete book takes the output's place
+};
+
+class FailedBuild : public BuildEBook, public ::testing::WithParamInterface<EarlierBookCase> {};
+
+TEST_P(FailedBuild, KeepsTheEarlierBookOrReplacesItWhole) {
+    AddPage("index.htm", "home");
+    AddPage("two.htm", "second");
+    WriteText(dir / "splash.bmp", "BM");
+    app.project.splashFile = dir / "splash.bmp";
+    ASSERT_EQ(folivex::BuildEBook(app), 1);
+    const auto earlier = ReadFile(app.project.ebookFile);
+
+    app.project.title = "Second edition";
+    GetParam().spoil(*this);
+    std::optional<ScopedFaultPlan> faults;
+    if (diskPlan.failAfterBytes != FaultPlan{}.failAfterBytes) faults.emplace(diskPlan);
+    EXPECT_EQ(folivex::BuildEBook(app), 0);
+    faults.reset();
+    EXPECT_EQ(LastMessage(), GetParam().message(*this));
+    EXPECT_EQ(prompts.waitDepth, 0);
+    EXPECT_FALSE(std::filesystem::exists(app.project.ebookFile + ".building"));
+    const auto now = ReadFile(app.project.ebookFile);
+    if (!GetParam().replaced) {
+        EXPECT_EQ(now, earlier);
+        return;
+    }
+    ASSERT_GT(now.size(), stub.size());
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), now.begin()));  // the stub's own icon
+    EXPECT_EQ(Find(ReadArchive(app.project.ebookFile), 350, 6)->data,
+              test::Bytes("Second edition", 15));
+}
+
+std::string ReadFailure(const std::string& file, const std::string& text) {
+    return "Cannot read file " + file + "\n" + file + text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , FailedBuild,
+    ::testing::Values(
+        EarlierBookCase{
+            "MissingPage",
+            [](BuildEBook& fx) { std::filesystem::remove(fx.app.project.projectDir + "/two.htm"); },
+            [](const BuildEBook& fx) {
+                return ReadFailure(fx.app.project.projectDir + "\\two.htm", " was not found.");
+            },
+            false},
+        EarlierBookCase{"MissingSplash",
+                        [](BuildEBook& fx) { std::filesystem::remove(fx.app.project.splashFile); },
+                        [](const BuildEBook& fx) {
+                            return ReadFailure(fx.app.project.splashFile, " was not found.");
+                        },
+                        false},
+        EarlierBookCase{"DiskFullInTheStub",
+                        [](BuildEBook& fx) { fx.diskPlan.failAfterBytes = 100; },
+                        [](const BuildEBook& fx) {
+                            return "Cannot save E-Book file:\nDisk full while accessing " +
+                                   fx.app.project.ebookFile + ".";
+                        },
+                        false},
+        EarlierBookCase{"DiskFullInTheArchive",
+                        [](BuildEBook& fx) { fx.diskPlan.failAfterBytes = fx.stub.size() + 10; },
+                        [](const BuildEBook& fx) {
+                            return "Cannot read file " + fx.app.project.ebookFile +
+                                   "\nDisk full while accessing " + fx.app.project.ebookFile + ".";
+                        },
+                        false},
+        EarlierBookCase{"UnsuitableIcon",
+                        [](BuildEBook& fx) {
+                            WriteText(fx.dir / "icon.ico", "no icon at all");
+                            fx.app.project.iconFile = fx.dir / "icon.ico";
+                        },
+                        [](const BuildEBook&) {
+                            return std::string(
+                                "Invalid or unsuitable .ico file. The icon file must contain "
+                                "32x32 16-color image.");
+                        },
+                        true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// The output is replaced through its link and keeps its permission bits; a
+// new output gets the usual mode of a new file.
+TEST_F(BuildEBook, TheOutputKeepsItsLinkAndPermissions) {
+    namespace fs = std::filesystem;
+    AddPage("index.htm", "home");
+    WriteText(dir / "real/book.exe", "an earlier e-book");
+    fs::permissions(dir / "real/book.exe", fs::perms(0751));
+    fs::create_symlink("real/book.exe", dir / "link.exe");
+    app.project.ebookFile = dir / "link.exe";
+    ASSERT_EQ(folivex::BuildEBook(app), 1) << LastMessage();
+    EXPECT_TRUE(fs::is_symlink(dir / "link.exe"));
+    EXPECT_EQ(fs::status(dir / "real/book.exe").permissions(), fs::perms(0751));
+    EXPECT_NE(Find(ReadArchive(dir / "real/book.exe"), 350, 14), nullptr);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), {}), 1);
+
+    app.project.ebookFile = dir / "new.exe";
+    ASSERT_EQ(folivex::BuildEBook(app), 1);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(fs::status(app.project.ebookFile).permissions(), fs::perms(0666 & ~mask));
+}
+
+// Where no temporary file can be made, the book is written in place.
+TEST_F(BuildEBook, AFolderThatTakesNoNewFileGetsTheBookInPlace) {
+    const test::AsOrdinaryUser as = test::RunAsOrdinaryUser();
+    if (as == test::AsOrdinaryUser::impossible) GTEST_SKIP() << "no setpriv or runuser for root";
+    if (as == test::AsOrdinaryUser::ran) return;
+    AddPage("index.htm", "home");
+    std::filesystem::create_directories(dir / "closed");
+    app.project.ebookFile = dir / "closed/book.exe";
+    WriteText(app.project.ebookFile, "an earlier e-book");
+    ASSERT_EQ(chmod((dir / "closed").c_str(), 0555), 0);
+    ASSERT_EQ(folivex::BuildEBook(app), 1) << LastMessage();
+    EXPECT_NE(Find(ReadArchive(app.project.ebookFile), 350, 14), nullptr);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "closed"), {}), 1);
+}
+
+// An entry that is the e-book itself (built inside its own folder) is left
+// out of it; its id stays unused, as for an excluded page.
+TEST_F(BuildEBook, AnEntryThatIsTheOutputIsLeftOutWithAWarning) {
+    AddPage("index.htm", "home");
+    AddPage("out.exe", "an earlier e-book");
+    AddPage("two.htm", "second");
+    app.project.ebookFile = app.project.projectDir + "/out.exe";
+    std::vector<std::string> warnings;
+    ASSERT_EQ(folivex::BuildEBook(app, &warnings), 1) << LastMessage();
+    EXPECT_EQ(warnings, std::vector<std::string>{
+                            "out.exe is the e-book being built; it is left out of the book"});
+    const auto first = ReadFile(app.project.ebookFile);
+    const auto entries = ReadArchive(app.project.ebookFile);
+    EXPECT_EQ(Find(entries, 349, 2), nullptr);
+    const auto pages = DecodePageDirectory(Find(entries, 350, 2)->data);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[1].path, "two.htm");
+    EXPECT_EQ(pages[1].id, 3);
+
+    // Without a list the warning is a message; the book is the same.
+    ASSERT_EQ(folivex::BuildEBook(app), 1);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, warnings[0]);
+    EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ReadFile(app.project.ebookFile), first);
+}
+
+// Of names that differ only in case, the page is read from the file the
+// scan made its entry of: the first in listing order.
+TEST_F(BuildEBook, PagesAreReadFromTheFileTheScanChose) {
+    WriteText(app.project.projectDir + "/Index.htm", "the first");
+    WriteText(app.project.projectDir + "/index.htm", "the second");
+    WriteText(app.project.projectDir + "/Guide/a.htm", "in Guide");
+    WriteText(app.project.projectDir + "/guide/b.htm", "in guide");
+    for (const char* path : {"index.htm", "guide\\a.htm", "guide\\b.htm"}) {
+        auto page = std::make_unique<CPieceElem>();
+        page->path = path;
+        app.project.pages.push_back(std::move(page));
+    }
+    ASSERT_EQ(folivex::BuildEBook(app), 1) << LastMessage();
+    const auto entries = ReadArchive(app.project.ebookFile);
+    EXPECT_EQ(InflateBlob(Find(entries, 349, 1)->data), test::Bytes("the first", 9));
+    EXPECT_EQ(InflateBlob(Find(entries, 349, 2)->data), test::Bytes("in Guide", 8));
+    EXPECT_EQ(InflateBlob(Find(entries, 349, 3)->data), test::Bytes("in guide", 8));
 }
 
 TEST_F(BuildEBook, RefusesMoreEntriesThanSixteenBitIdsCanNumber) {

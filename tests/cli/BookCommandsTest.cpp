@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "format/Container.h"
 #include "format/UpdateArchive.h"
@@ -16,6 +17,7 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+using test::WriteText;
 
 class BookCommands : public ::testing::Test {
 protected:
@@ -106,9 +108,114 @@ TEST_F(BookCommands, FailuresGoToStderrWithExitOne) {
     EXPECT_EQ(Run({"make", sample, "--stub", stub}).exitCode, 2);
     EXPECT_EQ(Run({"make", sample, "-o", dir / "c.exe", "--buttons", "home,nope"}).exitCode, 2);
 
+    // Without the e-book trailer, a file is read as a project file.
     r = Run({"info", stub});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Contains(r.err, "no e-book archive")) << r.err;
+    EXPECT_EQ(r.err, "Old version of the .EBP file. Please regenerate.\n");
+
+    // With it, but damaged behind it, it is a damaged e-book.
+    auto bytes = test::MakeFakePe().bytes;
+    test::Append(bytes, {0xFF, 0xFF, 0, 0, 0x4B, 0x47});
+    WriteFile(dir / "cut.exe", bytes);
+    r = Run({"info", dir / "cut.exe"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Contains(r.err, "Cannot read " + dir / "cut.exe")) << r.err;
+}
+
+// An existing file that is not an e-book is replaced only with --force, and
+// the project file never; a refusal changes nothing.
+struct OutputCase {
+    const char* name;
+    std::vector<std::string> args;  // "{p}" the project, "{l}" a link to it, "{notes}" a text file
+    const char* stake;              // the file that must not change
+    const char* message;            // after "folivexc: " and the file's name
+    bool forceHelps;
+};
+
+class RefusedOutput : public BookCommands, public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(RefusedOutput, ChangesNothing) {
+    WriteText(dir / "book/index.htm", "home");
+    ASSERT_EQ(Run({"new", dir / "book", "-o", dir / "p.ebp"}).exitCode, 0);
+    fs::create_symlink("p.ebp", dir / "link.ebp");
+    WriteText(dir / "notes", "the author's notes");
+    const std::map<std::string, std::string> names = {{"{p}", dir / "p.ebp"},
+                                                      {"{l}", dir / "link.ebp"},
+                                                      {"{notes}", dir / "notes"},
+                                                      {"{book}", dir / "book"},
+                                                      {"{stub}", stub}};
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam().args) args.push_back(names.count(a) ? names.at(a) : a);
+    const std::string stake = names.at(GetParam().stake);
+    const auto before = ReadFile(stake);
+
+    auto r = Run(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "folivexc: " + stake + GetParam().message + "\n");
+    EXPECT_EQ(ReadFile(stake), before);
+    EXPECT_FALSE(fs::exists(stake + ".building"));
+
+    args.push_back("--force");
+    r = Run(args);
+    EXPECT_EQ(r.exitCode, GetParam().forceHelps ? 0 : 1) << r.err;
+    EXPECT_EQ(ReadFile(stake) != before, GetParam().forceHelps);
+}
+
+const char* const kNotABook = " exists and is not a Folivex e-book; give --force to replace it";
+const char* const kTheProject = " is the project file itself; give the e-book another name";
+
+INSTANTIATE_TEST_SUITE_P(
+    , RefusedOutput,
+    ::testing::Values(OutputCase{"BuildOverNotes",
+                                 {"build", "{p}", "-o", "{notes}", "--stub", "{stub}"},
+                                 "{notes}",
+                                 kNotABook,
+                                 true},
+                      OutputCase{"MakeOverNotes",
+                                 {"make", "{book}", "-o", "{notes}", "--stub", "{stub}"},
+                                 "{notes}",
+                                 kNotABook,
+                                 true},
+                      OutputCase{"NewOverAProject",
+                                 {"new", "{book}", "-o", "{p}", "--title", "Other"},
+                                 "{p}",
+                                 " already exists; give --force to replace it",
+                                 true},
+                      OutputCase{"BuildOverItsProject",
+                                 {"build", "{p}", "-o", "{p}", "--stub", "{stub}"},
+                                 "{p}",
+                                 kTheProject,
+                                 false},
+                      OutputCase{"BuildThroughALinkOverItsProject",
+                                 {"build", "{l}", "-o", "{p}", "--stub", "{stub}"},
+                                 "{p}",
+                                 kTheProject,
+                                 false}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// A book made inside its own folder never packs itself: building twice
+// gives the same bytes, and a project that names the book as an entry
+// builds without it.
+TEST_F(BookCommands, ABookInsideItsOwnFolderNeverTakesItselfIn) {
+    WriteText(dir / "book/index.htm", "home");
+    const std::string book = dir / "book/book.exe";
+    auto r = Run({"make", dir / "book", "-o", book, "--stub", stub});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto first = ReadFile(book);
+    const std::string warning =
+        "folivexc: warning: book.exe is the e-book being built; it is left out of the book\n";
+    r = Run({"make", dir / "book", "-o", book, "--stub", stub});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, warning);
+    EXPECT_EQ(ReadFile(book), first);
+
+    ASSERT_EQ(Run({"new", dir / "book", "-o", dir / "p.ebp"}).exitCode, 0);
+    EXPECT_NE(Run({"info", dir / "p.ebp"}).out.find("book.exe"), std::string::npos);
+    r = Run({"build", dir / "p.ebp", "-o", book, "--stub", stub});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, warning);
+    EXPECT_EQ(Run({"info", book}).out.find("book.exe"), std::string::npos);
 }
 
 TEST_F(BookCommands, VerifyNamesWhatIsDamagedAndWhere) {

@@ -1,9 +1,7 @@
 // Runs the built folivexc and captures what it printed.
 #pragma once
 
-#include <sys/wait.h>
-
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,28 +15,33 @@ struct CliResult {
     std::string err;
 };
 
-inline std::string ShellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-inline CliResult RunFolivexc(const std::vector<std::string>& args, const TempDir& scratch) {
+// Runs program (a folivexc) with args, the command prefixed by asUser.
+inline CliResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                            const TempDir& scratch, const std::string& asUser = "") {
     const std::string errFile = scratch / "stderr.txt";
-    std::string command = ShellQuote(FOLIVEXC_PATH);
+    std::string command = asUser + ShellQuote(program);
     for (const auto& a : args) command += " " + ShellQuote(a);
     command += " 2>" + ShellQuote(errFile);
     CliResult r;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-    const int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.exitCode = RunCommand(command, r.out);
     const auto err = ReadFile(errFile);
     r.err.assign(err.begin(), err.end());
     return r;
+}
+
+inline CliResult RunFolivexc(const std::vector<std::string>& args, const TempDir& scratch) {
+    return RunProgram(FOLIVEXC_PATH, args, scratch);
+}
+
+// Runs folivexc as the ordinary user (TempDir.h), from a copy in scratch
+// that the user can reach; nothing when root has no way to change user.
+inline std::optional<CliResult> RunFolivexcAsOrdinaryUser(const std::vector<std::string>& args,
+                                                          const TempDir& scratch) {
+    const std::optional<std::string> prefix = OrdinaryUserPrefix();
+    if (!prefix) return std::nullopt;
+    const std::string program =
+        prefix->empty() ? std::string(FOLIVEXC_PATH) : ReachableCopy(FOLIVEXC_PATH, scratch);
+    return RunProgram(program, args, scratch, *prefix);
 }
 
 }  // namespace folivex::test

@@ -1,5 +1,7 @@
 // folivexc new, rescan and info, run as a user would run them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -138,6 +140,65 @@ TEST_F(ProjectCommands, FailuresPrintTheMessageAndExitOne) {
     EXPECT_EQ(Run({"rescan", dir / "p.ebp", dir / "nowhere"}).exitCode, 1);
     EXPECT_EQ(Run({"new", dir / "nowhere", "-o", dir / "q.ebp"}).exitCode, 1);
     EXPECT_EQ(ReadFile(dir / "p.ebp"), before);
+}
+
+// Every name merged with another or left out is reported, one line each.
+TEST_F(ProjectCommands, NewWarnsOfEveryNameMergedOrLeftOut) {
+    for (const char* f : {"Index.htm", "index.htm", "Caf\xC3\xA9.HTML", "caf\xC3\xA9.html",
+                          "a\\b.htm", "sub/Z.png", "sub/z.png"})
+        WriteText(dir / ("book/" + std::string(f)), f);
+    const auto r = Run({"new", dir / "book", "-o", dir / "p.ebp"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err,
+              "folivexc: warning: a\\b.htm is left out: a name in the book cannot hold \"\\\"\n"
+              "folivexc: warning: Caf\xC3\xA9.HTML and caf\xC3\xA9.html have the same name in "
+              "the book; only Caf\xC3\xA9.HTML is included\n"
+              "folivexc: warning: Index.htm and index.htm have the same name in the book; only "
+              "Index.htm is included\n"
+              "folivexc: warning: sub/Z.png and sub/z.png have the same name in the book; only "
+              "sub/Z.png is included\n");
+    EXPECT_EQ(Run({"info", dir / "p.ebp", "--json"}).out.find("a\\\\b"), std::string::npos);
+}
+
+// A subfolder that cannot be listed keeps its entries through a re-scan.
+TEST_F(ProjectCommands, RescanKeepsTheEntriesOfAFolderItCannotList) {
+    WriteText(dir / "book/a.htm", "a");
+    WriteText(dir / "book/closed/b.htm", "b");
+    const std::string project = dir / "p.ebp";
+    ASSERT_EQ(Run({"new", dir / "book", "-o", project}).exitCode, 0);
+    EditProject(project, [](BookProject& p) { p.pages[1]->inSearch = 0; });
+    ASSERT_EQ(chown(project.c_str(), test::OrdinaryUserId(), test::OrdinaryGroupId()), 0);
+    ASSERT_EQ(chmod((dir / "book/closed").c_str(), 0), 0);
+
+    const auto r = test::RunFolivexcAsOrdinaryUser({"rescan", project}, dir);
+    if (!r) GTEST_SKIP() << "no setpriv or runuser for root";
+    EXPECT_EQ(r->exitCode, 0) << r->err;
+    EXPECT_EQ(r->err,
+              "folivexc: warning: The folder closed could not be listed (Permission denied); the "
+              "entry under it is kept as it was\n");
+    EXPECT_NE(Run({"info", project, "--json"})
+                  .out.find("{\"path\": \"closed\\\\b.htm\", \"inPageSequence\": 1, "
+                            "\"inSearch\": 0, \"included\": 1}"),
+              std::string::npos);
+}
+
+// Only a file ending in the e-book trailer is an e-book: any other file
+// gets the project file's messages.
+TEST_F(ProjectCommands, InfoReadsEveryOtherFileAsAProject) {
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("\x02\x00\x01\x00\x00\x00\x00\x00", 8),
+         "Old version of the .EBP file. Please regenerate.\n"},
+        {"MZ, a program without a book", "Old version of the .EBP file. Please regenerate.\n"},
+        {std::string("\x03\x00\x01\x00\x05\x00\x00\x00", 8),
+         "Cannot open E-Book Project\nAn attempt was made to access an unnamed file past its "
+         "end.\n"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        WriteText(dir / "old.ebp", bytes);
+        const auto r = Run({"info", dir / "old.ebp"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, message);
+    }
 }
 
 TEST_F(ProjectCommands, WrongUsageExitsTwo) {

@@ -1,15 +1,18 @@
 // Building an e-book while the file layer fails on purpose, on every call in
 // turn and after every byte count. A build that fails before its icon step
-// leaves no output and changes nothing else on disk; the message carries the
-// prefix of the step that failed ("Cannot save E-Book file:" while the stub
-// is written, "Cannot read file " + the file's name after it, "File error
-// with " + the file's name in the icon step); a failure in the icon step
-// leaves a complete e-book with the stub's own icon (or the new one, when
-// only closing the file failed after the image was written).
+// leaves no output (or the earlier e-book, byte for byte) and changes
+// nothing else on disk; the message carries the prefix of the step that
+// failed ("Cannot save E-Book file:" while the stub is written, "Cannot read
+// file " + the file's name after it, "File error with " + the file's name in
+// the icon step, "Cannot save E-Book file:" again when the finished book
+// cannot take the output's place); a failure in the icon step leaves a
+// complete e-book with the stub's own icon (or the new one, when only
+// closing the file failed after the image was written).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "builder/BuildEBook.h"
 #include "format/ArchiveIndex.h"
@@ -28,7 +31,7 @@ using test::ReadFile;
 using test::Snapshot;
 using test::WriteText;
 
-enum class Step { stub, archive, icon };
+enum class Step { stub, archive, icon, replace };
 
 class BuildFaults : public ::testing::Test {
 protected:
@@ -101,6 +104,56 @@ protected:
         EXPECT_NE(index->Find(350, 14), nullptr) << when;
     }
 
+    // Fails every file call of a build in turn and checks each message and
+    // the disk: as before the build, except after a failure in the icon
+    // step, which leaves the new book complete (put back to the earlier one
+    // afterwards, or removed). Returns how many failures each step saw.
+    std::vector<int> SweepEveryCall(const std::optional<std::vector<uint8_t>>& earlier) {
+        const auto before = Snapshot(dir.Path());
+        Step last = Step::stub;
+        std::vector<int> seen(4, 0);
+        for (uint64_t call = 1;; ++call) {
+            FaultPlan plan;
+            plan.failOnCall = call;
+            plan.cause = CFileException::hardIO;
+            const int result = BuildWith(plan);
+            const std::string when = "call " + std::to_string(call);
+            if (!plan.fired) {
+                EXPECT_EQ(result, 1) << when;
+                break;
+            }
+            if (call >= 500u) {
+                ADD_FAILURE() << "no end of calls";
+                break;
+            }
+            EXPECT_EQ(result, 0) << when;
+            if (prompts.messages.size() != 1u) {
+                ADD_FAILURE() << when << ": " << prompts.messages.size() << " messages";
+                continue;
+            }
+            EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Stop) << when;
+            EXPECT_EQ(prompts.waitDepth, 0) << when;
+            Step step = StepOf(prompts.messages[0].text, CFileException::hardIO);
+            // Saving fails after the archive: the finished book could not
+            // take the output's place.
+            if (step == Step::stub && last >= Step::archive) step = Step::replace;
+            EXPECT_GE(static_cast<int>(step), static_cast<int>(last))
+                << when << ": the steps run in order";
+            last = step;
+            ++seen[static_cast<int>(step)];
+
+            if (step == Step::icon) {
+                ExpectComplete(when);
+                if (earlier)
+                    test::WriteFile(app.project.ebookFile, *earlier);
+                else
+                    CFile::Remove(app.project.ebookFile);
+            }
+            EXPECT_EQ(test::Differences(before, Snapshot(dir.Path())), "") << when;
+        }
+        return seen;
+    }
+
     ScriptedPrompts prompts;
     CBookApp app;
     test::FakePe stub;
@@ -108,41 +161,23 @@ protected:
 };
 
 TEST_F(BuildFaults, EveryFailingCallReportsItsStepAndLeavesNoOutput) {
-    const auto before = Snapshot(dir.Path());
-    Step last = Step::stub;
-    std::vector<int> seen(3, 0);
-    uint64_t call = 1;
-    for (;; ++call) {
-        FaultPlan plan;
-        plan.failOnCall = call;
-        plan.cause = CFileException::hardIO;
-        const int result = BuildWith(plan);
-        const std::string when = "call " + std::to_string(call);
-        if (!plan.fired) {
-            EXPECT_EQ(result, 1) << when;
-            break;
-        }
-        ASSERT_LT(call, 500u);
-        EXPECT_EQ(result, 0) << when;
-        ASSERT_EQ(prompts.messages.size(), 1u) << when;
-        EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Stop) << when;
-        EXPECT_EQ(prompts.waitDepth, 0) << when;
-        const Step step = StepOf(prompts.messages[0].text, CFileException::hardIO);
-        EXPECT_GE(static_cast<int>(step), static_cast<int>(last))
-            << when << ": the steps run in order";
-        last = step;
-        ++seen[static_cast<int>(step)];
-
-        if (step == Step::icon) {
-            ExpectComplete(when);
-            CFile::Remove(app.project.ebookFile);
-        }
-        EXPECT_EQ(test::Differences(before, Snapshot(dir.Path())), "") << when;
-    }
+    const auto seen = SweepEveryCall(std::nullopt);
     // Every step was hit by some failure.
     EXPECT_GT(seen[0], 0);
     EXPECT_GT(seen[1], 5);
     EXPECT_GT(seen[2], 3);
+    EXPECT_EQ(seen[3], 1);  // the rename
+}
+
+TEST_F(BuildFaults, EveryFailingCallKeepsTheEarlierBook) {
+    ASSERT_EQ(BuildEBook(app), 1);
+    const auto earlier = ReadFile(app.project.ebookFile);
+    app.project.title = "Second edition";
+    const auto seen = SweepEveryCall(earlier);
+    EXPECT_GT(seen[0], 1);  // the earlier book held, the new one started
+    EXPECT_GT(seen[1], 5);
+    EXPECT_GT(seen[2], 3);
+    EXPECT_EQ(seen[3], 2);  // letting go of the earlier book, the rename
 }
 
 TEST_F(BuildFaults, AFullDiskAtAnyByteLeavesNoOutput) {

@@ -323,6 +323,32 @@ TEST(UpdateArchive, TrailerPointingOutsideTheFileOrIntoItselfIsRefused) {
     }
 }
 
+// Only the trailer's word at the very end makes a file an e-book, and only
+// when the whole trailer fits; the span and the file say the same.
+TEST(UpdateArchive, AFileIsAnEBookWhenItEndsInTheTrailer) {
+    struct Case {
+        std::vector<uint8_t> bytes;
+        bool isBook;
+    };
+    const Case cases[] = {
+        {{}, false},
+        {{0x4B, 0x47}, false},  // too short for a trailer
+        {{0, 0, 0, 0, 0x4B, 0x47}, true},
+        {Cat({Prefix(40), kWorkedExampleTail}), true},
+        {{3, 0, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0}, false},  // a project file's last flags
+        {{0, 0, 0, 0, 0x47, 0x4B}, false},
+        {{0, 0, 0, 0, 0x4B, 0x47, 0}, false},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        EXPECT_EQ(EndsWithArchiveTrailer(c.bytes), c.isBook) << c.bytes.size();
+        WriteFile(dir / "file", c.bytes);
+        EXPECT_EQ(EndsWithArchiveTrailer(dir / "file"), c.isBook) << c.bytes.size();
+    }
+    EXPECT_FALSE(EndsWithArchiveTrailer(dir / "missing"));
+    EXPECT_FALSE(EndsWithArchiveTrailer(dir.Path().string()));  // a folder
+}
+
 }  // namespace
 }  // namespace folivex
 

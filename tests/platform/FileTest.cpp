@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
+#include "platform/DirEnum.h"
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
 #include "platform/Path.h"
+#include "platform/PathResolver.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {
@@ -40,7 +43,9 @@ TEST(File, OpenFailuresMapToCauses) {
 }
 
 TEST(File, UnreadableFileIsAccessDenied) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    const test::AsOrdinaryUser as = test::RunAsOrdinaryUser();
+    if (as == test::AsOrdinaryUser::impossible) GTEST_SKIP() << "no setpriv or runuser for root";
+    if (as == test::AsOrdinaryUser::ran) return;
     TempDir dir;
     WriteText(dir / "locked.ebp", "x");
     chmod((dir / "locked.ebp").c_str(), 0);
@@ -125,6 +130,45 @@ TEST(File, StoredPathsFindFilesWhateverTheirCase) {
     WriteText(dir / "IMG/logo.PNG", "second");
     EXPECT_EQ(NativePath(dir.Path().string() + "/IMG/LOGO.PNG"), dir / "IMG/Logo.PNG");
     EXPECT_EQ(NativePath(dir.Path().string() + "/img/."), dir / "IMG/.");
+}
+
+// Names that differ only in case: a stored path means the file the scan met
+// first (depth first, listing order), level by level.
+TEST(File, StoredPathsResolveToTheFileTheScanMetFirst) {
+    TempDir dir;
+    for (const char* name : {"Index.htm", "index.htm", "Guide/x.htm", "guide/X.htm", "guide/y.htm",
+                             "a\\b.htm", "a/b.htm", "deep/Er/z.htm"})
+        WriteText(dir / name, name);
+    struct Case {
+        const char* stored;
+        const char* spelled;  // nullptr: nothing fits
+    };
+    const Case cases[] = {
+        {"index.htm", "Index.htm"},
+        {"guide\\x.htm", "Guide/x.htm"},
+        {"guide\\y.htm", "guide/y.htm"},  // Guide holds no y.htm: the next spelling
+        {"a\\b.htm", "a/b.htm"},          // never the file whose name holds "\"
+        {"DEEP/er/Z.HTM", "deep/Er/z.htm"},
+        {"missing.htm", nullptr},
+        {"guide", nullptr},  // a folder is no page
+        {"guide\\..\\index.htm", nullptr},
+    };
+    PathResolver resolver(dir.Path().string());
+    for (const Case& c : cases) {
+        const auto result = resolver.Resolve(c.stored);
+        ASSERT_EQ(result.found.has_value(), c.spelled != nullptr) << c.stored;
+        if (!c.spelled) continue;
+        EXPECT_EQ(result.found->spelled, c.spelled);
+        EXPECT_EQ(result.found->path, dir / c.spelled);
+        EXPECT_EQ(ReadFile(result.found->path), test::Bytes(c.spelled, strlen(c.spelled)));
+    }
+    // A file to skip gives way to the next spelling, or is reported.
+    PathResolver skipping(dir.Path().string(),
+                          {KnownFile(dir / "Index.htm"), KnownFile(dir / "a/b.htm")});
+    EXPECT_EQ(skipping.Resolve("index.htm").found->spelled, "index.htm");
+    const auto onlySkipped = skipping.Resolve("a\\b.htm");
+    EXPECT_FALSE(onlySkipped.found);
+    EXPECT_TRUE(onlySkipped.skipped);
 }
 
 TEST(File, FaultPlanFailsTheChosenCallOrAfterNBytes) {

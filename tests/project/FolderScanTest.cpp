@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "project/FolderScan.h"
@@ -22,9 +23,10 @@ protected:
         WriteText(dir / ("book/" + relative), "<html></html>");
     }
 
-    int Scan(const std::string& folder) {
+    ScanReport Scan(const std::string& folder, const std::vector<std::string>& leaveOut = {}) {
         prompts.messages.clear();
-        return ScanProjectFolder(app, folder, [this] { ++fills; });
+        return ScanProjectFolder(
+            app, folder, [this] { ++fills; }, leaveOut);
     }
 
     std::string Flags() const {
@@ -41,7 +43,7 @@ protected:
 TEST_F(FolderScan, SubfolderFilesComeInWhereTheFolderWasMet) {
     for (const char* f : {"a.htm", "Guide/B.html", "Guide/Img/C.png", "guide2.txt", "z.html"})
         Add(f);
-    EXPECT_EQ(Scan(Book()), 1);
+    EXPECT_TRUE(Scan(Book()).warnings.empty());
     EXPECT_EQ(Paths(), "a.htm guide\\b.html guide\\img\\c.png guide2.txt z.html");
     EXPECT_EQ(Flags(), "111 111 001 001 111 ");
     EXPECT_EQ(app.project.projectDir, Book());
@@ -152,19 +154,110 @@ TEST_F(FolderScan, FolderThatCannotBeListed) {
     EXPECT_EQ(app.lastProjectDir, dir / "missing");
 }
 
-TEST_F(FolderScan, UnreadableSubfolderContributesNothing) {
-    if (geteuid() == 0) GTEST_SKIP() << "root lists every folder";
-    for (const char* f : {"a.htm", "closed/b.htm"}) Add(f);
-    chmod((dir / "book/closed").c_str(), 0);
+// A folder that cannot be listed says nothing about the files in it: their
+// entries stay where they were, with the author's choices.
+TEST_F(FolderScan, UnreadableSubfolderKeepsItsEntries) {
+    const test::AsOrdinaryUser as = test::RunAsOrdinaryUser();
+    if (as == test::AsOrdinaryUser::impossible) GTEST_SKIP() << "no setpriv or runuser for root";
+    if (as == test::AsOrdinaryUser::ran) return;
+    for (const char* f : {"a.htm", "closed/b.htm", "closed/c.png", "z.htm"}) Add(f);
     Scan(Book());
+    auto& pages = app.project.pages;
+    std::rotate(pages.begin(), pages.begin() + 2, pages.begin() + 3);  // c.png first
+    pages[0]->included = 0;
+    pages[2]->inSearch = 0;
+    ASSERT_EQ(Paths(), "closed\\c.png a.htm closed\\b.htm z.htm");
+    ASSERT_EQ(chmod((dir / "book/closed").c_str(), 0), 0);
+    fs::remove(dir / "book/z.htm");
+
+    ScanReport report = Scan(Book());
+    EXPECT_EQ(Paths(), "closed\\c.png a.htm closed\\b.htm");
+    EXPECT_EQ(Flags(), "000 111 101 ");
+    EXPECT_EQ(report.warnings,
+              std::vector<std::string>{"The folder closed could not be listed (Permission "
+                                       "denied); the 2 entries under it are kept as they were"});
+
+    // A first scan has no entries to keep.
+    app.ResetProject();
+    report = Scan(Book());
     EXPECT_EQ(Paths(), "a.htm");
+    EXPECT_EQ(report.warnings,
+              std::vector<std::string>{"The folder closed could not be listed (Permission "
+                                       "denied); its files are left out"});
 }
 
-TEST_F(FolderScan, NamesEqualButForCaseGiveOneEntry) {
-    Add("Page.htm");
-    Add("page.htm");
-    Scan(Book());
-    EXPECT_EQ(Paths(), "page.htm");
+// Stored paths are lower case, so names that differ only in case make one
+// entry: the first met, with its own attributes, and a warning.
+struct CaseCollision {
+    const char* name;
+    std::vector<const char*> files;
+    const char* paths;
+    const char* flags;
+    std::vector<std::string> warnings;
+};
+
+class FolderScanCollisions : public FolderScan,
+                             public ::testing::WithParamInterface<CaseCollision> {};
+
+TEST_P(FolderScanCollisions, KeepTheFirstAndSaySo) {
+    for (const char* f : GetParam().files) Add(f);
+    const ScanReport report = Scan(Book());
+    EXPECT_EQ(Paths(), GetParam().paths);
+    EXPECT_EQ(Flags(), GetParam().flags);
+    EXPECT_EQ(report.warnings, GetParam().warnings);
+    // A re-scan finds the same and says it again.
+    EXPECT_EQ(Scan(Book()).warnings, GetParam().warnings);
+    EXPECT_EQ(Paths(), GetParam().paths);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , FolderScanCollisions,
+    ::testing::Values(
+        CaseCollision{"UpperFirst",
+                      {"page.htm", "Page.htm"},
+                      "page.htm",
+                      "111 ",
+                      {"Page.htm and page.htm have the same name in the book; only Page.htm is "
+                       "included"}},
+        CaseCollision{"ExtensionAsWrittenByTheFirst",
+                      {"caf\xC3\xA9.html", "Caf\xC3\xA9.HTML"},
+                      "caf\xC3\xA9.html",
+                      "001 ",
+                      {"Caf\xC3\xA9.HTML and caf\xC3\xA9.html have the same name in the book; "
+                       "only Caf\xC3\xA9.HTML is included"}},
+        CaseCollision{"InFoldersSpelledOtherwise",
+                      {"Guide/x.htm", "guide/X.htm", "guide/y.htm"},
+                      "guide\\x.htm guide\\y.htm",
+                      "111 111 ",
+                      {"Guide/x.htm and guide/X.htm have the same name in the book; only "
+                       "Guide/x.htm is included"}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(FolderScan, NamesHoldingABackslashAreLeftOutWithAWarning) {
+    for (const char* f : {"a\\b.htm", "odd\\dir/z.htm", "sub/c\\d.png", "ok.htm"}) Add(f);
+    const ScanReport report = Scan(Book());
+    EXPECT_EQ(Paths(), "ok.htm");
+    EXPECT_EQ(report.warnings,
+              (std::vector<std::string>{
+                  "a\\b.htm is left out: a name in the book cannot hold \"\\\"",
+                  "odd\\dir and everything in it are left out: a name in the book cannot hold "
+                  "\"\\\"",
+                  "sub/c\\d.png is left out: a name in the book cannot hold \"\\\""}));
+}
+
+// The e-book being built is never an entry of itself, under whatever name
+// it is met.
+TEST_F(FolderScan, TheFilesOfTheBuildAreLeftOut) {
+    Add("index.htm");
+    WriteText(dir / "book/out/Book.exe", "the previous e-book");
+    fs::create_symlink(dir / "book/out/Book.exe", dir / "book/alias.exe");
+    WriteText(dir / "book/out/book.exe", "another file, spelled otherwise");
+    const ScanReport report = Scan(Book(), {dir / "book/out/Book.exe", dir / "book/out/gone.tmp"});
+    EXPECT_EQ(Paths(), "index.htm out\\book.exe");
+    EXPECT_EQ(report.warnings,
+              (std::vector<std::string>{
+                  "alias.exe is the e-book being built; it is left out of the book",
+                  "out/Book.exe is the e-book being built; it is left out of the book"}));
 }
 
 TEST_F(FolderScan, NonAsciiNamesAreLowerCasedWholly) {

@@ -1,4 +1,7 @@
 // The project file: exact bytes, round trips, Save As, and the atomic save.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/FaultInjection.h"
@@ -263,6 +266,84 @@ TEST_F(ProjectFile, ProjectFileLockedBySomeoneElseIsNotTouched) {
               "Cannot save E-Book Project\nA sharing violation occurred while accessing " +
                   app.projectFile + ".");
     EXPECT_EQ(ReadFile(app.projectFile), previous);
+}
+
+// Saving through a link replaces the file the link leads to, which keeps
+// its permission bits and its owner; the link stays a link.
+TEST_F(ProjectFile, SavingKeepsLinksPermissionsAndOwner) {
+    namespace fs = std::filesystem;
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> links;  // link -> where it leads
+        const char* saved;                                       // the name saved to
+        const char* file;                                        // the file replaced
+        fs::perms mode;
+    };
+    const Case cases[] = {
+        {{}, "plain.ebp", "plain.ebp", fs::perms(0600)},
+        {{{"link.ebp", "real/linked.ebp"}}, "link.ebp", "real/linked.ebp", fs::perms(0640)},
+        {{{"chain.ebp", "hop.ebp"}, {"hop.ebp", "real/deep.ebp"}},
+         "chain.ebp",
+         "real/deep.ebp",
+         fs::perms(0604)},
+    };
+    fs::create_directories(dir.Path() / "real");
+    for (const Case& c : cases) {
+        app.projectFile = dir / c.file;
+        app.project.title = "before";
+        ASSERT_EQ(app.SaveProject(), 1);
+        fs::permissions(app.projectFile, c.mode);
+        ASSERT_EQ(chown(app.projectFile.c_str(), test::OrdinaryUserId(), test::OrdinaryGroupId()),
+                  0);
+        for (const auto& [link, to] : c.links) fs::create_symlink(to, dir.Path() / link);
+
+        app.projectFile = dir / c.saved;
+        app.project.title = "after";
+        ASSERT_EQ(app.SaveProject(), 1) << LastMessage();
+        for (const auto& [link, to] : c.links) EXPECT_TRUE(fs::is_symlink(dir.Path() / link));
+        const std::string file = dir / c.file;
+        EXPECT_EQ(fs::status(file).permissions(), c.mode) << c.file;
+        struct stat st;
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, test::OrdinaryUserId()) << c.file;
+        EXPECT_FALSE(fs::exists(file + ".saving"));
+
+        ScriptedPrompts readerPrompts;
+        CBookApp reader(readerPrompts);
+        reader.projectFile = file;
+        ASSERT_EQ(reader.OpenProject(), 1);
+        EXPECT_EQ(reader.project.title, "after") << c.file;
+    }
+}
+
+// Where no temporary file can be made, the project file is written in
+// place, as a plain save would; if even that is refused, the message says
+// why.
+TEST_F(ProjectFile, AFolderThatTakesNoNewFileGetsTheFileInPlace) {
+    const test::AsOrdinaryUser as = test::RunAsOrdinaryUser();
+    if (as == test::AsOrdinaryUser::impossible) GTEST_SKIP() << "no setpriv or runuser for root";
+    if (as == test::AsOrdinaryUser::ran) return;
+    const std::string folder = dir / "closed";
+    std::filesystem::create_directories(folder);
+    app.projectFile = folder + "/book.ebp";
+    ASSERT_EQ(app.SaveProject(), 1);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+
+    app.project.title = "changed";
+    EXPECT_EQ(app.SaveProject(), 1) << LastMessage();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    const auto saved = ReadFile(app.projectFile);
+
+    ASSERT_EQ(chmod(app.projectFile.c_str(), 0444), 0);
+    app.project.title = "again";
+    EXPECT_EQ(app.SaveProject(), 0);
+    EXPECT_EQ(LastMessage(),
+              "Cannot save E-Book Project\nAccess to " + app.projectFile + " was denied.");
+    EXPECT_EQ(ReadFile(app.projectFile), saved);
+    ScriptedPrompts readerPrompts;
+    CBookApp reader(readerPrompts);
+    reader.projectFile = app.projectFile;
+    ASSERT_EQ(reader.OpenProject(), 1);
+    EXPECT_EQ(reader.project.title, "changed");
 }
 
 TEST_F(ProjectFile, SaveIntoAMissingFolderNamesTheProjectFile) {

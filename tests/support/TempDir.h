@@ -1,10 +1,18 @@
-// Test helpers: a fresh folder per test, and whole-file reads and writes.
+// Test helpers: a fresh folder per test, whole-file reads and writes, and
+// running as an ordinary user for the tests about permissions.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -64,6 +72,97 @@ inline std::vector<uint8_t> Bytes(const char* s, size_t n) {
 
 inline void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) {
     to.insert(to.end(), more.begin(), more.end());
+}
+
+inline std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Root reads and writes everything, so a test about permissions runs as an
+// ordinary user: as "nobody" when the suite runs as root (here and in CI),
+// through setpriv or else runuser; as itself otherwise.
+
+// The command prefix that runs a program as the ordinary user: "" when this
+// process is one; nothing when it is root and has neither program.
+inline std::optional<std::string> OrdinaryUserPrefix() {
+    if (geteuid() != 0) return std::string();
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) return std::nullopt;
+    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/sbin/", "/sbin/"}) {
+        const std::string setpriv = std::string(dir) + "setpriv";
+        if (access(setpriv.c_str(), X_OK) == 0)
+            return setpriv + " --reuid=" + std::to_string(nobody->pw_uid) +
+                   " --regid=" + std::to_string(nobody->pw_gid) + " --clear-groups -- ";
+    }
+    for (const char* dir : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"}) {
+        const std::string runuser = std::string(dir) + "runuser";
+        if (access(runuser.c_str(), X_OK) == 0) return runuser + " -u nobody -- ";
+    }
+    return std::nullopt;
+}
+
+// The ordinary user's ids, for giving it files.
+inline uid_t OrdinaryUserId() {
+    const passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    return nobody ? nobody->pw_uid : geteuid();
+}
+inline gid_t OrdinaryGroupId() {
+    const passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    return nobody ? nobody->pw_gid : getegid();
+}
+
+// A copy of program in dir that the ordinary user can run: the build tree
+// may lie where that user cannot reach.
+inline std::string ReachableCopy(const std::string& program, const TempDir& dir) {
+    namespace fs = std::filesystem;
+    const fs::perms reachable = fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec;
+    const std::string copy = (dir.Path() / "bin" / fs::path(program).filename()).string();
+    if (!fs::exists(copy)) {
+        fs::create_directories(dir.Path() / "bin");
+        fs::copy_file(program, copy);
+    }
+    // Added to what the folder allows, never taken from it: a test may have
+    // made it read-only on purpose.
+    for (const fs::path& p : {dir.Path(), dir.Path() / "bin", fs::path(copy)})
+        fs::permissions(p, reachable, fs::perm_options::add);
+    return copy;
+}
+
+// Runs command and returns its exit code (-1 when it did not exit) and
+// what it printed on stdout.
+inline int RunCommand(const std::string& command, std::string& output) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+enum class AsOrdinaryUser { here, ran, impossible };
+
+// For a test that must run as an ordinary user. here: this process is one,
+// the test goes on. ran: this process is root; the same test was run in a
+// copy of this program as "nobody", and fails here if it failed (or was
+// skipped) there. impossible: root without setpriv or runuser; skip.
+inline AsOrdinaryUser RunAsOrdinaryUser() {
+    const std::optional<std::string> prefix = OrdinaryUserPrefix();
+    if (!prefix) return AsOrdinaryUser::impossible;
+    if (prefix->empty()) return AsOrdinaryUser::here;
+    TempDir dir;
+    const std::string program = ReachableCopy("/proc/self/exe", dir);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter = std::string(info->test_suite_name()) + "." + info->name();
+    std::string output;
+    const int code = RunCommand(
+        *prefix + ShellQuote(program) + " --gtest_filter=" + ShellQuote(filter) + " 2>&1", output);
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+    return AsOrdinaryUser::ran;
 }
 
 }  // namespace folivex::test

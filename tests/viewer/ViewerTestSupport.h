@@ -36,7 +36,7 @@ inline std::unique_ptr<BookReader> BuildBook(const std::string& folder, const st
     static const std::vector<uint8_t> stub = MakeFakePe().bytes;
     ScriptedPrompts prompts;
     CBookApp app(prompts);
-    if (!ScanProjectFolder(app, folder)) return nullptr;
+    ScanProjectFolder(app, folder);
     app.viewerStub = stub;
     app.project.ebookFile = out;
     if (adjust) adjust(app);

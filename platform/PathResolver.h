@@ -1,0 +1,65 @@
+// Which file a stored path under a folder stands for, chosen the way the
+// folder scan chose it.
+//
+// A stored page path ("guide\index.htm", lower case) fits every file whose
+// path equals it without regard to case; on a case-sensitive file system
+// there may be several (Guide/Index.htm, guide/index.htm). The scan made the
+// entry from the first of them it met: depth first, each folder's items in
+// listing order (DirEnum.h). Resolve finds that same file: at each level the
+// spellings are tried in listing order, and a folder that does not hold the
+// rest of the path is passed over for the next spelling, as the walk would
+// have gone on to it. Names holding "\" are never taken (the scan leaves
+// them out), and neither are the files given to skip.
+//
+// Each folder is listed at most once per resolver and no file is opened or
+// stat'ed, so resolving every page of a book costs one listing per folder.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/DirEnum.h"
+
+namespace folivex {
+
+class PathResolver {
+public:
+    // root: the folder the stored paths are relative to (stored or native
+    // form; its own spelling is resolved as NativePath does). Files in skip
+    // are passed over as if they were not there.
+    explicit PathResolver(const std::string& root, std::vector<KnownFile> skip = {});
+
+    struct Found {
+        std::string path;     // native path of the file, to open
+        std::string spelled;  // relative to root as spelled on disk, native separators
+    };
+    struct Result {
+        std::optional<Found> found;
+        // Some file fitted but was one to skip.
+        bool skipped = false;
+    };
+
+    // relative: a stored relative path ("\" or, on POSIX, "/" separators).
+    // Nothing is found for a path with an empty, "." or ".." component, or
+    // when no file fits (then opening the stored path gives the usual error).
+    Result Resolve(std::string_view relative);
+
+private:
+    struct Listing {
+        std::vector<DirItem> items;
+        std::vector<std::string> lowerNames;  // sorted, as the items are
+    };
+
+    const Listing& ListingOf(const std::string& folder);
+    std::optional<Found> Find(const std::string& folder, const std::string& spelled,
+                              const std::vector<std::string>& parts, size_t at, bool& skipped);
+
+    std::string m_root;
+    std::vector<KnownFile> m_skip;
+    std::map<std::string, Listing> m_listings;  // native folder path -> its listing
+};
+
+}  // namespace folivex
