@@ -22,6 +22,17 @@ namespace folivex {
 
 class CPieceElem;
 
+// The page's controls.
+enum ContentPageControl : int {
+    IDC_NEW_PROJECT = 1001,
+    IDC_OPEN_PROJECT = 1002,
+    IDC_RESCAN_DIR = 1003,
+    IDC_FILE_PROPERTIES = 1004,
+    IDC_MOVE_UP = 1005,
+    IDC_MOVE_DOWN = 1006,
+    IDC_FILE_LIST = 1007,
+};
+
 class CContentPage : public CWizardPage {
     Q_OBJECT
 public:

@@ -18,20 +18,6 @@ namespace folivex {
 
 namespace {
 
-enum : int {
-    IDC_TITLE = 1035,
-    IDC_AUTHOR = 1036,
-    IDC_COPYRIGHT = 1037,
-    IDC_URL = 1038,
-    IDC_EMAIL = 1039,
-    IDC_ABOUT_INFO = 1041,
-    IDC_EBOOK_FILE = 1042,
-    IDC_PICK_EBOOK = 1043,
-    IDC_CREATE_EBOOK = 1044,
-    IDC_RUN_EBOOK = 1045,
-    IDC_SAVE_PROJECT_AS = 1046,
-};
-
 // The multi-line edit speaks "\n"; the project keeps the platform's "\r\n".
 std::string ToStoredLines(const QString& text) {
     QString stored = text;

@@ -14,17 +14,6 @@ namespace folivex {
 
 namespace {
 
-enum : int {
-    IDC_SPLASH_FILE = 1008,
-    IDC_PICK_SPLASH = 1009,
-    IDC_ICON_FILE = 1010,
-    IDC_PICK_ICON = 1011,
-    IDC_SHOW_ABOUT = 1012,
-    IDC_START_MAXIMIZED = 1013,
-    IDC_SHOW_TOOLBAR = 1014,
-    IDC_START_FULL_SCREEN = 1025,
-};
-
 // Labels in the order of toolbarButtons.
 const char* const kToolbarButtonLabels[kToolbarButtonCount] = {
     "&Home",      "Prev && &Next", "Histor&y (Back && Forward)",

@@ -19,6 +19,18 @@ class QLabel;
 
 namespace folivex {
 
+// The page's controls; the ten toolbar-button boxes are kToolbarButtonIds.
+enum InterfacePageControl : int {
+    IDC_SPLASH_FILE = 1008,
+    IDC_PICK_SPLASH = 1009,
+    IDC_ICON_FILE = 1010,
+    IDC_PICK_ICON = 1011,
+    IDC_SHOW_ABOUT = 1012,
+    IDC_START_MAXIMIZED = 1013,
+    IDC_SHOW_TOOLBAR = 1014,
+    IDC_START_FULL_SCREEN = 1025,
+};
+
 class CInterfacePage : public CWizardPage {
     Q_OBJECT
 public:
