@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTextOption>
+#include <limits>
 
 #include "builder/BuildEBook.h"
 #include "gui/qt/ControlNames.h"
@@ -44,6 +45,8 @@ CCreatePage::CCreatePage(CBookApp& app, QWidget* parent)
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto* field = new QLineEdit(this);
         field->setObjectName(ControlName("edit", id));
+        // The texts carry no limit of their own; Qt's default would cut them.
+        field->setMaxLength(std::numeric_limits<int>::max());
         caption->setBuddy(field);
         const int y = 8 + 17 * row++;
         du.Place(caption, 4, y, 46, 12);
@@ -129,6 +132,7 @@ void CCreatePage::ShowValues() {
     m_url->setText(ToQString(p.url));
     m_email->setText(ToQString(p.email));
     m_aboutInfo->setPlainText(FromStoredLines(p.aboutInfo));
+    m_aboutShown = m_aboutInfo->toPlainText();
     m_ebookFile->setText(ToQString(p.ebookFile));
     // Long texts show their beginning, as a freshly filled edit does.
     for (QLineEdit* edit : {m_title, m_author, m_copyright, m_url, m_email})
@@ -137,13 +141,14 @@ void CCreatePage::ShowValues() {
 
 void CCreatePage::CopyValues() {
     BookProject& p = m_app.project;
-    p.title = FromQString(m_title->text());
-    p.author = FromQString(m_author->text());
-    p.copyright = FromQString(m_copyright->text());
-    p.url = FromQString(m_url->text());
-    p.email = FromQString(m_email->text());
-    p.aboutInfo = ToStoredLines(m_aboutInfo->toPlainText());
-    p.ebookFile = FromQString(m_ebookFile->text());
+    CopyText(m_title->text(), p.title);
+    CopyText(m_author->text(), p.author);
+    CopyText(m_copyright->text(), p.copyright);
+    CopyText(m_url->text(), p.url);
+    CopyText(m_email->text(), p.email);
+    const QString about = m_aboutInfo->toPlainText();
+    if (about != m_aboutShown) p.aboutInfo = ToStoredLines(about);
+    CopyText(m_ebookFile->text(), p.ebookFile);
 }
 
 void CCreatePage::OnPickOutputFile() {

@@ -5,12 +5,15 @@
 // E-Book, Run E-Book and Save Project As. Show on every activation; copy on
 // Back, on closing the wizard, before "..." and before Create E-Book. Run
 // E-Book and Save Project As use the project as it stood at the last copy.
-// Controls are named as app/ControlNames.h says ("edit1035", "static1042",
-// "button1044", ...).
+// Controls are named as gui/qt/ControlNames.h says ("edit1035", "static1042",
+// "button1044", ...). The fields take texts of any length.
 //
 // The About text keeps its line breaks as "\r\n" in the project, as the
-// e-book and project formats carry them.
+// e-book and project formats carry them. A field the author has not changed
+// keeps its bytes.
 #pragma once
+
+#include <QString>
 
 #include "gui/qt/WizardPage.h"
 
@@ -68,6 +71,10 @@ private:
     QLineEdit* m_email = nullptr;
     QTextEdit* m_aboutInfo = nullptr;
     QLabel* m_ebookFile = nullptr;
+    // The About text as the control gave it back right after the show (the
+    // control changes some characters, a no-break space for one), so an
+    // unedited text is told from an edited one.
+    QString m_aboutShown;
 };
 
 }  // namespace folivex

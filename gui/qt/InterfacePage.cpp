@@ -125,8 +125,8 @@ void CInterfacePage::ShowValues() {
 
 void CInterfacePage::CopyValues() {
     BookProject& p = m_app.project;
-    p.splashFile = FromQString(m_splashFile->text());
-    p.iconFile = FromQString(m_iconFile->text());
+    CopyText(m_splashFile->text(), p.splashFile);
+    CopyText(m_iconFile->text(), p.iconFile);
     SetFlag(p.showAboutAtStart, m_showAboutAtStart);
     SetFlag(p.startMaximized, m_startMaximized);
     SetFlag(p.startFullScreen, m_startFullScreen);

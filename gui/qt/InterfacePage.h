@@ -44,7 +44,8 @@ public:
     void PickSplashBitmap();
     void PickIconFile();
 
-    // The two transfers between the controls and the project.
+    // The two transfers between the controls and the project. An unchanged
+    // path keeps its bytes.
     void ShowValues();
     void CopyValues();
 
