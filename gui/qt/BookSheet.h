@@ -9,9 +9,11 @@
 //
 // Escape goes to the focused control and never closes the wizard. Cancel, the
 // close box and the window manager's Close all close it; no page can refuse.
-// Closing tells every page that has been shown at least once, last page first,
-// so the Create page copies its fields into the project before the Content
-// page saves it. Help and F1 run the help handler.
+// Closing first has the page on screen copy its controls into the project
+// (Interface or Create), then tells every page that has been shown at least
+// once, the Content page, which saves the project, last. So whatever page is
+// on screen, nothing set there is missing from the saved file. Help and F1
+// run the help handler.
 #pragma once
 
 #include <QDialog>

@@ -120,10 +120,6 @@ bool CCreatePage::OnWizardBack() {
     return true;
 }
 
-void CCreatePage::OnReset() {
-    CopyValues();
-}
-
 void CCreatePage::ShowValues() {
     const BookProject& p = m_app.project;
     m_title->setText(ToQString(p.title));

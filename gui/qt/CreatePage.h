@@ -3,8 +3,9 @@
 // The texts the e-book carries (title, author, copyright, web address, e-mail
 // address, About-box text), the e-book file name, and the commands Create
 // E-Book, Run E-Book and Save Project As. Show on every activation; copy on
-// Back, on closing the wizard, before "..." and before Create E-Book. Run
-// E-Book and Save Project As use the project as it stood at the last copy.
+// Back, when the wizard is closed on this page, before "..." and before
+// Create E-Book. Run E-Book and Save Project As use the project as it stood at
+// the last copy.
 // Controls are named as gui/qt/ControlNames.h says ("edit1035", "static1042",
 // "button1044", ...). The fields take texts of any length.
 //
@@ -46,7 +47,6 @@ public:
     // Back only, then show.
     void OnSetActive() override;
     bool OnWizardBack() override;
-    void OnReset() override;
 
     // "...": copy, then PickOutputFile.
     void OnPickOutputFile();
@@ -61,7 +61,7 @@ public:
     void OnSaveProjectAs();
 
     void ShowValues();
-    void CopyValues();
+    void CopyValues() override;
 
 private:
     QLineEdit* m_title = nullptr;

@@ -3,9 +3,9 @@
 // How the finished e-book presents itself: the splash bitmap and the custom
 // icon (full paths, shown in sunken statics, chosen with the "..." buttons,
 // never typed), and the start-up and toolbar flags, one check box each. Show
-// on every activation; copy on Back, on Next and before each picker. Closing
-// the wizard while this page is shown leaves its unsaved changes out. Controls
-// are named as app/ControlNames.h says ("check1012", "static1008", ...).
+// on every activation; copy on Back, on Next, before each picker and when the
+// wizard is closed on this page. Controls are named as gui/qt/ControlNames.h
+// says ("check1012", "static1008", ...).
 #pragma once
 
 #include <array>
@@ -47,7 +47,7 @@ public:
     // The two transfers between the controls and the project. An unchanged
     // path keeps its bytes.
     void ShowValues();
-    void CopyValues();
+    void CopyValues() override;
 
     // Check box ids of toolbarButtons[0..9], in that order.
     static const std::array<int, kToolbarButtonCount> kToolbarButtonIds;

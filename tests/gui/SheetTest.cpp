@@ -7,6 +7,9 @@
 
 #include "GuiTestSupport.h"
 #include "gui/qt/AboutBox.h"
+#include "gui/qt/ContentPage.h"
+#include "gui/qt/CreatePage.h"
+#include "gui/qt/InterfacePage.h"
 #include "gui/qt/ProgramLauncher.h"
 #include "gui/qt/WizardPage.h"
 
@@ -125,14 +128,74 @@ private slots:
         QCOMPARE(reader.project.showAboutAtStart, 1);
     }
 
-    void closingOnTheInterfacePageLeavesItsChangesOut() {
+    // Whatever page is on screen, closing saves what it shows: the Interface
+    // page's boxes and the Create page's texts reach the file before the
+    // Content page saves it.
+    void closingSavesWhatThePageOnScreenShows_data() {
+        QTest::addColumn<int>("page");
+        QTest::newRow("Content") << int(CBookSheet::kContentPage);
+        QTest::newRow("Interface") << int(CBookSheet::kInterfacePage);
+        QTest::newRow("Create") << int(CBookSheet::kCreatePage);
+    }
+
+    void closingSavesWhatThePageOnScreenShows() {
+        QFETCH(int, page);
         Fixture f;
         f.NewProject({"index.html"});
-        Click(&f.Sheet(), "button12324");
-        Control<QCheckBox>(&f.Sheet(), "check1024")->setChecked(false);
-        f.prompts.AnswerFile(std::nullopt);
-        Click(&f.Sheet(), "button2");
-        QCOMPARE(f.app->project.toolbarButtons[kButtonCopy], 1);
+        f.app->projectFile = f.Path("book.ebp");
+        CBookSheet& sheet = f.Sheet();
+        auto* exitBox =
+            Control<QCheckBox>(&sheet, "check", CInterfacePage::kToolbarButtonIds[kButtonExit]);
+        auto* title = Control<QLineEdit>(&sheet, "edit", IDC_TITLE);
+        // Each change is made as late as the way to the page allows, so the
+        // one on the page on screen has not been copied when it closes.
+        Click(&sheet, ID_WIZNEXT);
+        if (page == CBookSheet::kCreatePage) exitBox->setChecked(false);
+        Click(&sheet, ID_WIZNEXT);
+        title->clear();
+        QTest::keyClicks(title, "Typed Title");
+        if (page != CBookSheet::kCreatePage) {
+            Click(&sheet, ID_WIZBACK);
+            exitBox->setChecked(false);
+        }
+        if (page == CBookSheet::kContentPage) Click(&sheet, ID_WIZBACK);
+        QCOMPARE(sheet.ActivePageIndex(), page);
+
+        Click(&sheet, IDCANCEL);
+        QVERIFY(!sheet.isVisible());
+        QVERIFY(f.prompts.fileRequests.empty());
+        QVERIFY(f.prompts.messages.empty());
+        const auto saved = f.ReadProject(f.Path("book.ebp"));
+        QVERIFY(saved != nullptr);
+        QCOMPARE(saved->project.title, std::string("Typed Title"));
+        QCOMPARE(saved->project.toolbarButtons[kButtonExit], 0);
+    }
+
+    // Pages left earlier do not copy again on closing: a project opened
+    // since keeps its own texts, byte for byte.
+    void closingAfterOpeningAnotherProjectKeepsItsTexts() {
+        Fixture f;
+        f.NewProject({"index.html"});
+        f.app->project.title = "Project A";
+        f.SaveAs("a.ebp");
+        f.app->project.title = "Project B";
+        f.app->project.author = "Ren\xE9 Auteur";  // made on Windows
+        f.app->project.showAboutAtStart = 1;
+        const QByteArray b = f.SaveAs("b.ebp");
+        f.app->projectFile = f.Path("a.ebp");
+        QVERIFY(f.app->OpenProject() != 0);
+
+        CBookSheet& sheet = f.Sheet();
+        Click(&sheet, ID_WIZNEXT);
+        Click(&sheet, ID_WIZNEXT);
+        QCOMPARE(Control<QLineEdit>(&sheet, "edit", IDC_TITLE)->text(), QString("Project A"));
+        Click(&sheet, ID_WIZBACK);
+        Click(&sheet, ID_WIZBACK);
+        f.prompts.AnswerFile(f.Path("b.ebp"));
+        Click(&sheet, IDC_OPEN_PROJECT);
+        QCOMPARE(f.app->project.title, std::string("Project B"));
+        Click(&sheet, IDCANCEL);
+        QCOMPARE(FileBytes(f.Path("b.ebp")), b);
     }
 
     void aboutBoxShowsVersionAndCopyright() {
