@@ -183,6 +183,7 @@ void CCreatePage::RunEBook() {
 }
 
 void CCreatePage::OnSaveProjectAs() {
+    CopyValues();
     m_app.SaveProjectAs();
 }
 

@@ -3,9 +3,8 @@
 // The texts the e-book carries (title, author, copyright, web address, e-mail
 // address, About-box text), the e-book file name, and the commands Create
 // E-Book, Run E-Book and Save Project As. Show on every activation; copy on
-// Back, when the wizard is closed on this page, before "..." and before
-// Create E-Book. Run E-Book and Save Project As use the project as it stood at
-// the last copy.
+// Back, when the wizard is closed on this page, before "...", before Create
+// E-Book and before Save Project As. Run E-Book uses the stored e-book file.
 // Controls are named as gui/qt/ControlNames.h says ("edit1035", "static1042",
 // "button1044", ...). The fields take texts of any length.
 //
@@ -57,7 +56,7 @@ public:
     void CreateEBook();
     // Starts the stored e-book file; silent when it cannot.
     void RunEBook();
-    // SaveProjectAs of the application, without a copy first.
+    // Copy, then SaveProjectAs of the application.
     void OnSaveProjectAs();
 
     void ShowValues();

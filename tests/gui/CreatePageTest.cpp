@@ -120,22 +120,25 @@ private slots:
                  f.Path("chosen.exe"));
     }
 
-    void saveProjectAsDoesNotCopyThePageFirst() {
+    void saveProjectAsSavesTheTextsOnScreen() {
         Fixture f;
         ToCreatePage(f);
         auto* title = Edit(f, "edit1035");
         title->clear();
-        QTest::keyClicks(title, "Typed But Not Copied");
+        QTest::keyClicks(title, "Typed Just Now");
+        auto* about = Control<QTextEdit>(&f.Sheet(), "edit", IDC_ABOUT_INFO);
+        about->setFocus();
+        QTest::keyClicks(about, "About");
+        QTest::keyClick(about, Qt::Key_Return);
+        QTest::keyClicks(about, "it");
         f.prompts.AnswerFile(f.Path("saved.ebp"));
-        Click(&f.Sheet(), "button1046");
-        QCOMPARE(f.app->project.title, std::string("E-Book"));
+        Click(&f.Sheet(), IDC_SAVE_PROJECT_AS);
         QCOMPARE(f.app->projectFile, f.Path("saved.ebp"));
 
-        ScriptedPrompts prompts;
-        CBookApp reader(prompts);
-        reader.projectFile = f.Path("saved.ebp");
-        QVERIFY(reader.OpenProject() != 0);
-        QCOMPARE(reader.project.title, std::string("E-Book"));
+        const auto saved = f.ReadProject(f.Path("saved.ebp"));
+        QVERIFY(saved != nullptr);
+        QCOMPARE(saved->project.title, std::string("Typed Just Now"));
+        QCOMPARE(saved->project.aboutInfo, std::string("About\r\nit"));
     }
 
     // Every text and path of a project goes through the pages and back into
