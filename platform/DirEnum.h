@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,9 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items);
 
 // Identity of a folder itself; false when it cannot be read.
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode);
+
+// Why folder cannot be listed, in the system's words ("No such file or
+// directory", "Permission denied", "Not a directory"); nothing when it can.
+std::optional<std::string> FolderListingError(const std::string& folder);
 
 }  // namespace folivex

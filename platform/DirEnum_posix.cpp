@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "platform/DirEnum.h"
 #include "platform/Path.h"
@@ -78,6 +80,14 @@ bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
     return true;
+}
+
+std::optional<std::string> FolderListingError(const std::string& folder) {
+    const std::string native = NativePath(folder);
+    DIR* dir = ::opendir(native.empty() ? "." : native.c_str());
+    if (dir == nullptr) return std::generic_category().message(errno);
+    ::closedir(dir);
+    return std::nullopt;
 }
 
 }  // namespace folivex

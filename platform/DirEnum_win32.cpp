@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <system_error>
 
 #include "platform/DirEnum.h"
 #include "platform/Path.h"
@@ -60,6 +61,17 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items) {
 
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode) {
     return IdentityOf(NativePath(folder), device, inode);
+}
+
+std::optional<std::string> FolderListingError(const std::string& folder) {
+    const std::string base = JoinStoredPath(NativePath(folder), "");
+    const std::string search = (base.empty() ? std::string("\\") : base) + "*.*";
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(search.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return std::system_category().message(static_cast<int>(GetLastError()));
+    FindClose(find);
+    return std::nullopt;
 }
 
 }  // namespace folivex

@@ -12,6 +12,7 @@
 #include "gui/qt/DialogUnits.h"
 #include "gui/qt/FilePropertiesDlg.h"
 #include "gui/qt/QtText.h"
+#include "platform/DirEnum.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
 
@@ -118,17 +119,29 @@ int CContentPage::QuerySaveProject() {
     }
 }
 
-std::optional<std::string> CContentPage::BrowseForProjectFolder() {
+std::optional<std::string> CContentPage::BrowseForProjectFolder(const std::string& initialFolder) {
     FolderDialogRequest request;
     request.title = "Select an e-book project directory";
-    request.initialFolder = m_app.lastProjectDir;
+    request.initialFolder = initialFolder;
     request.flags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE;
     return m_app.GetPrompts().PickFolder(request);
 }
 
+bool CContentPage::CheckFolderListable(const std::string& folder) {
+    // A scan of a folder it cannot list would drop every entry, attributes
+    // and order included, and the next save would keep that.
+    const auto reason = FolderListingError(folder);
+    if (!reason) return true;
+    m_app.GetPrompts().ShowMessage(
+        "Cannot list the folder " + folder + ": " + *reason + "\nThe project has not been changed.",
+        MsgButtons::OK, MsgIcon::Stop);
+    return false;
+}
+
 void CContentPage::OnNewProject() {
     if (QuerySaveProject() == 0) return;
-    if (const auto folder = BrowseForProjectFolder()) {
+    const auto folder = BrowseForProjectFolder(m_app.lastProjectDir);
+    if (folder && CheckFolderListable(*folder)) {
         m_app.project.pages.clear();
         ScanProjectFolder(m_app, *folder, [this] { FillFileList(); });
         m_app.projectOpen = 1;
@@ -156,7 +169,10 @@ void CContentPage::OnOpenProject() {
 }
 
 void CContentPage::OnReScanDir() {
-    if (const auto folder = BrowseForProjectFolder())
+    // The picker opens on the project's own folder: confirming it re-scans
+    // this project, not whichever folder was scanned last.
+    const auto folder = BrowseForProjectFolder(m_app.project.projectDir);
+    if (folder && CheckFolderListable(*folder))
         ScanProjectFolder(m_app, *folder, [this] { FillFileList(); });
     UpdateControls();
 }

@@ -5,7 +5,8 @@
 // attributes (File Properties), and orders the pages (Move Up, Move Down,
 // Make Home Page). Row i of the list always shows pages[i] of the project;
 // the selection lives only in the list. Controls are named as
-// app/ControlNames.h says ("button1001" ... "list1007").
+// gui/qt/ControlNames.h says ("button1001" ... "list1007"). A folder that
+// cannot be listed is refused before anything of the project changes.
 #pragma once
 
 #include <functional>
@@ -69,7 +70,11 @@ public:
     QTreeWidget* FileList() const { return m_list; }
 
 private:
-    std::optional<std::string> BrowseForProjectFolder();
+    // The folder picker, opening on initialFolder.
+    std::optional<std::string> BrowseForProjectFolder(const std::string& initialFolder);
+    // True when folder can be listed; otherwise says why and leaves the
+    // project as it is.
+    bool CheckFolderListable(const std::string& folder);
     void FillRow(QTreeWidgetItem* item, const CPieceElem& entry) const;
     int RowCount() const;
     bool IsRowSelected(int row) const;

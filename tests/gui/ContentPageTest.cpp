@@ -320,6 +320,60 @@ private slots:
         QCOMPARE(ListOrder(g), Order(g));
         QVERIFY(Enabled(g, "button1003"));
     }
+    // A folder that cannot be listed is refused with the system's reason,
+    // for Re-Scan Dir and New Project alike; the project and its file keep
+    // every entry. Re-Scan Dir's picker opens on the project's folder, New
+    // Project's on the folder scanned last.
+    void aFolderThatCannotBeListedIsRefused_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        for (int button : {int(IDC_RESCAN_DIR), int(IDC_NEW_PROJECT)}) {
+            const QString command = button == IDC_RESCAN_DIR ? "Re-Scan Dir" : "New Project";
+            QTest::newRow(qPrintable(command + ", missing")) << button << "missing"
+                                                             << "No such file or directory";
+            QTest::newRow(qPrintable(command + ", a file")) << button << "file"
+                                                            << "Not a directory";
+            QTest::newRow(qPrintable(command + ", a link loop"))
+                << button << "loop"
+                << "Too many levels of symbolic links";
+        }
+    }
+
+    void aFolderThatCannotBeListedIsRefused() {
+        QFETCH(int, button);
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {4});
+        Click(&f.Sheet(), "button1005");
+        const std::string order = Order(f);
+        const QByteArray saved = f.SaveAs("book.ebp");
+        QVERIFY(!saved.isEmpty());
+        f.app->lastProjectDir = f.Path("scanned-last");
+
+        const QString target = f.dir.filePath("target");
+        if (kind == "file") WriteFiles(f.dir.path(), {"target"});
+        if (kind == "loop") QVERIFY(QFile::link(target, target));
+        f.prompts.AnswerFolder(target.toStdString());
+        Click(&f.Sheet(), button);
+
+        QCOMPARE(f.prompts.folderRequests.back().initialFolder,
+                 button == IDC_RESCAN_DIR ? f.Path("book") : f.Path("scanned-last"));
+        QCOMPARE(f.prompts.messages.size(), size_t(1));
+        QCOMPARE(f.prompts.messages[0].text, "Cannot list the folder " + target.toStdString() +
+                                                 ": " + reason.toStdString() +
+                                                 "\nThe project has not been changed.");
+        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
+        QCOMPARE(Order(f), order);
+        QCOMPARE(ListOrder(f), order);
+        QCOMPARE(f.app->project.projectDir, f.Path("book"));
+        QCOMPARE(f.app->lastProjectDir, f.Path("scanned-last"));
+
+        Click(&f.Sheet(), IDCANCEL);  // closing saves the project again
+        QCOMPARE(FileBytes(f.Path("book.ebp")), saved);
+    }
 };
 
 QTEST_MAIN(ContentPageTest)
