@@ -5,13 +5,18 @@
 // attributes (File Properties), and orders the pages (Move Up, Move Down,
 // Make Home Page). Row i of the list always shows pages[i] of the project;
 // the selection lives only in the list. Controls are named as
-// gui/qt/ControlNames.h says ("button1001" ... "list1007"). A folder that
-// cannot be listed is refused before anything of the project changes.
+// gui/qt/ControlNames.h says ("button1001" ... "list1007").
+//
+// Reordering touches each row at most once and sets the selection in one
+// step, so it takes time in proportion to the rows however many are
+// selected. A folder that cannot be listed is refused before anything of the
+// project changes.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gui/qt/WizardPage.h"
 
@@ -77,8 +82,11 @@ private:
     bool CheckFolderListable(const std::string& folder);
     void FillRow(QTreeWidgetItem* item, const CPieceElem& entry) const;
     int RowCount() const;
-    bool IsRowSelected(int row) const;
-    void SetRowSelected(int row, bool selected);
+    // One flag per row: 1 where the row is selected.
+    std::vector<char> SelectedRows() const;
+    // After a move: refills the rows marked in changed and selects exactly
+    // the rows marked in selected.
+    void ShowMovedRows(const std::vector<char>& changed, const std::vector<char>& selected);
 
     std::function<void()> m_showHelp;
     int m_bColumnsCreated = 0;
