@@ -89,6 +89,9 @@ struct Fixture {
     Fixture() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
         app = std::make_unique<CWizardApp>(prompts);
+        // The test programs sit beside the real user guide; a test that
+        // wants a help program puts its own.
+        app->helpFolders.clear();
     }
 
     CBookSheet& Sheet() {

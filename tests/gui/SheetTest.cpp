@@ -233,33 +233,50 @@ private slots:
         QCOMPARE(f.helpRequests, 2);
     }
 
-    void helpWithoutHelpExeNamesTheSystemError() {
-        Fixture f;
-        const QString old = QDir::currentPath();
-        QDir::setCurrent(f.dir.path());
-        f.app->ShowHelp();
-        QDir::setCurrent(old);
-        QCOMPARE(f.prompts.messages.size(), size_t(1));
-        QCOMPARE(f.prompts.messages[0].text,
-                 std::string("Cannot run help.exe: No such file or directory"));
-        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
-        QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
+    // Help takes help.exe from the program's folder, else from the installed
+    // data folder, else from the working directory: started from the desktop
+    // menu, the program runs in the user's home folder.
+    void helpFindsTheGuideBesideTheProgramFirst_data() {
+        QTest::addColumn<QStringList>("holders");  // folders that hold a help.exe
+        QTest::addColumn<QString>("started");      // whose help.exe runs; empty: none
+        QTest::newRow("beside the program") << QStringList{"program"} << "program";
+        QTest::newRow("in the data folder") << QStringList{"data"} << "data";
+        QTest::newRow("in the working directory") << QStringList{"cwd"} << "cwd";
+        QTest::newRow("all three") << QStringList{"program", "data", "cwd"} << "program";
+        QTest::newRow("data and working directory") << QStringList{"data", "cwd"} << "data";
+        QTest::newRow("nowhere") << QStringList{} << "";
     }
 
-    void helpStartsTheHelpProgramOfTheWorkingDirectory() {
+    void helpFindsTheGuideBesideTheProgramFirst() {
+        QFETCH(QStringList, holders);
+        QFETCH(QString, started);
         Fixture f;
-        const QString marker = f.dir.filePath("help-ran");
-        QFile script(f.dir.filePath("help.exe"));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8());
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const char* folder : {"program", "data", "cwd"}) QDir(f.dir.path()).mkdir(folder);
+        f.app->helpFolders = {f.dir.filePath("program"), f.dir.filePath("data")};
+        for (const QString& folder : holders) {
+            QFile script(f.dir.filePath(folder + "/help.exe"));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\ntouch '" + f.dir.filePath(folder + ".ran").toUtf8() + "'\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         const QString old = QDir::currentPath();
-        QDir::setCurrent(f.dir.path());
+        QDir::setCurrent(f.dir.filePath("cwd"));
         f.app->ShowHelp();
         QDir::setCurrent(old);
+
+        if (started.isEmpty()) {
+            QCOMPARE(f.prompts.messages.size(), size_t(1));
+            QCOMPARE(f.prompts.messages[0].text,
+                     std::string("Cannot run help.exe: No such file or directory"));
+            QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
+            QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
+            return;
+        }
         QVERIFY(f.prompts.messages.empty());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(f.dir.filePath(started + ".ran")), 5000);
+        for (const QString& other : holders)
+            if (other != started) QVERIFY(!QFile::exists(f.dir.filePath(other + ".ran")));
     }
 
     void anEBookIsToldFromAProgramByItsTrailer() {
