@@ -48,7 +48,7 @@ CBookSheet::CBookSheet(CBookApp& app, std::function<void()> showHelp, QWidget* p
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
 
-    auto* about = MakeButton(QStringLiteral("&About..."), IDM_ABOUTBOX, this);
+    auto* about = MakeButton(QStringLiteral("About Foli&vex..."), IDM_ABOUTBOX, this);
     m_back = MakeButton(QStringLiteral("< &Back"), ID_WIZBACK, this);
     m_next = MakeButton(QStringLiteral("&Next >"), ID_WIZNEXT, this);
     auto* cancel = MakeButton(QStringLiteral("Cancel"), IDCANCEL, this);

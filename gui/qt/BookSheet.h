@@ -1,8 +1,9 @@
 // CBookSheet: the program's only main window, a three-page wizard.
 //
 // Pages, in order: Content, Interface, Create. The title bar shows the current
-// page's caption. The button row holds "&About..." (the About item, which the
-// window manager's system menu cannot carry here), "< &Back", "&Next >",
+// page's caption. The button row holds "About Foli&vex..." (the About item,
+// which the window manager's system menu cannot carry here; its access key
+// is one that no page uses), "< &Back", "&Next >",
 // "Cancel" and "&Help"; there is no Finish button. Each page enables Back and
 // Next as it needs when it becomes current (Content: Next; Interface: Back and
 // Next; Create: Back).

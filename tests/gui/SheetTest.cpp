@@ -23,6 +23,16 @@ bool Enabled(QWidget* root, const char* name) {
     return b != nullptr && b->isEnabled();
 }
 
+// The access key of a control's text ("&Next >" -> 'N'); "&&" is an ampersand.
+QChar AccessKey(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] != '&') return text[i + 1].toUpper();
+        ++i;
+    }
+    return {};
+}
+
 }  // namespace
 
 class SheetTest : public QObject {
@@ -38,7 +48,7 @@ private slots:
         QVERIFY(Enabled(&sheet, "button2"));
         QVERIFY(Enabled(&sheet, "button9"));
         QVERIFY(Enabled(&sheet, "button16"));
-        QCOMPARE(Control<QPushButton>(&sheet, "button16")->text(), QString("&About..."));
+        QCOMPARE(Control<QPushButton>(&sheet, "button16")->text(), QString("About Foli&vex..."));
         // There is no Finish button anywhere.
         QVERIFY(sheet.findChild<QPushButton*>("button12325") == nullptr);
         for (QPushButton* b : sheet.findChildren<QPushButton*>())
@@ -196,6 +206,28 @@ private slots:
         QCOMPARE(f.app->project.title, std::string("Project B"));
         Click(&sheet, IDCANCEL);
         QCOMPARE(FileBytes(f.Path("b.ebp")), b);
+    }
+
+    // The About button's access key is used by no control of any page, nor
+    // by the other buttons of the row.
+    void theAboutKeyIsUsedNowhereElse() {
+        Fixture f;
+        f.NewProject({"index.html"});
+        CBookSheet& sheet = f.Sheet();
+        auto* about = Control<QPushButton>(&sheet, "button", IDM_ABOUTBOX);
+        const QChar key = AccessKey(about->text());
+        QVERIFY(!key.isNull());
+        for (int page = 0; page < CBookSheet::kPageCount; ++page) {
+            if (page > 0) Click(&sheet, ID_WIZNEXT);
+            for (QWidget* w : sheet.findChildren<QWidget*>()) {
+                if (w == about || !w->isVisible()) continue;
+                QString text;
+                if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+                if (auto* l = qobject_cast<QLabel*>(w); l != nullptr && l->buddy() != nullptr)
+                    text = l->text();
+                QVERIFY2(AccessKey(text) != key, qPrintable(w->objectName() + ": " + text));
+            }
+        }
     }
 
     void aboutBoxShowsVersionAndCopyright() {
