@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,5 +54,9 @@ private:
     uint64_t m_inode = 0;
     std::string m_fullPath;  // Windows: lower-cased full path
 };
+
+// Why folder cannot be listed, in the system's words ("No such file or
+// directory", "Permission denied", "Not a directory"); nothing when it can.
+std::optional<std::string> FolderListingError(const std::string& folder);
 
 }  // namespace folivex

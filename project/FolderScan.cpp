@@ -321,4 +321,14 @@ ScanReport ScanProjectFolder(CBookApp& app, const std::string& folder,
     return report;
 }
 
+std::string ScanWarningsMessage(const ScanReport& report) {
+    if (report.warnings.empty()) return {};
+    std::string text = "Not every file of the folder is in the project as it is on disk:\n";
+    const size_t shown = std::min(report.warnings.size(), kMaxWarningLines);
+    for (size_t i = 0; i < shown; ++i) text += "\n" + report.warnings[i];
+    if (report.warnings.size() > shown)
+        text += "\n... and " + std::to_string(report.warnings.size() - shown) + " more.";
+    return text;
+}
+
 }  // namespace folivex

@@ -41,6 +41,12 @@ struct ScanReport {
     std::vector<std::string> warnings;
 };
 
+// The report as the text of one message box for the wizard: a line that
+// says what follows, then the warnings, one per line (at most
+// kMaxWarningLines, then how many more). Empty when there is nothing to say.
+std::string ScanWarningsMessage(const ScanReport& report);
+constexpr size_t kMaxWarningLines = 20;
+
 // The sentence for a file that is the e-book being built (shownPath as the
 // author sees it), which is left out of that e-book; the build says the
 // same of an entry that names it.

@@ -48,7 +48,7 @@ CBookSheet::CBookSheet(CBookApp& app, std::function<void()> showHelp, QWidget* p
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
 
-    auto* about = MakeButton(QStringLiteral("&About..."), IDM_ABOUTBOX, this);
+    auto* about = MakeButton(QStringLiteral("About Foli&vex..."), IDM_ABOUTBOX, this);
     m_back = MakeButton(QStringLiteral("< &Back"), ID_WIZBACK, this);
     m_next = MakeButton(QStringLiteral("&Next >"), ID_WIZNEXT, this);
     auto* cancel = MakeButton(QStringLiteral("Cancel"), IDCANCEL, this);
@@ -143,8 +143,10 @@ void CBookSheet::OnNext() {
 void CBookSheet::reject() {
     if (m_closing) return;
     m_closing = true;
-    // Last page first: the Create page's fields reach the project before the
-    // Content page saves it, so nothing typed there is missing from the file.
+    // Only the page on screen copies: the others copied their controls when
+    // they were left, and copying those again could put back the values of
+    // a project that has been replaced since (Open Project).
+    m_pages[static_cast<size_t>(ActivePageIndex())]->CopyValues();
     for (int i = kPageCount - 1; i >= 0; --i) {
         if (m_shown[static_cast<size_t>(i)]) m_pages[static_cast<size_t>(i)]->OnReset();
     }

@@ -1,17 +1,20 @@
 // CBookSheet: the program's only main window, a three-page wizard.
 //
 // Pages, in order: Content, Interface, Create. The title bar shows the current
-// page's caption. The button row holds "&About..." (the About item, which the
-// window manager's system menu cannot carry here), "< &Back", "&Next >",
+// page's caption. The button row holds "About Foli&vex..." (the About item,
+// which the window manager's system menu cannot carry here; its access key
+// is one that no page uses), "< &Back", "&Next >",
 // "Cancel" and "&Help"; there is no Finish button. Each page enables Back and
 // Next as it needs when it becomes current (Content: Next; Interface: Back and
 // Next; Create: Back).
 //
 // Escape goes to the focused control and never closes the wizard. Cancel, the
 // close box and the window manager's Close all close it; no page can refuse.
-// Closing tells every page that has been shown at least once, last page first,
-// so the Create page copies its fields into the project before the Content
-// page saves it. Help and F1 run the help handler.
+// Closing first has the page on screen copy its controls into the project
+// (Interface or Create), then tells every page that has been shown at least
+// once, the Content page, which saves the project, last. So whatever page is
+// on screen, nothing set there is missing from the saved file. Help and F1
+// run the help handler.
 #pragma once
 
 #include <QDialog>

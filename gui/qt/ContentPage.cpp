@@ -2,32 +2,23 @@
 
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <algorithm>
-#include <vector>
 
 #include "gui/qt/ControlNames.h"
 #include "gui/qt/DialogUnits.h"
 #include "gui/qt/FilePropertiesDlg.h"
 #include "gui/qt/QtText.h"
+#include "platform/DirEnum.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
 
 namespace folivex {
 
 namespace {
-
-enum : int {
-    IDC_NEW_PROJECT = 1001,
-    IDC_OPEN_PROJECT = 1002,
-    IDC_RESCAN_DIR = 1003,
-    IDC_FILE_PROPERTIES = 1004,
-    IDC_MOVE_UP = 1005,
-    IDC_MOVE_DOWN = 1006,
-    IDC_FILE_LIST = 1007,
-};
 
 enum Column : int { kColumnFile = 0, kColumnIncluded = 1, kColumnSearchable = 2 };
 
@@ -128,19 +119,43 @@ int CContentPage::QuerySaveProject() {
     }
 }
 
-std::optional<std::string> CContentPage::BrowseForProjectFolder() {
+std::optional<std::string> CContentPage::BrowseForProjectFolder(const std::string& initialFolder) {
     FolderDialogRequest request;
     request.title = "Select an e-book project directory";
-    request.initialFolder = m_app.lastProjectDir;
+    request.initialFolder = initialFolder;
     request.flags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE;
     return m_app.GetPrompts().PickFolder(request);
 }
 
+bool CContentPage::CheckFolderListable(const std::string& folder) {
+    // A scan of a folder it cannot list would drop every entry, attributes
+    // and order included, and the next save would keep that.
+    const auto reason = FolderListingError(folder);
+    if (!reason) return true;
+    m_app.GetPrompts().ShowMessage(
+        "Cannot list the folder " + folder + ": " + *reason + "\nThe project has not been changed.",
+        MsgButtons::OK, MsgIcon::Stop);
+    return false;
+}
+
+void CContentPage::Scan(const std::string& folder) {
+    // The e-book this project builds may lie inside its own folder; it is
+    // never one of its pages.
+    std::vector<std::string> leaveOut;
+    if (!m_app.project.ebookFile.empty()) leaveOut.push_back(m_app.project.ebookFile);
+    const ScanReport report = ScanProjectFolder(
+        m_app, folder, [this] { FillFileList(); }, leaveOut);
+    const std::string warnings = ScanWarningsMessage(report);
+    if (!warnings.empty())
+        m_app.GetPrompts().ShowMessage(warnings, MsgButtons::OK, MsgIcon::Exclamation);
+}
+
 void CContentPage::OnNewProject() {
     if (QuerySaveProject() == 0) return;
-    if (const auto folder = BrowseForProjectFolder()) {
+    const auto folder = BrowseForProjectFolder(m_app.lastProjectDir);
+    if (folder && CheckFolderListable(*folder)) {
         m_app.project.pages.clear();
-        ScanProjectFolder(m_app, *folder, [this] { FillFileList(); });
+        Scan(*folder);
         m_app.projectOpen = 1;
     }
     UpdateControls();
@@ -166,20 +181,19 @@ void CContentPage::OnOpenProject() {
 }
 
 void CContentPage::OnReScanDir() {
-    if (const auto folder = BrowseForProjectFolder())
-        ScanProjectFolder(m_app, *folder, [this] { FillFileList(); });
+    // The picker opens on the project's own folder: confirming it re-scans
+    // this project, not whichever folder was scanned last.
+    const auto folder = BrowseForProjectFolder(m_app.project.projectDir);
+    if (folder && CheckFolderListable(*folder)) Scan(*folder);
     UpdateControls();
 }
 
 void CContentPage::OnFileProperties() {
-    int row = -1;
-    for (int i = 0; i < RowCount(); ++i) {
-        if (IsRowSelected(i)) {
-            row = i;
-            break;
-        }
-    }
-    if (row < 0 || static_cast<size_t>(row) >= m_app.project.pages.size()) return;
+    const std::vector<char> selected = SelectedRows();
+    const auto first = std::find(selected.begin(), selected.end(), 1);
+    if (first == selected.end()) return;
+    const int row = static_cast<int>(first - selected.begin());
+    if (static_cast<size_t>(row) >= m_app.project.pages.size()) return;
     CPieceElem& entry = *m_app.project.pages[static_cast<size_t>(row)];
 
     CFilePropertiesDlg dialog(m_showHelp, this);
@@ -213,52 +227,76 @@ void CContentPage::MakeHomePage(int row) {
 
 void CContentPage::OnMoveUp() {
     auto& pages = m_app.project.pages;
-    const int n = RowCount();
-    if (n <= 0 || pages.empty()) return;
-    std::vector<int> selected(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) selected[static_cast<size_t>(i)] = IsRowSelected(i) ? 1 : 0;
+    std::vector<char> selected = SelectedRows();
+    const size_t count = std::min(pages.size(), selected.size());
+    if (count == 0) return;
+    std::vector<char> changed(selected.size(), 0);
 
     // From the top down: a run of selected rows moves up as a block, and a run
     // that starts at the first row stays where it is.
-    const size_t last = std::min(pages.size(), static_cast<size_t>(n)) - 1;
-    for (size_t i = 1; i <= last; ++i) {
+    for (size_t i = 1; i < count; ++i) {
         if (selected[i] != 0 && selected[i - 1] == 0) {
             std::swap(pages[i - 1], pages[i]);
-            FillRow(m_list->topLevelItem(static_cast<int>(i - 1)), *pages[i - 1]);
-            FillRow(m_list->topLevelItem(static_cast<int>(i)), *pages[i]);
             std::swap(selected[i - 1], selected[i]);
+            changed[i - 1] = changed[i] = 1;
         }
     }
-    {
-        const QSignalBlocker quiet(m_list);
-        for (int i = 0; i < n; ++i) SetRowSelected(i, selected[static_cast<size_t>(i)] != 0);
-    }
-    m_list->viewport()->update();
-    UpdateControls();
+    ShowMovedRows(changed, selected);
 }
 
 void CContentPage::OnMoveDown() {
     auto& pages = m_app.project.pages;
-    const int n = RowCount();
-    if (n <= 0 || pages.empty()) return;
-    std::vector<int> selected(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) selected[static_cast<size_t>(i)] = IsRowSelected(i) ? 1 : 0;
+    std::vector<char> selected = SelectedRows();
+    const size_t count = std::min(pages.size(), selected.size());
+    if (count == 0) return;
+    std::vector<char> changed(selected.size(), 0);
 
     // The mirror image: from the bottom up, and a run that ends at the last
     // row stays where it is.
-    const int count = static_cast<int>(std::min(pages.size(), static_cast<size_t>(n)));
-    for (int i = count - 1; i >= 0; --i) {
-        const auto at = static_cast<size_t>(i);
-        if (i < count - 1 && selected[at] != 0 && selected[at + 1] == 0) {
-            std::swap(pages[at], pages[at + 1]);
-            FillRow(m_list->topLevelItem(i), *pages[at]);
-            FillRow(m_list->topLevelItem(i + 1), *pages[at + 1]);
-            std::swap(selected[at], selected[at + 1]);
+    for (size_t i = count - 1; i-- > 0;) {
+        if (selected[i] != 0 && selected[i + 1] == 0) {
+            std::swap(pages[i], pages[i + 1]);
+            std::swap(selected[i], selected[i + 1]);
+            changed[i] = changed[i + 1] = 1;
         }
+    }
+    ShowMovedRows(changed, selected);
+}
+
+void CContentPage::ShowMovedRows(const std::vector<char>& changed,
+                                 const std::vector<char>& selected) {
+    const auto& pages = m_app.project.pages;
+    QAbstractItemModel* model = m_list->model();
+    const int lastColumn = std::max(m_list->columnCount() - 1, 0);
+    QItemSelection rows;
+    for (size_t i = 0; i < selected.size();) {
+        if (selected[i] == 0) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end + 1 < selected.size() && selected[end + 1] != 0) ++end;
+        rows.append(QItemSelectionRange(model->index(static_cast<int>(i), 0),
+                                        model->index(static_cast<int>(end), lastColumn)));
+        i = end + 1;
     }
     {
         const QSignalBlocker quiet(m_list);
-        for (int i = 0; i < n; ++i) SetRowSelected(i, selected[static_cast<size_t>(i)] != 0);
+        {
+            // The view is not told row by row: Qt looks up each row it has
+            // not met before by searching the list from its end, which over
+            // every row takes time in the square of their number. The
+            // repaint below shows the new texts.
+            const QSignalBlocker quietModel(model);
+            for (size_t i = 0; i < changed.size() && i < pages.size(); ++i)
+                if (changed[i] != 0) FillRow(m_list->topLevelItem(static_cast<int>(i)), *pages[i]);
+        }
+        // Clearing first spares the selection model from comparing the old
+        // ranges with the new ones pair by pair; the ranges span every column
+        // already, as widening each to a row would merge them pair by pair.
+        QItemSelectionModel* selection = m_list->selectionModel();
+        selection->clearSelection();
+        selection->select(rows, QItemSelectionModel::Select);
     }
     m_list->viewport()->update();
     UpdateControls();
@@ -291,8 +329,8 @@ void CContentPage::FillRow(QTreeWidgetItem* item, const CPieceElem& entry) const
 
 void CContentPage::UpdateControls() {
     SetWizardButtons(PSWIZB_NEXT);
-    int selected = 0;
-    for (int i = 0; i < RowCount(); ++i) selected += IsRowSelected(i) ? 1 : 0;
+    const std::vector<char> rows = SelectedRows();
+    const auto selected = std::count(rows.begin(), rows.end(), 1);
     m_moveUp->setEnabled(selected > 0);
     m_moveDown->setEnabled(selected > 0);
     m_properties->setEnabled(selected == 1);
@@ -303,13 +341,18 @@ int CContentPage::RowCount() const {
     return m_list->topLevelItemCount();
 }
 
-bool CContentPage::IsRowSelected(int row) const {
-    const QTreeWidgetItem* item = m_list->topLevelItem(row);
-    return item != nullptr && item->isSelected();
-}
-
-void CContentPage::SetRowSelected(int row, bool selected) {
-    if (QTreeWidgetItem* item = m_list->topLevelItem(row)) item->setSelected(selected);
+std::vector<char> CContentPage::SelectedRows() const {
+    // From the selection's ranges: asking row by row would search all of
+    // them for every row.
+    const int n = RowCount();
+    std::vector<char> rows(static_cast<size_t>(n), 0);
+    for (const QItemSelectionRange& range : m_list->selectionModel()->selection()) {
+        if (range.parent().isValid()) continue;  // the list has top-level rows only
+        const int last = std::min(range.bottom(), n - 1);
+        for (int row = std::max(range.top(), 0); row <= last; ++row)
+            rows[static_cast<size_t>(row)] = 1;
+    }
+    return rows;
 }
 
 }  // namespace folivex

@@ -5,12 +5,18 @@
 // attributes (File Properties), and orders the pages (Move Up, Move Down,
 // Make Home Page). Row i of the list always shows pages[i] of the project;
 // the selection lives only in the list. Controls are named as
-// app/ControlNames.h says ("button1001" ... "list1007").
+// gui/qt/ControlNames.h says ("button1001" ... "list1007").
+//
+// Reordering touches each row at most once and sets the selection in one
+// step, so it takes time in proportion to the rows however many are
+// selected. A folder that cannot be listed is refused before anything of the
+// project changes.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gui/qt/WizardPage.h"
 
@@ -21,6 +27,17 @@ class QTreeWidgetItem;
 namespace folivex {
 
 class CPieceElem;
+
+// The page's controls.
+enum ContentPageControl : int {
+    IDC_NEW_PROJECT = 1001,
+    IDC_OPEN_PROJECT = 1002,
+    IDC_RESCAN_DIR = 1003,
+    IDC_FILE_PROPERTIES = 1004,
+    IDC_MOVE_UP = 1005,
+    IDC_MOVE_DOWN = 1006,
+    IDC_FILE_LIST = 1007,
+};
 
 class CContentPage : public CWizardPage {
     Q_OBJECT
@@ -58,11 +75,21 @@ public:
     QTreeWidget* FileList() const { return m_list; }
 
 private:
-    std::optional<std::string> BrowseForProjectFolder();
+    // The folder picker, opening on initialFolder.
+    std::optional<std::string> BrowseForProjectFolder(const std::string& initialFolder);
+    // True when folder can be listed; otherwise says why and leaves the
+    // project as it is.
+    bool CheckFolderListable(const std::string& folder);
+    // Scans folder into the project and tells the author, in one message,
+    // what the scan left out or kept without seeing it.
+    void Scan(const std::string& folder);
     void FillRow(QTreeWidgetItem* item, const CPieceElem& entry) const;
     int RowCount() const;
-    bool IsRowSelected(int row) const;
-    void SetRowSelected(int row, bool selected);
+    // One flag per row: 1 where the row is selected.
+    std::vector<char> SelectedRows() const;
+    // After a move: refills the rows marked in changed and selects exactly
+    // the rows marked in selected.
+    void ShowMovedRows(const std::vector<char>& changed, const std::vector<char>& selected);
 
     std::function<void()> m_showHelp;
     int m_bColumnsCreated = 0;

@@ -12,8 +12,9 @@
 // control they name ("label1035" stands before "edit1035").
 //
 // The wizard's own buttons use the ids the platform's wizard gives them: Back
-// 12323, Next 12324, Cancel 2, Help 9; the "&About..." button takes the
-// system-menu command id 16. OK and Cancel of a dialog are 1 and 2.
+// 12323, Next 12324, Cancel 2, Help 9; the About button ("About Foli&vex...")
+// takes the system-menu command id 16. OK and Cancel of a dialog are 1 and 2.
+// Each page's own ids are in the page's header (IDC_...).
 #pragma once
 
 #include <QString>

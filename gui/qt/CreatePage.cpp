@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTextOption>
+#include <limits>
 
 #include "builder/BuildEBook.h"
 #include "gui/qt/ControlNames.h"
@@ -17,20 +18,6 @@
 namespace folivex {
 
 namespace {
-
-enum : int {
-    IDC_TITLE = 1035,
-    IDC_AUTHOR = 1036,
-    IDC_COPYRIGHT = 1037,
-    IDC_URL = 1038,
-    IDC_EMAIL = 1039,
-    IDC_ABOUT_INFO = 1041,
-    IDC_EBOOK_FILE = 1042,
-    IDC_PICK_EBOOK = 1043,
-    IDC_CREATE_EBOOK = 1044,
-    IDC_RUN_EBOOK = 1045,
-    IDC_SAVE_PROJECT_AS = 1046,
-};
 
 // The multi-line edit speaks "\n"; the project keeps the platform's "\r\n".
 std::string ToStoredLines(const QString& text) {
@@ -58,6 +45,8 @@ CCreatePage::CCreatePage(CBookApp& app, QWidget* parent)
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto* field = new QLineEdit(this);
         field->setObjectName(ControlName("edit", id));
+        // The texts carry no limit of their own; Qt's default would cut them.
+        field->setMaxLength(std::numeric_limits<int>::max());
         caption->setBuddy(field);
         const int y = 8 + 17 * row++;
         du.Place(caption, 4, y, 46, 12);
@@ -131,10 +120,6 @@ bool CCreatePage::OnWizardBack() {
     return true;
 }
 
-void CCreatePage::OnReset() {
-    CopyValues();
-}
-
 void CCreatePage::ShowValues() {
     const BookProject& p = m_app.project;
     m_title->setText(ToQString(p.title));
@@ -143,6 +128,7 @@ void CCreatePage::ShowValues() {
     m_url->setText(ToQString(p.url));
     m_email->setText(ToQString(p.email));
     m_aboutInfo->setPlainText(FromStoredLines(p.aboutInfo));
+    m_aboutShown = m_aboutInfo->toPlainText();
     m_ebookFile->setText(ToQString(p.ebookFile));
     // Long texts show their beginning, as a freshly filled edit does.
     for (QLineEdit* edit : {m_title, m_author, m_copyright, m_url, m_email})
@@ -151,13 +137,14 @@ void CCreatePage::ShowValues() {
 
 void CCreatePage::CopyValues() {
     BookProject& p = m_app.project;
-    p.title = FromQString(m_title->text());
-    p.author = FromQString(m_author->text());
-    p.copyright = FromQString(m_copyright->text());
-    p.url = FromQString(m_url->text());
-    p.email = FromQString(m_email->text());
-    p.aboutInfo = ToStoredLines(m_aboutInfo->toPlainText());
-    p.ebookFile = FromQString(m_ebookFile->text());
+    CopyText(m_title->text(), p.title);
+    CopyText(m_author->text(), p.author);
+    CopyText(m_copyright->text(), p.copyright);
+    CopyText(m_url->text(), p.url);
+    CopyText(m_email->text(), p.email);
+    const QString about = m_aboutInfo->toPlainText();
+    if (about != m_aboutShown) p.aboutInfo = ToStoredLines(about);
+    CopyText(m_ebookFile->text(), p.ebookFile);
 }
 
 void CCreatePage::OnPickOutputFile() {
@@ -196,6 +183,7 @@ void CCreatePage::RunEBook() {
 }
 
 void CCreatePage::OnSaveProjectAs() {
+    CopyValues();
     m_app.SaveProjectAs();
 }
 

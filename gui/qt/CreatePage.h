@@ -3,14 +3,17 @@
 // The texts the e-book carries (title, author, copyright, web address, e-mail
 // address, About-box text), the e-book file name, and the commands Create
 // E-Book, Run E-Book and Save Project As. Show on every activation; copy on
-// Back, on closing the wizard, before "..." and before Create E-Book. Run
-// E-Book and Save Project As use the project as it stood at the last copy.
-// Controls are named as app/ControlNames.h says ("edit1035", "static1042",
-// "button1044", ...).
+// Back, when the wizard is closed on this page, before "...", before Create
+// E-Book and before Save Project As. Run E-Book uses the stored e-book file.
+// Controls are named as gui/qt/ControlNames.h says ("edit1035", "static1042",
+// "button1044", ...). The fields take texts of any length.
 //
 // The About text keeps its line breaks as "\r\n" in the project, as the
-// e-book and project formats carry them.
+// e-book and project formats carry them. A field the author has not changed
+// keeps its bytes.
 #pragma once
+
+#include <QString>
 
 #include "gui/qt/WizardPage.h"
 
@@ -20,6 +23,21 @@ class QTextEdit;
 
 namespace folivex {
 
+// The page's controls.
+enum CreatePageControl : int {
+    IDC_TITLE = 1035,
+    IDC_AUTHOR = 1036,
+    IDC_COPYRIGHT = 1037,
+    IDC_URL = 1038,
+    IDC_EMAIL = 1039,
+    IDC_ABOUT_INFO = 1041,
+    IDC_EBOOK_FILE = 1042,
+    IDC_PICK_EBOOK = 1043,
+    IDC_CREATE_EBOOK = 1044,
+    IDC_RUN_EBOOK = 1045,
+    IDC_SAVE_PROJECT_AS = 1046,
+};
+
 class CCreatePage : public CWizardPage {
     Q_OBJECT
 public:
@@ -28,7 +46,6 @@ public:
     // Back only, then show.
     void OnSetActive() override;
     bool OnWizardBack() override;
-    void OnReset() override;
 
     // "...": copy, then PickOutputFile.
     void OnPickOutputFile();
@@ -39,11 +56,11 @@ public:
     void CreateEBook();
     // Starts the stored e-book file; silent when it cannot.
     void RunEBook();
-    // SaveProjectAs of the application, without a copy first.
+    // Copy, then SaveProjectAs of the application.
     void OnSaveProjectAs();
 
     void ShowValues();
-    void CopyValues();
+    void CopyValues() override;
 
 private:
     QLineEdit* m_title = nullptr;
@@ -53,6 +70,10 @@ private:
     QLineEdit* m_email = nullptr;
     QTextEdit* m_aboutInfo = nullptr;
     QLabel* m_ebookFile = nullptr;
+    // The About text as the control gave it back right after the show (the
+    // control changes some characters, a no-break space for one), so an
+    // unedited text is told from an edited one.
+    QString m_aboutShown;
 };
 
 }  // namespace folivex

@@ -14,17 +14,6 @@ namespace folivex {
 
 namespace {
 
-enum : int {
-    IDC_SPLASH_FILE = 1008,
-    IDC_PICK_SPLASH = 1009,
-    IDC_ICON_FILE = 1010,
-    IDC_PICK_ICON = 1011,
-    IDC_SHOW_ABOUT = 1012,
-    IDC_START_MAXIMIZED = 1013,
-    IDC_SHOW_TOOLBAR = 1014,
-    IDC_START_FULL_SCREEN = 1025,
-};
-
 // Labels in the order of toolbarButtons.
 const char* const kToolbarButtonLabels[kToolbarButtonCount] = {
     "&Home",      "Prev && &Next", "Histor&y (Back && Forward)",
@@ -136,8 +125,8 @@ void CInterfacePage::ShowValues() {
 
 void CInterfacePage::CopyValues() {
     BookProject& p = m_app.project;
-    p.splashFile = FromQString(m_splashFile->text());
-    p.iconFile = FromQString(m_iconFile->text());
+    CopyText(m_splashFile->text(), p.splashFile);
+    CopyText(m_iconFile->text(), p.iconFile);
     SetFlag(p.showAboutAtStart, m_showAboutAtStart);
     SetFlag(p.startMaximized, m_startMaximized);
     SetFlag(p.startFullScreen, m_startFullScreen);

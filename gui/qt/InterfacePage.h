@@ -3,9 +3,9 @@
 // How the finished e-book presents itself: the splash bitmap and the custom
 // icon (full paths, shown in sunken statics, chosen with the "..." buttons,
 // never typed), and the start-up and toolbar flags, one check box each. Show
-// on every activation; copy on Back, on Next and before each picker. Closing
-// the wizard while this page is shown leaves its unsaved changes out. Controls
-// are named as app/ControlNames.h says ("check1012", "static1008", ...).
+// on every activation; copy on Back, on Next, before each picker and when the
+// wizard is closed on this page. Controls are named as gui/qt/ControlNames.h
+// says ("check1012", "static1008", ...).
 #pragma once
 
 #include <array>
@@ -18,6 +18,18 @@ class QCheckBox;
 class QLabel;
 
 namespace folivex {
+
+// The page's controls; the ten toolbar-button boxes are kToolbarButtonIds.
+enum InterfacePageControl : int {
+    IDC_SPLASH_FILE = 1008,
+    IDC_PICK_SPLASH = 1009,
+    IDC_ICON_FILE = 1010,
+    IDC_PICK_ICON = 1011,
+    IDC_SHOW_ABOUT = 1012,
+    IDC_START_MAXIMIZED = 1013,
+    IDC_SHOW_TOOLBAR = 1014,
+    IDC_START_FULL_SCREEN = 1025,
+};
 
 class CInterfacePage : public CWizardPage {
     Q_OBJECT
@@ -32,9 +44,10 @@ public:
     void PickSplashBitmap();
     void PickIconFile();
 
-    // The two transfers between the controls and the project.
+    // The two transfers between the controls and the project. An unchanged
+    // path keeps its bytes.
     void ShowValues();
-    void CopyValues();
+    void CopyValues() override;
 
     // Check box ids of toolbarButtons[0..9], in that order.
     static const std::array<int, kToolbarButtonCount> kToolbarButtonIds;

@@ -103,10 +103,23 @@ std::optional<std::string> QtPrompts::PickFile(const FileDialogRequest& request)
         dialog.setDirectory(QDir::current());
     }
 
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return std::nullopt;
-    return FromQString(QDir::toNativeSeparators(QFileInfo(files.front()).absoluteFilePath()));
+    // Qt's own picker takes any name in save mode, also one in a folder that
+    // does not exist; the request's rule is kept here, asking again.
+    const bool pathMustExist = (request.flags & OFN_PATHMUSTEXIST) != 0;
+    while (dialog.exec() == QDialog::Accepted) {
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) return std::nullopt;
+        const QFileInfo chosen(files.front());
+        const QFileInfo folder(chosen.absolutePath());
+        if (pathMustExist && !folder.isDir()) {
+            ShowMessage("The folder " + FromQString(QDir::toNativeSeparators(folder.filePath())) +
+                            " does not exist.\nChoose a file in a folder that exists.",
+                        MsgButtons::OK, MsgIcon::Exclamation);
+            continue;
+        }
+        return FromQString(QDir::toNativeSeparators(chosen.absoluteFilePath()));
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> QtPrompts::PickFolder(const FolderDialogRequest& request) {

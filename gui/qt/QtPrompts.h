@@ -4,7 +4,10 @@
 // base name of the executable without its extension) and are owned by the
 // active window. Filters in the "Desc|*.x|All Files (*.*)|*.*||" form are
 // converted to Qt's name filters; "*.*" matches every file, also one without
-// a dot.
+// a dot. A file picker asked for an existing folder (OFN_PATHMUSTEXIST) does
+// not return a file in a folder that does not exist: it says so and stays
+// open; one asked for an existing file (OFN_FILEMUSTEXIST) takes existing
+// files only.
 #pragma once
 
 #include <QString>

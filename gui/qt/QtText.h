@@ -1,20 +1,39 @@
-// Conversions between the core's 8-bit strings and Qt's strings.
+// Conversions between the core's 8-bit strings and Qt's strings: the one
+// pair every widget, picker, message box and the settings store go through.
 //
-// The core keeps text in the system code page (UTF-8 on POSIX, the ANSI code
-// page on Windows), which is what Qt calls the local 8-bit encoding.
+// The core keeps text as UTF-8. Texts and paths from project files made by
+// older tools on Windows are 8-bit text of the ANSI code page instead; a
+// text that is not valid UTF-8 is shown decoded as Windows-1252, the way the
+// viewer and folivexc show it. So that such a text is written back as it
+// was, a control's text goes into its field through CopyText, which leaves
+// the field's bytes alone while the text is the one it was shown as.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <string>
+#include <string_view>
+
+#include "platform/Utf8.h"
 
 namespace folivex {
 
-inline QString ToQString(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+inline QString ToQString(std::string_view text) {
+    if (IsValidUtf8(text))
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const std::string utf8 = Windows1252ToUtf8(text);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 inline std::string FromQString(const QString& text) {
-    return text.toLocal8Bit().toStdString();
+    const QByteArray utf8 = text.toUtf8();
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+
+// field = what the control shows, unless that is the text field was shown
+// as: an unedited field keeps its bytes (Windows-1252 ones included).
+inline void CopyText(const QString& shown, std::string& field) {
+    if (shown != ToQString(field)) field = FromQString(shown);
 }
 
 }  // namespace folivex

@@ -1,5 +1,9 @@
 #include "gui/qt/WizardApp.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
 #include "gui/qt/BookSheet.h"
 #include "gui/qt/ProgramLauncher.h"
 #include "gui/qt/RememberedSettings.h"
@@ -7,8 +11,22 @@
 
 namespace folivex {
 
+namespace {
+
+// The program started from the desktop menu runs in the user's home folder,
+// so its own folder and the installed data folder come before the working
+// directory. FOLIVEX_HELP_DATA_DIR is the data folder relative to the
+// installed program (set by gui/qt/CMakeLists.txt).
+QStringList InstalledHelpFolders() {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    return {programDir.absolutePath(),
+            QDir::cleanPath(programDir.absoluteFilePath(QStringLiteral(FOLIVEX_HELP_DATA_DIR)))};
+}
+
+}  // namespace
+
 CWizardApp::CWizardApp(Prompts& prompts, std::function<std::unique_ptr<QSettings>()> store)
-    : CBookApp(prompts), m_openStore(std::move(store)) {
+    : CBookApp(prompts), helpFolders(InstalledHelpFolders()), m_openStore(std::move(store)) {
     viewerStub = EmbeddedViewerStub();
 }
 
@@ -41,7 +59,15 @@ int CWizardApp::ShutDown() {
 
 void CWizardApp::ShowHelp() {
     static const QString kHelpProgram = QStringLiteral("help.exe");
-    if (const auto error = StartDetachedProgram(kHelpProgram)) {
+    QString program = kHelpProgram;  // relative: the current working directory
+    for (const QString& folder : helpFolders) {
+        const QFileInfo candidate(QDir(folder), kHelpProgram);
+        if (candidate.isFile()) {
+            program = candidate.absoluteFilePath();
+            break;
+        }
+    }
+    if (const auto error = StartDetachedProgram(program)) {
         GetPrompts().ShowMessage("Cannot run help.exe: " + *error, MsgButtons::OK, MsgIcon::Stop);
     }
 }

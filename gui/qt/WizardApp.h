@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QSettings>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -32,10 +33,17 @@ public:
     // project (which deletes every page entry). Returns the exit code, 0.
     int ShutDown();
 
-    // Starts "help.exe" from the current working directory as an independent
-    // process. When it cannot be started, shows "Cannot run help.exe: " and the
-    // system's text for the error (stop icon, OK).
+    // Starts "help.exe" as an independent process: the first one found in
+    // helpFolders, else the one in the current working directory. When it
+    // cannot be started, shows "Cannot run help.exe: " and the system's text
+    // for the error (stop icon, OK).
     void ShowHelp();
+
+    // Where Help looks for help.exe before the current working directory:
+    // the program's own folder, then the installed data folder
+    // (<program folder>/../share/folivex after an install). Tests set
+    // their own.
+    QStringList helpFolders;
 
 private:
     std::unique_ptr<QSettings> OpenStore();

@@ -30,8 +30,12 @@ public:
     // Next or Back pressed on this page. Answer false to stay on the page.
     virtual bool OnWizardNext() { return true; }
     virtual bool OnWizardBack() { return true; }
+    // Copy: the page's controls into the project. Run when the page is left,
+    // before the commands that need the current values, and on the page on
+    // screen when the wizard closes.
+    virtual void CopyValues() {}
     // The wizard is closing (Cancel or the close box); only pages shown at
-    // least once are told.
+    // least once are told, after the page on screen has copied its values.
     virtual void OnReset() {}
 
 signals:

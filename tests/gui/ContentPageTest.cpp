@@ -1,8 +1,11 @@
 // The Content page: the file list, reordering, File Properties, New, Open and
 // the refusal of Next without entries.
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPushButton>
+#include <cstdio>
 
 #include "GuiTestSupport.h"
 #include "gui/qt/ContentPage.h"
@@ -38,15 +41,53 @@ void Select(Fixture& f, std::initializer_list<int> rows) {
     for (int r : rows) f.List()->topLevelItem(r)->setSelected(true);
 }
 
+// The selected rows, read from the selection's ranges (asking each row
+// would search every range for it).
 std::vector<int> Selected(Fixture& f) {
+    std::vector<char> flags(static_cast<size_t>(f.List()->topLevelItemCount()), 0);
+    for (const QItemSelectionRange& range : f.List()->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            flags[static_cast<size_t>(row)] = 1;
     std::vector<int> rows;
-    for (int i = 0; i < f.List()->topLevelItemCount(); ++i)
-        if (f.List()->topLevelItem(i)->isSelected()) rows.push_back(i);
+    for (size_t i = 0; i < flags.size(); ++i)
+        if (flags[i] != 0) rows.push_back(static_cast<int>(i));
     return rows;
 }
 
 bool Enabled(Fixture& f, const char* name) {
     return Control<QPushButton>(&f.Sheet(), name)->isEnabled();
+}
+
+// A project of n entries "p00000" ... in the list, without a folder.
+void ManyEntries(Fixture& f, int n) {
+    f.Sheet();
+    auto& pages = f.app->project.pages;
+    for (int i = 0; i < n; ++i) {
+        auto entry = std::make_unique<CPieceElem>();
+        char name[16];
+        std::snprintf(name, sizeof name, "p%05d", i);
+        entry->path = name;
+        pages.push_back(std::move(entry));
+    }
+    f.app->projectOpen = 1;
+    f.Sheet().ContentPage()->FillFileList();
+}
+
+// Selects the rows i with pick(i) in one step, one range per run of rows,
+// as Ctrl+A or Shift+clicks leave them.
+template <typename Pick>
+void SelectWhere(Fixture& f, Pick pick) {
+    QAbstractItemModel* model = f.List()->model();
+    const int n = model->rowCount();
+    QItemSelection selection;
+    for (int i = 0; i < n; ++i) {
+        if (!pick(i)) continue;
+        int end = i;
+        while (end + 1 < n && pick(end + 1)) ++end;
+        selection.select(model->index(i, 0), model->index(end, 2));
+        i = end;
+    }
+    f.List()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 }  // namespace
@@ -106,6 +147,22 @@ private slots:
         }
         QVERIFY(Selected(f).empty());
         QCOMPARE(f.app->lastProjectDir, f.Path("book"));
+    }
+
+    // Names that meet in the book and the e-book the project builds inside
+    // its own folder: one message after the scan says what became of them.
+    void theScanSaysWhatItLeftOutInOneMessage() {
+        Fixture f;
+        f.app->project.ebookFile = f.Path("book") + "/book.exe";
+        f.NewProject({"Index.htm", "index.htm", "book.exe", "z.html"});
+        QCOMPARE(Order(f), std::string("in z. "));
+        QCOMPARE(f.prompts.messages.size(), size_t(1));
+        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Exclamation);
+        const std::string& text = f.prompts.messages[0].text;
+        QVERIFY2(text.find("Index.htm and index.htm have the same name in the book; only "
+                           "Index.htm is included") != std::string::npos,
+                 text.c_str());
+        QVERIFY2(text.find("book.exe") != std::string::npos, text.c_str());
     }
 
     void selectionDecidesWhichButtonsWork() {
@@ -319,6 +376,112 @@ private slots:
         QCOMPARE(Order(g), std::string("e0 e1 e2 e4 e3 "));
         QCOMPARE(ListOrder(g), Order(g));
         QVERIFY(Enabled(g, "button1003"));
+    }
+    // Rows selected every other one, or all: each move is one pass over the
+    // rows and one selection update, about 0.1 s for 40,000 rows. The bound
+    // leaves room for a loaded machine and still fails anything that grows
+    // with the square of the rows: a selection update per row took minutes,
+    // and merging the new selection range by range takes seconds here.
+    void movesOfLargeSelectionsTakeOnePass_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("everyOther");  // else all rows
+        QTest::newRow("Move Up, odd rows") << int(IDC_MOVE_UP) << true;
+        QTest::newRow("Move Down, even rows") << int(IDC_MOVE_DOWN) << true;
+        QTest::newRow("Move Up, all rows") << int(IDC_MOVE_UP) << false;
+        QTest::newRow("Move Down, all rows") << int(IDC_MOVE_DOWN) << false;
+    }
+
+    void movesOfLargeSelectionsTakeOnePass() {
+        QFETCH(int, button);
+        QFETCH(bool, everyOther);
+        const int n = 40000;
+        const bool up = button == IDC_MOVE_UP;
+        Fixture f;
+        ManyEntries(f, n);
+        // Moving up takes the odd rows, moving down the even ones, so that
+        // every selected row moves, each past its unselected neighbour.
+        SelectWhere(f, [&](int i) { return !everyOther || (i % 2 == 1) == up; });
+
+        QElapsedTimer clock;
+        clock.start();
+        Click(&f.Sheet(), button);
+        const qint64 ms = clock.elapsed();
+        std::printf("%s of %d rows: %lld ms\n", up ? "Move Up" : "Move Down", n,
+                    static_cast<long long>(ms));
+        QVERIFY2(ms < 1500, qPrintable(QString::number(ms) + " ms"));
+
+        // Every other row: the pairs swap. All rows: a run from the first to
+        // the last row does not move.
+        const auto& pages = f.app->project.pages;
+        const std::vector<int> selected = Selected(f);
+        QCOMPARE(selected.size(), size_t(everyOther ? n / 2 : n));
+        for (int i = 0; i < n; ++i) {
+            const int from = everyOther ? (i ^ 1) : i;
+            char name[16];
+            std::snprintf(name, sizeof name, "p%05d", from);
+            QCOMPARE(pages[static_cast<size_t>(i)]->path, std::string(name));
+            QCOMPARE(f.List()->topLevelItem(i)->text(0), QString::fromLatin1(name));
+        }
+        // The selection went with the rows that moved.
+        for (size_t k = 0; k < selected.size(); ++k)
+            QCOMPARE(selected[k], everyOther ? int(2 * k) + (up ? 0 : 1) : int(k));
+        QVERIFY(Enabled(f, "button1005"));
+        QCOMPARE(Enabled(f, "button1004"), false);
+    }
+
+    // A folder that cannot be listed is refused with the system's reason,
+    // for Re-Scan Dir and New Project alike; the project and its file keep
+    // every entry. Re-Scan Dir's picker opens on the project's folder, New
+    // Project's on the folder scanned last.
+    void aFolderThatCannotBeListedIsRefused_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        for (int button : {int(IDC_RESCAN_DIR), int(IDC_NEW_PROJECT)}) {
+            const QString command = button == IDC_RESCAN_DIR ? "Re-Scan Dir" : "New Project";
+            QTest::newRow(qPrintable(command + ", missing")) << button << "missing"
+                                                             << "No such file or directory";
+            QTest::newRow(qPrintable(command + ", a file")) << button << "file"
+                                                            << "Not a directory";
+            QTest::newRow(qPrintable(command + ", a link loop"))
+                << button << "loop"
+                << "Too many levels of symbolic links";
+        }
+    }
+
+    void aFolderThatCannotBeListedIsRefused() {
+        QFETCH(int, button);
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        Fixture f;
+        FiveEntries(f);
+        Select(f, {4});
+        Click(&f.Sheet(), "button1005");
+        const std::string order = Order(f);
+        const QByteArray saved = f.SaveAs("book.ebp");
+        QVERIFY(!saved.isEmpty());
+        f.app->lastProjectDir = f.Path("scanned-last");
+
+        const QString target = f.dir.filePath("target");
+        if (kind == "file") WriteFiles(f.dir.path(), {"target"});
+        if (kind == "loop") QVERIFY(QFile::link(target, target));
+        f.prompts.AnswerFolder(target.toStdString());
+        Click(&f.Sheet(), button);
+
+        QCOMPARE(f.prompts.folderRequests.back().initialFolder,
+                 button == IDC_RESCAN_DIR ? f.Path("book") : f.Path("scanned-last"));
+        QCOMPARE(f.prompts.messages.size(), size_t(1));
+        QCOMPARE(f.prompts.messages[0].text, "Cannot list the folder " + target.toStdString() +
+                                                 ": " + reason.toStdString() +
+                                                 "\nThe project has not been changed.");
+        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
+        QCOMPARE(Order(f), order);
+        QCOMPARE(ListOrder(f), order);
+        QCOMPARE(f.app->project.projectDir, f.Path("book"));
+        QCOMPARE(f.app->lastProjectDir, f.Path("scanned-last"));
+
+        Click(&f.Sheet(), IDCANCEL);  // closing saves the project again
+        QCOMPARE(FileBytes(f.Path("book.ebp")), saved);
     }
 };
 

@@ -6,6 +6,8 @@
 #include <QTextEdit>
 
 #include "GuiTestSupport.h"
+#include "gui/qt/CreatePage.h"
+#include "gui/qt/InterfacePage.h"
 
 using namespace folivex;
 using namespace folivex::test;
@@ -25,6 +27,32 @@ void ToCreatePage(Fixture& f) {
 
 QLineEdit* Edit(Fixture& f, const char* name) {
     return Control<QLineEdit>(&f.Sheet(), name);
+}
+
+// The project's texts and paths with the control that shows each.
+struct TextField {
+    const char* type;
+    int id;
+    std::string BookProject::*member;
+};
+const TextField kTextFields[] = {
+    {"edit", IDC_TITLE, &BookProject::title},
+    {"edit", IDC_AUTHOR, &BookProject::author},
+    {"edit", IDC_COPYRIGHT, &BookProject::copyright},
+    {"edit", IDC_URL, &BookProject::url},
+    {"edit", IDC_EMAIL, &BookProject::email},
+    {"edit", IDC_ABOUT_INFO, &BookProject::aboutInfo},
+    {"static", IDC_EBOOK_FILE, &BookProject::ebookFile},
+    {"static", IDC_SPLASH_FILE, &BookProject::splashFile},
+    {"static", IDC_ICON_FILE, &BookProject::iconFile},
+};
+const int kTextFieldCount = static_cast<int>(std::size(kTextFields));
+
+QString ShownText(QWidget* control) {
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
+    if (auto* multi = qobject_cast<QTextEdit*>(control)) return multi->toPlainText();
+    if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+    return {};
 }
 
 }  // namespace
@@ -92,22 +120,98 @@ private slots:
                  f.Path("chosen.exe"));
     }
 
-    void saveProjectAsDoesNotCopyThePageFirst() {
+    void saveProjectAsSavesTheTextsOnScreen() {
         Fixture f;
         ToCreatePage(f);
         auto* title = Edit(f, "edit1035");
         title->clear();
-        QTest::keyClicks(title, "Typed But Not Copied");
+        QTest::keyClicks(title, "Typed Just Now");
+        auto* about = Control<QTextEdit>(&f.Sheet(), "edit", IDC_ABOUT_INFO);
+        about->setFocus();
+        QTest::keyClicks(about, "About");
+        QTest::keyClick(about, Qt::Key_Return);
+        QTest::keyClicks(about, "it");
         f.prompts.AnswerFile(f.Path("saved.ebp"));
-        Click(&f.Sheet(), "button1046");
-        QCOMPARE(f.app->project.title, std::string("E-Book"));
+        Click(&f.Sheet(), IDC_SAVE_PROJECT_AS);
         QCOMPARE(f.app->projectFile, f.Path("saved.ebp"));
 
-        ScriptedPrompts prompts;
-        CBookApp reader(prompts);
-        reader.projectFile = f.Path("saved.ebp");
-        QVERIFY(reader.OpenProject() != 0);
-        QCOMPARE(reader.project.title, std::string("E-Book"));
+        const auto saved = f.ReadProject(f.Path("saved.ebp"));
+        QVERIFY(saved != nullptr);
+        QCOMPARE(saved->project.title, std::string("Typed Just Now"));
+        QCOMPARE(saved->project.aboutInfo, std::string("About\r\nit"));
+    }
+
+    // Every text and path of a project goes through the pages and back into
+    // the saved file unchanged unless typed over: Windows-1252 texts of
+    // projects made on Windows are shown decoded and kept byte for byte, and
+    // no field is cut at the single-line edit's default 32,767 characters.
+    void textsSurvivePagingByteForByte_data() {
+        QTest::addColumn<int>("field");         // in kTextFields
+        QTest::addColumn<QByteArray>("value");  // the field's bytes
+        QTest::addColumn<QString>("shown");     // what its control shows
+        QTest::addColumn<QString>("typed");     // appended by the author
+        QTest::addColumn<QByteArray>("kept");   // the field after closing
+        const QByteArray cafe("Caf\xE9 \x93quoted\x94 \x80 5");
+        const QString cafeShown = QString::fromUtf8("Café “quoted” € 5");
+        const QByteArray path("C:\\Users\\Ren\xE9\\Livre\\");
+        const QString pathShown = QString::fromUtf8("C:\\Users\\René\\Livre\\");
+        const QByteArray longText(40000, 'x');
+        for (int i = 0; i < kTextFieldCount; ++i) {
+            const QString name = ControlName(kTextFields[i].type, kTextFields[i].id);
+            const bool isPath = name.startsWith("static");
+            const QByteArray value = isPath ? path + "book.bin" : cafe;
+            const QString shown = isPath ? pathShown + "book.bin" : cafeShown;
+            QTest::newRow(qPrintable(name + " Windows-1252"))
+                << i << value << shown << QString() << value;
+            QTest::newRow(qPrintable(name + " 40,000 characters"))
+                << i << longText << QString(longText) << QString() << longText;
+        }
+        QTest::newRow("edit1035 typed over") << 0 << cafe << cafeShown << " 2"
+                                             << QByteArray(
+                                                    "Caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2"
+                                                    "\x80\x9D \xE2\x82\xAC 5 2");
+        const int about = 5;
+        // The edit gives a no-break space back as a plain one; the field
+        // keeps its own while the text is not edited.
+        QTest::newRow("edit1041 lines and a no-break space")
+            << about << QByteArray("one\xC2\xA0two\r\nthree\nfour")
+            << QString::fromUtf8("one two\nthree\nfour") << QString()
+            << QByteArray("one\xC2\xA0two\r\nthree\nfour");
+        QTest::newRow("edit1041 typed over")
+            << about << QByteArray("one\r\ntwo") << QString("one\ntwo") << "!"
+            << QByteArray("one\r\ntwo!");
+    }
+
+    void textsSurvivePagingByteForByte() {
+        QFETCH(int, field);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, shown);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, kept);
+        const TextField& text = kTextFields[field];
+        Fixture f;
+        f.NewProject({"index.html"});
+        f.app->project.*text.member = Bytes(value);
+        const QByteArray before = f.SaveAs("book.ebp");
+        QVERIFY(!before.isEmpty());
+
+        CBookSheet& sheet = f.Sheet();
+        for (int id : {ID_WIZNEXT, ID_WIZNEXT, ID_WIZBACK, ID_WIZBACK, ID_WIZNEXT, ID_WIZNEXT})
+            Click(&sheet, id);
+        QWidget* control = Control<QWidget>(&sheet, text.type, text.id);
+        QCOMPARE(ShownText(control), shown);
+        if (!typed.isEmpty()) {
+            control->setFocus();
+            QTest::keyClick(control, Qt::Key_End, Qt::ControlModifier);  // the last line
+            QTest::keyClick(control, Qt::Key_End);
+            QTest::keyClicks(control, typed);
+        }
+        Click(&sheet, IDCANCEL);
+
+        const auto saved = f.ReadProject(f.Path("book.ebp"));
+        QVERIFY(saved != nullptr);
+        QCOMPARE(QByteArray::fromStdString(saved->project.*text.member), kept);
+        if (kept == value) QCOMPARE(FileBytes(f.Path("book.ebp")), before);
     }
 
     void aboutTextKeepsItsLineBreaks() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "gui/qt/BookSheet.h"
+#include "gui/qt/ControlNames.h"
 #include "gui/qt/WizardApp.h"
 #include "platform/ScriptedPrompts.h"
 
@@ -30,11 +31,31 @@ T* Control(QWidget* root, const char* name) {
     return w;
 }
 
+// The control of that type ("button", "edit", ...) and id (IDC_...).
+template <typename T>
+T* Control(QWidget* root, const char* type, int id) {
+    return Control<T>(root, ControlName(type, id).toLatin1().constData());
+}
+
 inline void Click(QWidget* root, const char* name) {
     auto* b = Control<QAbstractButton>(root, name);
     QVERIFY(b != nullptr);
     QVERIFY2(b->isEnabled(), name);
     b->click();
+}
+
+inline void Click(QWidget* root, int buttonId) {
+    Click(root, ControlName("button", buttonId).toLatin1().constData());
+}
+
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray FileBytes(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline std::string Bytes(const QByteArray& bytes) {
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 // Runs action on the next modal dialog as soon as the event loop sees it.
@@ -68,6 +89,9 @@ struct Fixture {
     Fixture() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
         app = std::make_unique<CWizardApp>(prompts);
+        // The test programs sit beside the real user guide; a test that
+        // wants a help program puts its own.
+        app->helpFolders.clear();
     }
 
     CBookSheet& Sheet() {
@@ -91,8 +115,24 @@ struct Fixture {
 
     QTreeWidget* List() { return Control<QTreeWidget>(&Sheet(), "list1007"); }
 
+    // Saves the open project to name in the test's folder; its bytes.
+    QByteArray SaveAs(const char* name) {
+        app->projectFile = Path(name);
+        if (app->SaveProject() == 0) return {};
+        return FileBytes(app->projectFile);
+    }
+
+    // The project file at path, read by an application object of its own.
+    std::unique_ptr<CBookApp> ReadProject(const std::string& path) {
+        auto reader = std::make_unique<CBookApp>(readerPrompts);
+        reader->projectFile = path;
+        if (reader->OpenProject() == 0) return nullptr;
+        return reader;
+    }
+
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    ScriptedPrompts readerPrompts;
     std::unique_ptr<CWizardApp> app;
     std::unique_ptr<CBookSheet> sheet;
     int helpRequests = 0;

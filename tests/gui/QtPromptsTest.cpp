@@ -1,7 +1,9 @@
 // The Qt side of the prompt seam: titles, icons, buttons, filters and the
 // paths the pickers give back.
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "GuiTestSupport.h"
 #include "gui/qt/QtPrompts.h"
@@ -75,6 +77,44 @@ private slots:
         QVERIFY(chosen.has_value());
         QCOMPARE(QString::fromStdString(*chosen), QDir(dir.path()).filePath("mybook.exe"));
         QCOMPARE(filters, QStringList({"Executable Files (*.exe)", "All Files (*)"}));
+    }
+
+    // The e-book picker asks for an existing folder: a name in a folder that
+    // does not exist is refused with a message naming that folder, and the
+    // picker comes back until a usable name is given (or it is cancelled).
+    void savePickerRefusesAFolderThatDoesNotExist() {
+        QTemporaryDir dir;
+        QtPrompts prompts;
+        QString message;
+        auto typeName = [&](const QString& name) {
+            return [&, name](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog != nullptr);
+                dialog->setDirectory(dir.path());
+                auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+                QVERIFY(field != nullptr);
+                field->setText(name);
+                QMetaObject::invokeMethod(dialog, "accept");
+            };
+        };
+        OnNextModal([&](QWidget* modal) {
+            typeName("missing/mybook")(modal);
+            OnNextModal([&](QWidget* box) {
+                message = qobject_cast<QMessageBox*>(box)->text();
+                qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+                OnNextModal(typeName("mybook"));
+            });
+        });
+        FileDialogRequest request;
+        request.save = true;
+        request.initialName = "ebook.exe";
+        request.defaultExt = "exe";
+        request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+        const auto chosen = prompts.PickFile(request);
+        QCOMPARE(message, "The folder " + QDir(dir.path()).filePath("missing") +
+                              " does not exist.\nChoose a file in a folder that exists.");
+        QVERIFY(chosen.has_value());
+        QCOMPARE(QString::fromStdString(*chosen), QDir(dir.path()).filePath("mybook.exe"));
     }
 
     void pickersGiveNothingWhenCancelled() {

@@ -130,6 +130,36 @@ private slots:
         QVERIFY(prompts.fileRequests.empty());
     }
 
+    // Values made on Windows (Windows-1252, not UTF-8) are stored as the text
+    // they are, not as replacement characters, and come back as that text.
+    void windows1252ValuesAreStoredAsTheirText() {
+        Fixture f;
+        f.app->LoadSettings();
+        std::string CBookApp::*const paths[] = {
+            &CBookApp::lastProjectDir, &CBookApp::lastProjectFile, &CBookApp::lastIconFile,
+            &CBookApp::lastSplashFile, &CBookApp::lastEBookFile};
+        std::string BookProject::*const texts[] = {&BookProject::author, &BookProject::copyright,
+                                                   &BookProject::url, &BookProject::email};
+        int n = 0;
+        for (auto member : paths) (*f.app).*member = "Caf\xE9 " + std::to_string(n++);
+        for (auto member : texts) f.app->project.*member = "Caf\xE9 " + std::to_string(n++);
+        f.app->ShutDown();
+
+        auto store = OpenSettingsStore();
+        store->beginGroup("Options");
+        n = 0;
+        for (const char* key : kNineKeys)
+            QCOMPARE(store->value(key).toString(),
+                     QString::fromUtf8("Café ") + QString::number(n++));
+
+        CWizardApp second(f.prompts);
+        second.LoadSettings();
+        n = 0;
+        for (auto member : paths) QCOMPARE(second.*member, "Caf\xC3\xA9 " + std::to_string(n++));
+        for (auto member : texts)
+            QCOMPARE(second.project.*member, "Caf\xC3\xA9 " + std::to_string(n++));
+    }
+
     void firstRunShowsTheDefaultsOnTheCreatePage() {
         Fixture f;
         f.app->LoadSettings();

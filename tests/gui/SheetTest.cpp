@@ -7,6 +7,9 @@
 
 #include "GuiTestSupport.h"
 #include "gui/qt/AboutBox.h"
+#include "gui/qt/ContentPage.h"
+#include "gui/qt/CreatePage.h"
+#include "gui/qt/InterfacePage.h"
 #include "gui/qt/ProgramLauncher.h"
 #include "gui/qt/WizardPage.h"
 
@@ -18,6 +21,16 @@ namespace {
 bool Enabled(QWidget* root, const char* name) {
     auto* b = Control<QPushButton>(root, name);
     return b != nullptr && b->isEnabled();
+}
+
+// The access key of a control's text ("&Next >" -> 'N'); "&&" is an ampersand.
+QChar AccessKey(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] != '&') return text[i + 1].toUpper();
+        ++i;
+    }
+    return {};
 }
 
 }  // namespace
@@ -35,7 +48,7 @@ private slots:
         QVERIFY(Enabled(&sheet, "button2"));
         QVERIFY(Enabled(&sheet, "button9"));
         QVERIFY(Enabled(&sheet, "button16"));
-        QCOMPARE(Control<QPushButton>(&sheet, "button16")->text(), QString("&About..."));
+        QCOMPARE(Control<QPushButton>(&sheet, "button16")->text(), QString("About Foli&vex..."));
         // There is no Finish button anywhere.
         QVERIFY(sheet.findChild<QPushButton*>("button12325") == nullptr);
         for (QPushButton* b : sheet.findChildren<QPushButton*>())
@@ -125,14 +138,96 @@ private slots:
         QCOMPARE(reader.project.showAboutAtStart, 1);
     }
 
-    void closingOnTheInterfacePageLeavesItsChangesOut() {
+    // Whatever page is on screen, closing saves what it shows: the Interface
+    // page's boxes and the Create page's texts reach the file before the
+    // Content page saves it.
+    void closingSavesWhatThePageOnScreenShows_data() {
+        QTest::addColumn<int>("page");
+        QTest::newRow("Content") << int(CBookSheet::kContentPage);
+        QTest::newRow("Interface") << int(CBookSheet::kInterfacePage);
+        QTest::newRow("Create") << int(CBookSheet::kCreatePage);
+    }
+
+    void closingSavesWhatThePageOnScreenShows() {
+        QFETCH(int, page);
         Fixture f;
         f.NewProject({"index.html"});
-        Click(&f.Sheet(), "button12324");
-        Control<QCheckBox>(&f.Sheet(), "check1024")->setChecked(false);
-        f.prompts.AnswerFile(std::nullopt);
-        Click(&f.Sheet(), "button2");
-        QCOMPARE(f.app->project.toolbarButtons[kButtonCopy], 1);
+        f.app->projectFile = f.Path("book.ebp");
+        CBookSheet& sheet = f.Sheet();
+        auto* exitBox =
+            Control<QCheckBox>(&sheet, "check", CInterfacePage::kToolbarButtonIds[kButtonExit]);
+        auto* title = Control<QLineEdit>(&sheet, "edit", IDC_TITLE);
+        // Each change is made as late as the way to the page allows, so the
+        // one on the page on screen has not been copied when it closes.
+        Click(&sheet, ID_WIZNEXT);
+        if (page == CBookSheet::kCreatePage) exitBox->setChecked(false);
+        Click(&sheet, ID_WIZNEXT);
+        title->clear();
+        QTest::keyClicks(title, "Typed Title");
+        if (page != CBookSheet::kCreatePage) {
+            Click(&sheet, ID_WIZBACK);
+            exitBox->setChecked(false);
+        }
+        if (page == CBookSheet::kContentPage) Click(&sheet, ID_WIZBACK);
+        QCOMPARE(sheet.ActivePageIndex(), page);
+
+        Click(&sheet, IDCANCEL);
+        QVERIFY(!sheet.isVisible());
+        QVERIFY(f.prompts.fileRequests.empty());
+        QVERIFY(f.prompts.messages.empty());
+        const auto saved = f.ReadProject(f.Path("book.ebp"));
+        QVERIFY(saved != nullptr);
+        QCOMPARE(saved->project.title, std::string("Typed Title"));
+        QCOMPARE(saved->project.toolbarButtons[kButtonExit], 0);
+    }
+
+    // Pages left earlier do not copy again on closing: a project opened
+    // since keeps its own texts, byte for byte.
+    void closingAfterOpeningAnotherProjectKeepsItsTexts() {
+        Fixture f;
+        f.NewProject({"index.html"});
+        f.app->project.title = "Project A";
+        f.SaveAs("a.ebp");
+        f.app->project.title = "Project B";
+        f.app->project.author = "Ren\xE9 Auteur";  // made on Windows
+        f.app->project.showAboutAtStart = 1;
+        const QByteArray b = f.SaveAs("b.ebp");
+        f.app->projectFile = f.Path("a.ebp");
+        QVERIFY(f.app->OpenProject() != 0);
+
+        CBookSheet& sheet = f.Sheet();
+        Click(&sheet, ID_WIZNEXT);
+        Click(&sheet, ID_WIZNEXT);
+        QCOMPARE(Control<QLineEdit>(&sheet, "edit", IDC_TITLE)->text(), QString("Project A"));
+        Click(&sheet, ID_WIZBACK);
+        Click(&sheet, ID_WIZBACK);
+        f.prompts.AnswerFile(f.Path("b.ebp"));
+        Click(&sheet, IDC_OPEN_PROJECT);
+        QCOMPARE(f.app->project.title, std::string("Project B"));
+        Click(&sheet, IDCANCEL);
+        QCOMPARE(FileBytes(f.Path("b.ebp")), b);
+    }
+
+    // The About button's access key is used by no control of any page, nor
+    // by the other buttons of the row.
+    void theAboutKeyIsUsedNowhereElse() {
+        Fixture f;
+        f.NewProject({"index.html"});
+        CBookSheet& sheet = f.Sheet();
+        auto* about = Control<QPushButton>(&sheet, "button", IDM_ABOUTBOX);
+        const QChar key = AccessKey(about->text());
+        QVERIFY(!key.isNull());
+        for (int page = 0; page < CBookSheet::kPageCount; ++page) {
+            if (page > 0) Click(&sheet, ID_WIZNEXT);
+            for (QWidget* w : sheet.findChildren<QWidget*>()) {
+                if (w == about || !w->isVisible()) continue;
+                QString text;
+                if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+                if (auto* l = qobject_cast<QLabel*>(w); l != nullptr && l->buddy() != nullptr)
+                    text = l->text();
+                QVERIFY2(AccessKey(text) != key, qPrintable(w->objectName() + ": " + text));
+            }
+        }
     }
 
     void aboutBoxShowsVersionAndCopyright() {
@@ -170,33 +265,50 @@ private slots:
         QCOMPARE(f.helpRequests, 2);
     }
 
-    void helpWithoutHelpExeNamesTheSystemError() {
-        Fixture f;
-        const QString old = QDir::currentPath();
-        QDir::setCurrent(f.dir.path());
-        f.app->ShowHelp();
-        QDir::setCurrent(old);
-        QCOMPARE(f.prompts.messages.size(), size_t(1));
-        QCOMPARE(f.prompts.messages[0].text,
-                 std::string("Cannot run help.exe: No such file or directory"));
-        QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
-        QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
+    // Help takes help.exe from the program's folder, else from the installed
+    // data folder, else from the working directory: started from the desktop
+    // menu, the program runs in the user's home folder.
+    void helpFindsTheGuideBesideTheProgramFirst_data() {
+        QTest::addColumn<QStringList>("holders");  // folders that hold a help.exe
+        QTest::addColumn<QString>("started");      // whose help.exe runs; empty: none
+        QTest::newRow("beside the program") << QStringList{"program"} << "program";
+        QTest::newRow("in the data folder") << QStringList{"data"} << "data";
+        QTest::newRow("in the working directory") << QStringList{"cwd"} << "cwd";
+        QTest::newRow("all three") << QStringList{"program", "data", "cwd"} << "program";
+        QTest::newRow("data and working directory") << QStringList{"data", "cwd"} << "data";
+        QTest::newRow("nowhere") << QStringList{} << "";
     }
 
-    void helpStartsTheHelpProgramOfTheWorkingDirectory() {
+    void helpFindsTheGuideBesideTheProgramFirst() {
+        QFETCH(QStringList, holders);
+        QFETCH(QString, started);
         Fixture f;
-        const QString marker = f.dir.filePath("help-ran");
-        QFile script(f.dir.filePath("help.exe"));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8());
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const char* folder : {"program", "data", "cwd"}) QDir(f.dir.path()).mkdir(folder);
+        f.app->helpFolders = {f.dir.filePath("program"), f.dir.filePath("data")};
+        for (const QString& folder : holders) {
+            QFile script(f.dir.filePath(folder + "/help.exe"));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\ntouch '" + f.dir.filePath(folder + ".ran").toUtf8() + "'\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         const QString old = QDir::currentPath();
-        QDir::setCurrent(f.dir.path());
+        QDir::setCurrent(f.dir.filePath("cwd"));
         f.app->ShowHelp();
         QDir::setCurrent(old);
+
+        if (started.isEmpty()) {
+            QCOMPARE(f.prompts.messages.size(), size_t(1));
+            QCOMPARE(f.prompts.messages[0].text,
+                     std::string("Cannot run help.exe: No such file or directory"));
+            QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Stop);
+            QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
+            return;
+        }
         QVERIFY(f.prompts.messages.empty());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(f.dir.filePath(started + ".ran")), 5000);
+        for (const QString& other : holders)
+            if (other != started) QVERIFY(!QFile::exists(f.dir.filePath(other + ".ran")));
     }
 
     void anEBookIsToldFromAProgramByItsTrailer() {
