@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "builder/BuildEBook.h"
+#include "html/Url.h"
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "project/FolderScan.h"
@@ -56,7 +57,7 @@ Site& TheSite() {
 
 void Answer(const http::Request& request) {
     std::string decoded;
-    (void)http::PercentDecode(request.target, decoded);
+    (void)html::PercentDecode(request.target, decoded);
     (void)http::QueryParameter(request.Query(), "q");
     if (const std::string* v = request.Header("accept-encoding")) (void)http::AcceptsDeflate(*v);
     if (const std::string* v = request.Header("if-none-match"))

@@ -4,7 +4,9 @@
 
 #include "html/CharacterReference.h"
 #include "html/PageText.h"
+#include "html/References.h"
 #include "html/Tokenizer.h"
+#include "html/Url.h"
 #include "platform/Utf8.h"
 
 namespace folivex::html {
@@ -60,6 +62,81 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     EXPECT_EQ(lines.LineAt(5), 4u);
     EXPECT_EQ(lines.LineAt(1), 1u);  // asked out of order
     EXPECT_EQ(DecodeCharacterReferences("a&amp;b&#233;&bogus;&lt"), "a&b\xC3\xA9&bogus;<");
+}
+
+// What a page refers to, as "line:target" (navigation marked "a:"), and
+// what it offers as anchors.
+std::string Refs(std::string_view page) {
+    const PageReferences found = ExtractPageReferences(page);
+    std::string out;
+    for (const Reference& r : found.references)
+        out += std::to_string(r.line) + ":" + (r.navigation ? "a:" : "") + r.target + "|";
+    for (const std::string& anchor : found.anchors) out += "#" + anchor + "|";
+    return out;
+}
+
+TEST(References, ReadsEveryKindOfReferenceAndNoFalseOnes) {
+    const struct {
+        const char* page;
+        const char* found;
+    } kCases[] = {
+        {"<a href=\"b.htm#x\">b</a>\n<a name=top id='t&amp;1'>", "1:a:b.htm#x|#top|#t&1|"},
+        {"<img src=\" p.png \" srcset=\"q.png 2x, r.png 480w,s.png\">",
+         "1:p.png|1:q.png|1:r.png|1:s.png|"},
+        {"<link rel=stylesheet href=s.css><script src=j.js></script><iframe src=f.htm>",
+         "1:s.css|1:j.js|1:f.htm|"},
+        {"<object data=o.svg></object><video poster=v.jpg src=v.mp4><body background=bg.gif>",
+         "1:o.svg|1:v.jpg|1:v.mp4|1:bg.gif|"},
+        {"<p style=\"background: url('u.png')\">\n<style>\n@import \"i.css\"; "
+         "b{x:url(w.png)}</style>",
+         "1:u.png|3:i.css|3:w.png|"},
+        // Not references: in a comment, a template, a script or a text.
+        {"<!-- <a href=c.htm> --><template><img src=t.png></template>"
+         "<script>x='<a href=s.htm>'</script><p>href=p.htm</p><img alt=src.png>",
+         ""},
+        {"<a href=''></a><a href>x</a><div id=''>", ""},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(Refs(c.page), c.found) << c.page;
+    const auto css = ExtractCssReferences(
+        "/* url(c.png) */\na { b: url( \"a b.png\" ) }\n"
+        "@import url(x.css); @import 'y.css' screen;");
+    ASSERT_EQ(css.size(), 3u);
+    EXPECT_EQ(css[0].target, "a b.png");
+    EXPECT_EQ(css[0].line, 2u);
+    EXPECT_EQ(css[2].target, "y.css");
+}
+
+TEST(Url, ParsesAndJoinsReferencesWithinTheBook) {
+    const struct {
+        const char* reference;
+        const char* scheme;
+        const char* path;
+        const char* fragment;
+    } kCases[] = {
+        {"https://example.com/a", "https", "", ""},
+        {"MAILTO:me@example.com", "mailto", "", ""},
+        {"javascript:void(0)", "javascript", "", ""},
+        {"c:/not/a/scheme.htm", "", "c:/not/a/scheme.htm", ""},
+        {"a%20b.htm?q=1#Part%202", "", "a b.htm", "Part 2"},
+        {"#only", "", "", "only"},
+        {"bad%zz.htm", "", "bad%zz.htm", ""},
+    };
+    for (const auto& c : kCases) {
+        const ParsedReference p = ParseReference(c.reference);
+        EXPECT_EQ(p.scheme, c.scheme) << c.reference;
+        EXPECT_EQ(p.path, c.path) << c.reference;
+        EXPECT_EQ(p.fragment, c.fragment) << c.reference;
+    }
+    EXPECT_TRUE(ParseReference("//cdn.example.com/x.js").networkPath);
+    EXPECT_TRUE(ParseReference("/root.htm").rootRelative);
+    EXPECT_EQ(JoinRelative("a/b", "../c/./d.png"), "a/c/d.png");
+    EXPECT_EQ(JoinRelative("", "x.htm"), "x.htm");
+    EXPECT_EQ(JoinRelative("a", "../../x.htm"), std::nullopt);
+    std::string out;
+    EXPECT_FALSE(PercentDecode("%4", out));
+    EXPECT_FALSE(PercentDecode("%", out));
+    EXPECT_TRUE(PercentDecode("a%2Fb+c", out, true));
+    EXPECT_EQ(out, "a/b c");
 }
 
 TEST(PageText, KeepsTextAndDropsMarkupScriptsStylesAndComments) {

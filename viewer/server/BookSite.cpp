@@ -9,6 +9,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "html/Url.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/Json.h"
@@ -262,7 +263,7 @@ SiteResponse BookSite::Impl::Page(const http::Request& request, std::string_view
             return ErrorPage(400, "The address holds an encoded path separator.");
     }
     std::string path;
-    if (rawPath.find('\\') != std::string_view::npos || !http::PercentDecode(rawPath, path))
+    if (rawPath.find('\\') != std::string_view::npos || !html::PercentDecode(rawPath, path))
         return ErrorPage(400, "The address is malformed.");
     if (path.find('\0') != std::string::npos) return ErrorPage(400, "The address is malformed.");
     std::string_view rest = path;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "html/Url.h"
 #include "platform/Ascii.h"
 
 namespace folivex::http {
@@ -19,13 +20,6 @@ std::string_view Trim(std::string_view s) {
 bool IsTokenChar(char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
     return std::strchr("!#$%&'*+-.^_`|~", c) != nullptr && c != '\0';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 ParseResult Fail(int status) {
@@ -163,35 +157,16 @@ ParseResult ParseRequest(std::string_view data, size_t maxBytes, Request& out) {
     return r;
 }
 
-bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace) {
-    out.clear();
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '%') {
-            if (i + 2 >= text.size()) return false;
-            int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
-            if (hi < 0 || lo < 0) return false;
-            out.push_back(static_cast<char>(hi * 16 + lo));
-            i += 2;
-        } else if (c == '+' && plusIsSpace) {
-            out.push_back(' ');
-        } else {
-            out.push_back(c);
-        }
-    }
-    return true;
-}
-
 std::string QueryParameter(std::string_view query, std::string_view name) {
     while (!query.empty()) {
         size_t amp = query.find('&');
         std::string_view pair = query.substr(0, amp);
         size_t eq = pair.find('=');
         std::string key;
-        if (PercentDecode(pair.substr(0, eq), key, true) && key == name) {
+        if (html::PercentDecode(pair.substr(0, eq), key, true) && key == name) {
             std::string value;
-            if (eq != std::string_view::npos && PercentDecode(pair.substr(eq + 1), value, true))
+            if (eq != std::string_view::npos &&
+                html::PercentDecode(pair.substr(eq + 1), value, true))
                 return value;
             return {};
         }

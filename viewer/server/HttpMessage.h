@@ -43,8 +43,6 @@ struct ParseResult {
 ParseResult ParseRequest(std::string_view data, size_t maxBytes, Request& out);
 
 // Percent-decodes text; false for a '%' not followed by two hex digits.
-// plusIsSpace decodes '+' as a blank (query strings).
-bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace = false);
 
 // The decoded value of name in a query string ("a=1&q=word"); empty when
 // absent or malformed.

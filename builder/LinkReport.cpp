@@ -1,0 +1,190 @@
+#include "builder/LinkReport.h"
+
+#include <algorithm>
+#include <array>
+
+#include "html/Url.h"
+#include "platform/Text.h"
+#include "platform/Utf8.h"
+
+namespace folivex {
+
+namespace {
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// Stored paths are lower case, so their extensions are too.
+bool IsHtml(const std::string& stored) {
+    return EndsWith(stored, ".htm") || EndsWith(stored, ".html");
+}
+bool IsStyleSheet(const std::string& stored) {
+    return EndsWith(stored, ".css");
+}
+
+std::string WithSlashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool IsExternalScheme(const std::string& scheme) {
+    return scheme == "http" || scheme == "https" || scheme == "mailto";
+}
+
+struct KindText {
+    const char* name;     // in the full report
+    const char* heading;  // in the summary
+};
+constexpr std::array<KindText, 6> kKinds = {{
+    {"missing", "not in the folder"},
+    {"excluded", "in the folder but not in the book"},
+    {"no-fragment", "fragment not found in its page"},
+    {"case-only", "found only because the book ignores case (breaks on a web server)"},
+    {"unreachable", "pages nothing links to, outside the page sequence"},
+    {"external", "external links (not checked)"},
+}};
+
+std::string Where(const LinkFinding& f) {
+    return f.line == 0 ? f.page : f.page + ":" + std::to_string(f.line);
+}
+
+}  // namespace
+
+LinkReport::LinkReport(std::vector<LinkReportFile> files)
+    : m_files(std::move(files)), m_reads(m_files.size()) {
+    m_index.reserve(m_files.size());
+    for (size_t i = 0; i < m_files.size(); ++i) m_index.emplace(m_files[i].stored, i);
+}
+
+bool LinkReport::Reads(size_t index) const {
+    const LinkReportFile& file = m_files.at(index);
+    return file.included && (IsHtml(file.stored) || IsStyleSheet(file.stored));
+}
+
+void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
+    if (!Reads(index)) return;
+    const std::string text =
+        ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    Read& read = m_reads[index];
+    if (IsStyleSheet(m_files[index].stored)) {
+        read.found.references = html::ExtractCssReferences(text);
+    } else {
+        read.found = html::ExtractPageReferences(text);
+        auto& anchors = read.found.anchors;
+        std::sort(anchors.begin(), anchors.end());
+        anchors.erase(std::unique(anchors.begin(), anchors.end()), anchors.end());
+    }
+    read.done = true;
+}
+
+long LinkReport::IndexOf(const std::string& path) const {
+    std::string stored = ToLowerSystem(path);
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    const auto found = m_index.find(stored);
+    return found == m_index.end() ? -1 : static_cast<long>(found->second);
+}
+
+std::string LinkReport::PathOf(size_t index) const {
+    const LinkReportFile& file = m_files[index];
+    return file.spelled.empty() ? WithSlashes(file.stored) : file.spelled;
+}
+
+void LinkReport::Resolve(size_t from, const html::Reference& reference, bool withExternal,
+                         std::vector<LinkFinding>& out, std::vector<char>& reached) const {
+    const html::ParsedReference parsed = html::ParseReference(reference.target);
+    auto finding = [&](LinkFinding::Kind kind) {
+        out.push_back(
+            LinkFinding{kind, WithSlashes(m_files[from].stored), reference.line, reference.target});
+    };
+    if (!parsed.scheme.empty() || parsed.networkPath) {
+        if (withExternal && (parsed.networkPath || IsExternalScheme(parsed.scheme)))
+            finding(LinkFinding::external);
+        return;
+    }
+    if (parsed.path.empty() && parsed.fragment.empty()) return;
+    // The viewer serves the book below its own root: "/x" is outside it.
+    const auto path =
+        parsed.rootRelative
+            ? std::nullopt
+            : (parsed.path.empty() ? std::optional<std::string>(PathOf(from))
+                                   : html::JoinRelative(FolderOf(PathOf(from)), parsed.path));
+    const long target = path ? IndexOf(*path) : -1;
+    if (target < 0) return finding(LinkFinding::missing);
+    const auto to = static_cast<size_t>(target);
+    if (!m_files[to].included) return finding(LinkFinding::excluded);
+    if (!m_files[to].spelled.empty() && *path != m_files[to].spelled)
+        finding(LinkFinding::caseOnly);
+    if (to != from) reached[to] = 1;
+    const auto& anchors = m_reads[to].found.anchors;
+    if (!parsed.fragment.empty() && parsed.fragment != "top" && m_reads[to].done &&
+        IsHtml(m_files[to].stored) &&
+        !std::binary_search(anchors.begin(), anchors.end(), parsed.fragment))
+        finding(LinkFinding::noFragment);
+}
+
+// A page a reader cannot get to: not the home page, not in the page
+// sequence, and no other page links to it.
+bool LinkReport::Unreachable(size_t index, const std::vector<char>& reached) const {
+    const LinkReportFile& file = m_files[index];
+    return index > 0 && file.included && IsHtml(file.stored) && !file.inPageSequence &&
+           !reached[index];
+}
+
+std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
+    std::vector<char> reached(m_files.size(), 0);
+    std::vector<std::vector<LinkFinding>> perFile(m_files.size());
+    for (size_t i = 0; i < m_files.size(); ++i)
+        for (const html::Reference& reference : m_reads[i].found.references)
+            Resolve(i, reference, withExternal, perFile[i], reached);
+    std::vector<LinkFinding> out;
+    for (size_t i = 0; i < m_files.size(); ++i) {
+        if (Unreachable(i, reached))
+            out.push_back(
+                LinkFinding{LinkFinding::unreachable, WithSlashes(m_files[i].stored), 0, {}});
+        out.insert(out.end(), perFile[i].begin(), perFile[i].end());
+    }
+    return out;
+}
+
+bool IsBroken(const LinkFinding& finding) {
+    return finding.kind == LinkFinding::missing || finding.kind == LinkFinding::excluded ||
+           finding.kind == LinkFinding::noFragment;
+}
+
+std::string LinkReportSummary(const std::vector<LinkFinding>& findings, size_t maxPerKind) {
+    if (findings.empty()) return {};
+    std::array<size_t, kKinds.size()> counts{};
+    for (const LinkFinding& f : findings) ++counts[f.kind];
+    std::string text = "Link report:";
+    for (size_t k = 0; k < kKinds.size(); ++k)
+        if (counts[k] > 0) text += " " + std::to_string(counts[k]) + " " + kKinds[k].name + ",";
+    text.back() = '\n';
+    for (size_t k = 0; k < kKinds.size(); ++k) {
+        if (counts[k] == 0) continue;
+        text += std::string(kKinds[k].name) + ": " + kKinds[k].heading + "\n";
+        size_t shown = 0;
+        for (const LinkFinding& f : findings) {
+            if (f.kind != k || shown++ >= maxPerKind) continue;
+            text += "  " + Where(f) + (f.target.empty() ? "" : ": " + f.target) + "\n";
+        }
+        if (counts[k] > maxPerKind)
+            text += "  ... and " + std::to_string(counts[k] - maxPerKind) + " more\n";
+    }
+    return text;
+}
+
+std::string LinkReportText(const std::vector<LinkFinding>& findings) {
+    std::string text;
+    for (const LinkFinding& f : findings)
+        text += std::string(kKinds[f.kind].name) + " " + Where(f) +
+                (f.target.empty() ? "" : " " + f.target) + "\n";
+    return text;
+}
+
+}  // namespace folivex

@@ -1,0 +1,93 @@
+// The link report: what in a book's pages and style sheets points nowhere,
+// and what a reader cannot reach.
+//
+// The build hands every included HTML page and style sheet to the report as
+// it reads it anyway (on its workers); the report tokenizes it (html/
+// References.h) and, once all are in, resolves each reference against the
+// book's files as the viewer would: relative to the page, query and
+// fragment cut off, percent-decoded, without regard to case. Nothing is
+// fetched from the network, and nothing of the book changes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "html/References.h"
+
+namespace folivex {
+
+struct LinkFinding {
+    enum Kind {
+        missing,      // the target is not in the folder, or lies outside the book
+        excluded,     // the target is in the folder but left out of the book
+        noFragment,   // the target page has no element with that id or name
+        caseOnly,     // found only because the book ignores case; breaks on a web server
+        unreachable,  // a page nothing links to that is not in the page sequence
+        external,     // http:, https:, mailto: (listed on request, never fetched)
+    };
+    Kind kind = missing;
+    std::string page;  // the referring file, "/" separators, as stored
+    size_t line = 0;   // 0 for unreachable pages
+    std::string target;
+};
+
+// One file of the project as the report sees it, in the project's order.
+struct LinkReportFile {
+    std::string stored;   // the entry's path (lower case, "\" separators)
+    std::string spelled;  // the path as spelled on disk ("/" separators); empty when unknown
+    bool included = true;
+    bool inPageSequence = false;
+};
+
+class LinkReport {
+public:
+    explicit LinkReport(std::vector<LinkReportFile> files);
+
+    // Whether the build should hand file `index` to Add: an included HTML
+    // page or style sheet.
+    bool Reads(size_t index) const;
+
+    // Reads file `index` (its bytes as on disk; UTF-8 or Windows-1252).
+    // Safe to call from several threads at once for different indexes.
+    void Add(size_t index, std::span<const uint8_t> bytes);
+
+    // Every finding, by referring file in project order, then by line;
+    // external links only when asked for. Call after every Add has returned.
+    std::vector<LinkFinding> Findings(bool withExternal) const;
+
+private:
+    struct Read {
+        bool done = false;
+        html::PageReferences found;
+    };
+
+    void Resolve(size_t from, const html::Reference& reference, bool withExternal,
+                 std::vector<LinkFinding>& out, std::vector<char>& reached) const;
+    bool Unreachable(size_t index, const std::vector<char>& reached) const;
+    // The file a path within the book ("/" separators, any case) names; -1
+    // when none does.
+    long IndexOf(const std::string& path) const;
+    // Where file `index` lies, as spelled on disk when known.
+    std::string PathOf(size_t index) const;
+
+    std::vector<LinkReportFile> m_files;
+    std::vector<Read> m_reads;
+    std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
+};
+
+// The report as the author first sees it: counts of each kind, then the
+// first maxPerKind findings of each ("page:line: target"). Empty when there
+// are no findings.
+std::string LinkReportSummary(const std::vector<LinkFinding>& findings, size_t maxPerKind = 20);
+
+// Every finding, one per line ("kind page:line target"), for --report FILE.
+std::string LinkReportText(const std::vector<LinkFinding>& findings);
+
+// Whether a finding is a broken reference (not a note or a list entry).
+bool IsBroken(const LinkFinding& finding);
+
+}  // namespace folivex

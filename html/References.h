@@ -1,0 +1,41 @@
+// What a page or a style sheet refers to, and what it offers to be referred
+// to: the raw material of the link report.
+//
+// Read from the tokens of the page (Tokenizer.h), never by pattern matching:
+// a reference inside a comment, a script, or a <template> is not one.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folivex::html {
+
+struct Reference {
+    std::string target;  // as written, character references decoded, blanks trimmed
+    size_t line = 0;     // from 1, in the page or sheet it was read from
+    // A link a reader follows (<a>, <area>); otherwise a resource the page
+    // loads (pictures, style sheets, scripts, frames, objects).
+    bool navigation = false;
+};
+
+struct PageReferences {
+    std::vector<Reference> references;
+    // The fragments the page answers: every id and every <a name>.
+    std::vector<std::string> anchors;
+};
+
+// page: UTF-8 (see ToUtf8). References: href of a, area and link; src of img,
+// script, iframe, frame, embed, audio, video, source, track and input; each
+// candidate of srcset; data of object; poster of video; background of body,
+// table and cells; url(...) and @import in <style> elements and style
+// attributes. A <base href> is not applied (a book's pages have none);
+// references it would change are read as written.
+PageReferences ExtractPageReferences(std::string_view page);
+
+// The references of a style sheet: url(...) and @import "...", outside
+// comments. firstLine: the line the sheet starts on in its file.
+std::vector<Reference> ExtractCssReferences(std::string_view css, size_t firstLine = 1);
+
+}  // namespace folivex::html

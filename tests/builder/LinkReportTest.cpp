@@ -1,0 +1,96 @@
+// The link report on a small book held in memory: every kind of finding,
+// and the references that must not be reported.
+#include <gtest/gtest.h>
+
+#include "builder/LinkReport.h"
+
+namespace folivex {
+namespace {
+
+struct File {
+    const char* spelled;  // as on disk
+    const char* content;  // nullptr: a picture, never read
+    bool included = true;
+    bool inPageSequence = true;
+};
+
+// The findings for a book of files (the first is the home page), one line
+// each as the full report writes them.
+std::string Report(const std::vector<File>& files, bool withExternal = false) {
+    std::vector<LinkReportFile> entries;
+    for (const File& f : files) {
+        std::string stored = f.spelled;
+        for (char& c : stored) c = c == '/' ? '\\' : static_cast<char>(std::tolower(c));
+        entries.push_back({stored, f.spelled, f.included, f.inPageSequence});
+    }
+    LinkReport report(entries);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!report.Reads(i) || files[i].content == nullptr) continue;
+        const std::string_view text = files[i].content;
+        report.Add(i, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
+    return LinkReportText(report.Findings(withExternal));
+}
+
+TEST(LinkReport, FindsEachKindWithPageLineAndTarget) {
+    const std::vector<File> book = {
+        {"index.html",
+         "<a href=\"guide/Intro.html#start\">in</a> <a href=guide/intro.html#nowhere>in</a>\n"
+         "<img src=\"pictures/gone.png\"><img src=draft.png>\n"
+         "<a href=\"https://example.com/\">web</a> <a href=mailto:a@example.com>me</a>\n"
+         "<a href=\"/rooted.html\">r</a> <a href=\"../outside.html\">o</a>"},
+        {"guide/Intro.html",
+         "<h1 id=start>Start</h1><a href=\"../INDEX.html\">home</a>"
+         "<a href=\"#start\">top</a><link rel=stylesheet href=\"../style.css\">"},
+        {"Style.css", "body { background: url(pictures/paper.png) }"},
+        {"draft.png", nullptr, false},
+        {"orphan.html", "<p>Nobody links here.</p>", true, false},
+        {"also.html", "<p>Nothing links here either.</p>", true, false},
+    };
+    EXPECT_EQ(Report(book),
+              "case-only index.html:1 guide/intro.html#nowhere\n"
+              "no-fragment index.html:1 guide/intro.html#nowhere\n"
+              "missing index.html:2 pictures/gone.png\n"
+              "excluded index.html:2 draft.png\n"
+              "missing index.html:4 /rooted.html\n"
+              "missing index.html:4 ../outside.html\n"
+              "case-only guide/intro.html:1 ../INDEX.html\n"
+              "case-only guide/intro.html:1 ../style.css\n"
+              "missing style.css:1 pictures/paper.png\n"
+              "unreachable orphan.html\n"
+              "unreachable also.html\n");
+    EXPECT_NE(Report(book, true).find("external index.html:3 mailto:a@example.com\n"),
+              std::string::npos);
+}
+
+TEST(LinkReport, QuietOnWhatWorks) {
+    const std::vector<File> book = {
+        {"index.html",
+         "<a href=\"a%20b.html?x=1#p\">a</a><a href='sub/c.html#q'>c</a><a href=#top>t</a>"
+         "<!-- <a href=gone.html> --><template><img src=gone.png></template>"
+         "<a href=\"javascript:history.back()\">back</a><a href=\"data:text/plain,x\">d</a>"},
+        {"a b.html", "<p id=p>p</p><a href=index.html>home</a>"},
+        {"sub/c.html", "<a name=q></a><a href=../sub/./c.html>self</a>", true, false},
+    };
+    EXPECT_EQ(Report(book), "");
+}
+
+TEST(LinkReport, SummaryCountsFirstAndListsTheFirstOfEachKind) {
+    std::vector<LinkFinding> findings;
+    for (int i = 1; i <= 3; ++i)
+        findings.push_back(
+            {LinkFinding::missing, "index.html", size_t(i), "x" + std::to_string(i) + ".png"});
+    findings.push_back({LinkFinding::unreachable, "old.html", 0, ""});
+    EXPECT_EQ(LinkReportSummary(findings, 2),
+              "Link report: 3 missing, 1 unreachable\n"
+              "missing: not in the folder\n"
+              "  index.html:1: x1.png\n"
+              "  index.html:2: x2.png\n"
+              "  ... and 1 more\n"
+              "unreachable: pages nothing links to, outside the page sequence\n"
+              "  old.html\n");
+    EXPECT_EQ(LinkReportSummary({}), "");
+}
+
+}  // namespace
+}  // namespace folivex
