@@ -14,10 +14,11 @@
 #include "builder/BuildEBook.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
-#include "cli/JsonText.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
 #include "platform/FileStamp.h"
+#include "platform/Json.h"
+#include "platform/Utf8.h"
 #include "project/BookApp.h"
 #include "resources/ViewerStub.h"
 
@@ -411,7 +412,8 @@ int CmdBookInfo(const std::string& path, bool json) {
             first = true;
             for (const auto& p : pages) {
                 out += std::string(first ? "\n    " : ",\n    ") +
-                       "{\"path\": " + JsonString(p.path) + ", \"id\": " + std::to_string(p.id) +
+                       "{\"path\": " + json::String(ToUtf8(p.path)) +
+                       ", \"id\": " + std::to_string(p.id) +
                        ", \"inPageSequence\": " + std::to_string(p.inPageSequence) +
                        ", \"inSearch\": " + std::to_string(p.inSearch) +
                        ", \"size\": " + SizeOrNull(book->BlobSize(kTypePages, p.id)) + "}";
@@ -431,7 +433,7 @@ int CmdBookInfo(const std::string& path, bool json) {
             out += ",\n  \"texts\": {";
             for (size_t i = 0; i < std::size(kTexts); ++i)
                 out += std::string(i ? ", " : "") + "\"" + kTexts[i].name +
-                       "\": " + JsonString(Text(*book, kTexts[i].id));
+                       "\": " + json::String(ToUtf8(Text(*book, kTexts[i].id)));
             out += "},\n  \"splashSize\": " + SizeOrNull(splash) +
                    ",\n  \"marker\": " + (markerOk ? "true" : "false") + "\n}\n";
         } else {

@@ -8,9 +8,10 @@
 
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
-#include "cli/JsonText.h"
 #include "platform/DirEnum.h"
 #include "platform/File.h"
+#include "platform/Json.h"
+#include "platform/Utf8.h"
 #include "project/BookApp.h"
 #include "project/Defaults.h"
 #include "project/FolderScan.h"
@@ -60,7 +61,7 @@ void PrintProjectJson(const BookProject& p) {
     const auto text = [&](const char* key, const std::string& value) {
         out += "\n  \"";
         out += key;
-        out += "\": " + JsonString(value) + ",";
+        out += "\": " + json::String(ToUtf8(value)) + ",";
     };
     const auto flag = [&](const char* key, int32_t value) {
         out += "\n  \"";
@@ -88,7 +89,7 @@ void PrintProjectJson(const BookProject& p) {
     for (size_t i = 0; i < p.pages.size(); ++i) {
         const CPieceElem& e = *p.pages[i];
         out += i ? ",\n    " : "\n    ";
-        out += "{\"path\": " + JsonString(e.path) +
+        out += "{\"path\": " + json::String(ToUtf8(e.path)) +
                ", \"inPageSequence\": " + std::to_string(e.inPageSequence) +
                ", \"inSearch\": " + std::to_string(e.inSearch) +
                ", \"included\": " + std::to_string(e.included) + "}";

@@ -9,9 +9,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/Json.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
-#include "viewer/server/Json.h"
 #include "viewer/server/PageTitles.h"
 #include "viewer/server/SearchIndex.h"
 #include "viewer/server/ShellAssets.h"
