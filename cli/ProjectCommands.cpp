@@ -1,4 +1,5 @@
 // folivexc new, rescan and info (for project files).
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -8,6 +9,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
+#include "platform/Ascii.h"
 #include "platform/DirEnum.h"
 #include "platform/File.h"
 #include "platform/Json.h"
@@ -27,6 +29,11 @@ void PrintText(const char* name, const std::string& value) {
     std::printf("%-20s %s\n", name, value.c_str());
 }
 
+// The start-up options in the order of kStartOptionNames.
+std::array<int32_t, kStartOptionNames.size()> StartOptions(const BookProject& p) {
+    return {p.showAboutAtStart, p.startMaximized, p.startFullScreen, p.showToolbar};
+}
+
 void PrintProjectText(const BookProject& p) {
     PrintText("title", p.title);
     PrintText("author", p.author);
@@ -38,16 +45,12 @@ void PrintProjectText(const BookProject& p) {
     PrintText("iconFile", p.iconFile);
     PrintText("ebookFile", p.ebookFile);
     PrintText("projectDir", p.projectDir);
-    PrintFlag("showAboutAtStart", p.showAboutAtStart);
-    PrintFlag("startMaximized", p.startMaximized);
-    PrintFlag("startFullScreen", p.startFullScreen);
-    PrintFlag("showToolbar", p.showToolbar);
-    static constexpr const char* kButtonNames[kToolbarButtonCount] = {
-        "home",       "prevnext", "history", "copy",  "search",
-        "fullscreen", "fontsize", "print",   "about", "exit"};
+    const auto start = StartOptions(p);
+    for (size_t i = 0; i < start.size(); ++i) PrintFlag(kStartOptionNames[i], start[i]);
+    // The buttons as --buttons names them.
     std::printf("%-20s", "toolbarButtons");
-    for (int i = 0; i < kToolbarButtonCount; ++i)
-        std::printf(" %s=%d", kButtonNames[i], p.toolbarButtons[static_cast<size_t>(i)]);
+    for (size_t i = 0; i < kToolbarButtonNames.size(); ++i)
+        std::printf(" %s=%d", ToLowerAscii(kToolbarButtonNames[i]).c_str(), p.toolbarButtons[i]);
     std::printf("\n%-20s %zu\n", "pages", p.pages.size());
     std::printf("  #    seq search incl  path\n");
     size_t n = 0;
@@ -78,10 +81,8 @@ void PrintProjectJson(const BookProject& p) {
     text("iconFile", p.iconFile);
     text("ebookFile", p.ebookFile);
     text("projectDir", p.projectDir);
-    flag("showAboutAtStart", p.showAboutAtStart);
-    flag("startMaximized", p.startMaximized);
-    flag("startFullScreen", p.startFullScreen);
-    flag("showToolbar", p.showToolbar);
+    const auto start = StartOptions(p);
+    for (size_t i = 0; i < start.size(); ++i) flag(kStartOptionNames[i], start[i]);
     out += "\n  \"toolbarButtons\": [";
     for (size_t i = 0; i < p.toolbarButtons.size(); ++i)
         out += (i ? ", " : "") + std::to_string(p.toolbarButtons[i]);

@@ -107,21 +107,17 @@ void AppendTexts(std::string& j, const BookTexts& t) {
 // The start-up options and the ten toolbar buttons, as "settings":{...}.
 void AppendSettings(std::string& j, const BookSettings& s) {
     j += "\"settings\":{";
-    const std::pair<const char*, int32_t> flags[] = {{"showAboutAtStart", s.showAboutAtStart},
-                                                     {"startMaximized", s.startMaximized},
-                                                     {"startFullScreen", s.startFullScreen},
-                                                     {"showToolbar", s.showToolbar}};
-    for (const auto& [name, value] : flags) {
-        json::AppendKey(j, name);
-        json::AppendBool(j, value != 0);
+    const int32_t start[] = {s.showAboutAtStart, s.startMaximized, s.startFullScreen,
+                             s.showToolbar};
+    for (size_t i = 0; i < kStartOptionNames.size(); ++i) {
+        json::AppendKey(j, kStartOptionNames[i]);
+        json::AppendBool(j, start[i] != 0);
         j += ',';
     }
     j += "\"buttons\":{";
-    static const char* const kButtons[10] = {"home",       "prevNext", "history", "copy",  "search",
-                                             "fullScreen", "fontSize", "print",   "about", "exit"};
-    for (size_t i = 0; i < 10; ++i) {
+    for (size_t i = 0; i < kToolbarButtonNames.size(); ++i) {
         if (i) j += ',';
-        json::AppendKey(j, kButtons[i]);
+        json::AppendKey(j, kToolbarButtonNames[i]);
         json::AppendBool(j, s.toolbarButtons[i] != 0);
     }
     j += "}}";
