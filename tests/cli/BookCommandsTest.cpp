@@ -7,8 +7,8 @@
 #include "format/Container.h"
 #include "format/UpdateArchive.h"
 #include "tests/cli/CliRunner.h"
-#include "tests/stub/TestBook.h"
 #include "tests/support/FakePe.h"
+#include "tests/support/HandMadeBook.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {

@@ -7,8 +7,8 @@
 
 #include "platform/ByteReader.h"
 #include "resources/ViewerStub.h"
-#include "tests/stub/ServedViewer.h"
-#include "tests/stub/TestBook.h"
+#include "tests/support/HandMadeBook.h"
+#include "tests/support/ServedViewer.h"
 #include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 #include "viewer/PeIcon.h"

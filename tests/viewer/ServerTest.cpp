@@ -7,7 +7,8 @@
 #include <atomic>
 #include <random>
 
-#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/support/BuiltBook.h"
+#include "tests/support/RunningServer.h"
 
 namespace folivex::test {
 namespace {

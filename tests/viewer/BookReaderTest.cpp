@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "format/Container.h"
-#include "tests/stub/TestBook.h"
+#include "tests/support/HandMadeBook.h"
 #include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 
@@ -235,16 +235,8 @@ TEST_F(BookReaderTest, PagesCanBeReadFromManyThreadsAtOnce) {
 }
 
 // The hand-made archives follow the format's worked example to the byte.
-TEST(TestBookWriter, MatchesTheWorkedExample) {
-    const auto archive =
-        test::EncodeArchive({{349, 1, {0x61, 0x62, 0x63}}, {350, 3, {1, 0, 0, 0}}}, 1000);
-    const std::vector<uint8_t> expected{
-        0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C',  'U',  'p',  'd',  'a',
-        't',  'e',  'D',  'i',  'r',  0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00,
-        'C',  'U',  'p',  'd',  'a',  't',  'e',  'E',  'l',  'e',  'm',  0x01, 0x00, 0x03, 0x00,
-        0x00, 0x00, 0x61, 0x62, 0x63, 0x01, 0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00,
-        0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
-    EXPECT_EQ(archive, expected);
+TEST(HandMadeBook, MatchesTheWorkedExample) {
+    EXPECT_EQ(test::EncodeArchive(test::kWorkedExampleEntries, 1000), test::kWorkedExampleArchive);
 }
 
 }  // namespace
