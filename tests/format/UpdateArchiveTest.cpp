@@ -15,6 +15,7 @@
 namespace folivex {
 namespace {
 
+using test::Cat;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -197,12 +198,6 @@ std::vector<uint8_t> Tag(const char* className, uint16_t schema = 1) {
     t[4] = static_cast<uint8_t>(n);
     std::memcpy(t.data() + 6, className, n);
     return t;
-}
-
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
 }
 
 class MalformedArchive : public ::testing::TestWithParam<Malformed> {};
