@@ -180,8 +180,9 @@ void ShowWarnings(CBookApp& app, const std::vector<std::string>& warnings) {
     app.GetPrompts().ShowMessage(text, MsgButtons::OK, MsgIcon::Exclamation);
 }
 
-// Steps 3 to 10 as the writer does them, all entries in memory until the
-// end: for a stub that already ends in an archive, which is merged.
+// The archive after the stub (pages, directory, splash, settings, texts,
+// marker) as the writer makes it, all entries in memory until the end: for
+// a stub that already ends in an archive, which is merged.
 void WriteArchiveInMemory(const BookProject& project, const std::vector<PageSource>& pages,
                           const std::string& path) {
     CUpdateArchive archive;
@@ -264,7 +265,7 @@ std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const Pa
     return std::move(made.blob);
 }
 
-// Steps 3 to 10 for a fresh stub, with the same bytes as
+// The archive after a fresh stub, with the same bytes as
 // WriteArchiveInMemory: pages are read here in order, compressed by the
 // pipeline's workers (or taken from the cache) and written out as soon as
 // their turn comes, so memory holds only the few pages in flight. With a
@@ -317,8 +318,8 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
     archive.Finish();
 }
 
-// Steps 3 to 10: the archive after the stub in the file at path. The file
-// is closed when this returns or throws.
+// The archive after the stub in the file at path. The file is closed when
+// this returns or throws.
 void WriteArchive(const BookProject& project, const std::vector<PageSource>& pages,
                   const std::string& path, std::span<const uint8_t> stub, unsigned threads,
                   const std::optional<std::string>& cacheFolder) {
@@ -340,7 +341,8 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
     if (cache.Stored() > 0) cache.Trim();
 }
 
-// Step 2 into the file the build writes. False after the message.
+// Writes the viewer stub into the file the build writes. False after the
+// message.
 bool WriteStub(CBookApp& app, FileReplacement& output) {
     CFile out;
     try {
@@ -363,8 +365,8 @@ bool WriteStub(CBookApp& app, FileReplacement& output) {
     }
 }
 
-// The message after a failure from step 3 to step 10, naming the file as
-// the author knows it.
+// The message after a failure while writing the archive, naming the file
+// as the author knows it.
 template <class Error>
 int ReportArchiveFailure(CBookApp& app, FileReplacement& output, const Error& error) {
     const Error named = output.NamedForTarget(error);

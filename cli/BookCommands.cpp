@@ -14,10 +14,12 @@
 #include "builder/BuildEBook.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
-#include "cli/JsonText.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
+#include "platform/Ascii.h"
 #include "platform/FileStamp.h"
+#include "platform/Json.h"
+#include "platform/Utf8.h"
 #include "project/BookApp.h"
 #include "resources/ViewerStub.h"
 
@@ -27,23 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kButtonNames[kToolbarButtonCount] = {
-    "home",       "prevnext", "history", "copy",  "search",
-    "fullscreen", "fontsize", "print",   "about", "exit"};
-constexpr const char* kSettingNames[14] = {"showAboutAtStart",
-                                           "startMaximized",
-                                           "startFullScreen",
-                                           "showToolbar",
-                                           "home",
-                                           "prevNext",
-                                           "history",
-                                           "copy",
-                                           "search",
-                                           "fullScreen",
-                                           "fontSize",
-                                           "print",
-                                           "about",
-                                           "exit"};
 struct TextId {
     const char* name;
     int id;
@@ -203,88 +188,133 @@ int CmdBuild(const Args& args) {
     return Build(app, prompts, stub, run);
 }
 
-int CmdMake(const Args& args) {
+namespace {
+
+// What make takes from its command line. The start-up options begin as the
+// settings record's defaults; the buttons are the project's unless given.
+struct MakeOptions {
     std::string folder, output, stub, splash, icon;
     std::vector<std::pair<TextField, std::string>> texts;
     std::optional<std::array<int32_t, kToolbarButtonCount>> buttons;
-    int32_t aboutAtStart = 0, maximized = 1, fullScreen = 0, toolbar = 1;
+    BookSettings start;
     RunOptions run;
     bool force = false;
+};
+
+// The buttons that list names ("home,prevnext,exit": the names of
+// kToolbarButtonNames lower-cased, empty names skipped), all others off.
+// Returns the first name that is no button's, or nothing.
+std::optional<std::string> TakeButtons(const std::string& list,
+                                       std::array<int32_t, kToolbarButtonCount>& buttons) {
+    buttons.fill(0);
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = std::min(list.find(',', start), list.size());
+        const std::string name = list.substr(start, comma - start);
+        start = comma + 1;
+        if (name.empty()) continue;
+        const auto* it =
+            std::find_if(kToolbarButtonNames.begin(), kToolbarButtonNames.end(),
+                         [&](const char* button) { return ToLowerAscii(button) == name; });
+        if (it == kToolbarButtonNames.end()) return name;
+        buttons[static_cast<size_t>(it - kToolbarButtonNames.begin())] = 1;
+    }
+    return std::nullopt;
+}
+
+bool TakesValue(const std::string& option) {
+    return option == "-o" || option == "--stub" || option == "--splash" || option == "--icon" ||
+           option == "--buttons" || TextOptions().count(option) != 0;
+}
+
+// Stores the value of one of make's options that take one (TakesValue);
+// the usage problem, or empty.
+std::string TakeValue(const std::string& option, const std::string& value, MakeOptions& make) {
+    if (option == "-o") {
+        make.output = value;
+    } else if (option == "--stub") {
+        make.stub = value;
+    } else if (option == "--splash") {
+        make.splash = AbsolutePath(value);
+    } else if (option == "--icon") {
+        make.icon = AbsolutePath(value);
+    } else if (option == "--buttons") {
+        if (const auto unknown = TakeButtons(value, make.buttons.emplace()))
+            return "unknown toolbar button: " + *unknown;
+    } else {
+        make.texts.emplace_back(TextOptions().at(option), value);
+    }
+    return {};
+}
+
+// Takes one of make's options without a value; false for any other argument.
+bool TakeSwitch(const std::string& option, MakeOptions& make) {
+    if (option == "--force")
+        make.force = true;
+    else if (option == "--about-at-start")
+        make.start.showAboutAtStart = 1;
+    else if (option == "--no-maximized")
+        make.start.startMaximized = 0;
+    else if (option == "--full-screen")
+        make.start.startFullScreen = 1;
+    else if (option == "--no-toolbar")
+        make.start.showToolbar = 0;
+    else
+        return false;
+    return true;
+}
+
+// Reads make's command line; the usage problem, or empty.
+std::string ParseMake(const Args& args, MakeOptions& make) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
         std::string problem;
-        if (TakeRunOption(args, i, run, problem)) {
-            if (!problem.empty()) return Usage(problem);
-        } else if (a == "--force") {
-            force = true;
-        } else if (a == "-o" || a == "--stub" || a == "--splash" || a == "--icon" ||
-                   a == "--buttons" || TextOptions().count(a)) {
-            if (!hasValue) return Usage(a + " needs a value");
-            const std::string& value = args[++i];
-            if (a == "-o")
-                output = value;
-            else if (a == "--stub")
-                stub = value;
-            else if (a == "--splash")
-                splash = AbsolutePath(value);
-            else if (a == "--icon")
-                icon = AbsolutePath(value);
-            else if (a == "--buttons") {
-                buttons.emplace();
-                buttons->fill(0);
-                size_t start = 0;
-                while (start <= value.size()) {
-                    const size_t comma = std::min(value.find(',', start), value.size());
-                    const std::string name = value.substr(start, comma - start);
-                    start = comma + 1;
-                    if (name.empty()) continue;
-                    const auto* it =
-                        std::find(std::begin(kButtonNames), std::end(kButtonNames), name);
-                    if (it == std::end(kButtonNames))
-                        return Usage("unknown toolbar button: " + name);
-                    (*buttons)[static_cast<size_t>(it - std::begin(kButtonNames))] = 1;
-                }
-            } else {
-                texts.emplace_back(TextOptions().at(a), value);
-            }
-        } else if (a == "--about-at-start") {
-            aboutAtStart = 1;
-        } else if (a == "--no-maximized") {
-            maximized = 0;
-        } else if (a == "--full-screen") {
-            fullScreen = 1;
-        } else if (a == "--no-toolbar") {
-            toolbar = 0;
+        if (TakeRunOption(args, i, make.run, problem) || TakeSwitch(a, make)) {
+            if (!problem.empty()) return problem;
+        } else if (TakesValue(a)) {
+            if (i + 1 >= args.size()) return a + " needs a value";
+            problem = TakeValue(a, args[++i], make);
+            if (!problem.empty()) return problem;
         } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option for make: " + a);
-        } else if (folder.empty()) {
-            folder = a;
+            return "unknown option for make: " + a;
+        } else if (make.folder.empty()) {
+            make.folder = a;
         } else {
-            return Usage("make takes one folder");
+            return "make takes one folder";
         }
     }
-    if (folder.empty()) return Usage("make needs a folder");
-    if (output.empty()) return Usage("make needs -o BOOK.exe");
-    if (!OutputAllowed(output, std::string(), force)) return 1;
+    if (make.folder.empty()) return "make needs a folder";
+    if (make.output.empty()) return "make needs -o BOOK.exe";
+    return {};
+}
+
+void ApplyMakeOptions(const MakeOptions& make, BookProject& project) {
+    for (const auto& [member, value] : make.texts) project.*member = value;
+    project.splashFile = make.splash;
+    project.iconFile = make.icon;
+    project.showAboutAtStart = make.start.showAboutAtStart;
+    project.startMaximized = make.start.startMaximized;
+    project.startFullScreen = make.start.startFullScreen;
+    project.showToolbar = make.start.showToolbar;
+    if (make.buttons) project.toolbarButtons = *make.buttons;
+    project.ebookFile = make.output;
+}
+
+}  // namespace
+
+int CmdMake(const Args& args) {
+    MakeOptions make;
+    if (const std::string problem = ParseMake(args, make); !problem.empty()) return Usage(problem);
+    if (!OutputAllowed(make.output, std::string(), make.force)) return 1;
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
     // A book made inside its own folder never takes itself in.
-    if (!StartFolderProject(app, folder, FilesWrittenByBuild(output))) return 1;
+    if (!StartFolderProject(app, make.folder, FilesWrittenByBuild(make.output))) return 1;
     if (app.project.pages.empty())
-        return Fail("folivexc: the folder " + folder + " holds no files");
-
-    for (const auto& [member, value] : texts) app.project.*member = value;
-    app.project.splashFile = splash;
-    app.project.iconFile = icon;
-    app.project.showAboutAtStart = aboutAtStart;
-    app.project.startMaximized = maximized;
-    app.project.startFullScreen = fullScreen;
-    app.project.showToolbar = toolbar;
-    if (buttons) app.project.toolbarButtons = *buttons;
-    app.project.ebookFile = output;
-    return Build(app, prompts, stub, run);
+        return Fail("folivexc: the folder " + make.folder + " holds no files");
+    ApplyMakeOptions(make, app.project);
+    return Build(app, prompts, make.stub, make.run);
 }
 
 // ---- reading a built book ----
@@ -339,17 +369,6 @@ std::string Text(OpenBook& book, int id) {
     return data ? DecodeText(*data) : std::string();
 }
 
-std::string SizeOrNull(const std::optional<uint32_t>& n) {
-    return n ? std::to_string(*n) : "null";
-}
-
-std::vector<int32_t> SettingsFlags(const BookSettings& s) {
-    std::vector<int32_t> flags = {s.showAboutAtStart, s.startMaximized, s.startFullScreen,
-                                  s.showToolbar};
-    flags.insert(flags.end(), s.toolbarButtons.begin(), s.toolbarButtons.end());
-    return flags;
-}
-
 // Safe relative path for extraction: "/"-separated components, none empty,
 // "." or "..", no drive letter, no backslash, not absolute.
 bool IsSafeRelativePath(const std::string& path) {
@@ -381,89 +400,130 @@ bool PassesThroughLink(const fs::path& root, const std::string& relative) {
 
 }  // namespace
 
+namespace {
+
+// What info shows of an e-book, read once for either output.
+struct BookSummary {
+    struct Page {
+        PageDirEntry entry;
+        std::optional<uint32_t> size;  // the blob's stated length
+    };
+    uint32_t base = 0;
+    std::vector<IndexedEntry> entries;
+    std::vector<Page> pages;
+    std::optional<BookSettings> settings;
+    std::vector<std::pair<const char*, std::string>> texts;  // kTexts' names
+    std::optional<uint32_t> splashSize;
+    bool markerOk = false;
+};
+
+// Reads the summary; CException or ContainerError when the book's records
+// cannot be read.
+BookSummary Summarize(OpenBook& book) {
+    BookSummary s;
+    s.base = book.index.Base();
+    s.entries = book.index.Entries();
+    if (const auto dir = book.Data(kTypeBook, kIdPageDirectory))
+        for (PageDirEntry& entry : DecodePageDirectory(*dir))
+            s.pages.push_back({std::move(entry), {}});
+    if (const auto settings = book.Data(kTypeBook, kIdSettings))
+        s.settings = DecodeSettings(*settings);
+    const auto marker = book.Data(kTypeBook, kIdMarker);
+    s.markerOk = marker &&
+                 std::equal(marker->begin(), marker->end(), kBookMarker.begin(), kBookMarker.end());
+    s.splashSize = book.BlobSize(kTypeBook, kIdSplash);
+    for (BookSummary::Page& page : s.pages) page.size = book.BlobSize(kTypePages, page.entry.id);
+    for (const TextId& t : kTexts) s.texts.emplace_back(t.name, Text(book, t.id));
+    return s;
+}
+
+std::string SizeOrNull(const std::optional<uint32_t>& n) {
+    return n ? std::to_string(*n) : "null";
+}
+
+// The settings record's 14 flags with their names, in record order.
+std::vector<std::pair<const char*, int32_t>> NamedFlags(const BookSettings& s) {
+    std::vector<std::pair<const char*, int32_t>> flags = {
+        {kStartOptionNames[0], s.showAboutAtStart},
+        {kStartOptionNames[1], s.startMaximized},
+        {kStartOptionNames[2], s.startFullScreen},
+        {kStartOptionNames[3], s.showToolbar}};
+    for (size_t i = 0; i < kToolbarButtonNames.size(); ++i)
+        flags.emplace_back(kToolbarButtonNames[i], s.toolbarButtons[i]);
+    return flags;
+}
+
+// A JSON array of items, one a line, indented under a key of the top object.
+std::string JsonLines(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? ",\n    " : "\n    ") + items[i];
+    return out + "\n  ]";
+}
+
+std::string FormatJson(const BookSummary& s) {
+    std::vector<std::string> entries, pages;
+    for (const auto& e : s.entries)
+        entries.push_back("{\"type\": " + std::to_string(e.type) + ", \"id\": " +
+                          std::to_string(e.id) + ", \"size\": " + std::to_string(e.length) + "}");
+    for (const auto& [p, size] : s.pages)
+        pages.push_back("{\"path\": " + json::String(ToUtf8(p.path)) +
+                        ", \"id\": " + std::to_string(p.id) +
+                        ", \"inPageSequence\": " + std::to_string(p.inPageSequence) +
+                        ", \"inSearch\": " + std::to_string(p.inSearch) +
+                        ", \"size\": " + SizeOrNull(size) + "}");
+    std::string settings = "null";
+    if (s.settings) {
+        settings = "{";
+        for (const auto& [name, value] : NamedFlags(*s.settings))
+            settings += std::string(settings.size() > 1 ? ", " : "") + "\"" + name +
+                        "\": " + std::to_string(value);
+        settings += "}";
+    }
+    std::string texts;
+    for (const auto& [name, text] : s.texts)
+        texts += std::string(texts.empty() ? "" : ", ") + "\"" + name +
+                 "\": " + json::String(ToUtf8(text));
+    return "{\n  \"base\": " + std::to_string(s.base) + ",\n  \"entries\": " + JsonLines(entries) +
+           ",\n  \"pages\": " + JsonLines(pages) + ",\n  \"settings\": " + settings +
+           ",\n  \"texts\": {" + texts + "},\n  \"splashSize\": " + SizeOrNull(s.splashSize) +
+           ",\n  \"marker\": " + (s.markerOk ? "true" : "false") + "\n}\n";
+}
+
+std::string FormatText(const BookSummary& s) {
+    std::string out = "archive at offset " + std::to_string(s.base) + "\nentries:\n";
+    for (const auto& e : s.entries)
+        out += "  type " + std::to_string(e.type) + " id " + std::to_string(e.id) + " size " +
+               std::to_string(e.length) + "\n";
+    out += "pages: " + std::to_string(s.pages.size()) + "\n  id    seq search size        path\n";
+    for (const auto& [p, size] : s.pages) {
+        char line[80];
+        std::snprintf(line, sizeof line, "  %-5d %-3d %-6d %-11s ", p.id, p.inPageSequence,
+                      p.inSearch, SizeOrNull(size).c_str());
+        out += line + p.path + "\n";
+    }
+    if (s.settings) {
+        out += "settings:";
+        for (const auto& [name, value] : NamedFlags(*s.settings))
+            out += std::string(" ") + name + "=" + std::to_string(value);
+        out += "\n";
+    } else {
+        out += "settings: none\n";
+    }
+    for (const auto& [name, text] : s.texts) out += std::string(name) + ": " + text + "\n";
+    out += "splash: " +
+           (s.splashSize ? std::to_string(*s.splashSize) + " bytes" : std::string("none")) + "\n";
+    out += std::string("marker: ") + (s.markerOk ? "present" : "missing or wrong") + "\n";
+    return out;
+}
+
+}  // namespace
+
 int CmdBookInfo(const std::string& path, bool json) {
     auto book = Open(path);
     if (!book) return 1;
     try {
-        std::vector<PageDirEntry> pages;
-        if (const auto dir = book->Data(kTypeBook, kIdPageDirectory))
-            pages = DecodePageDirectory(*dir);
-        const auto settingsData = book->Data(kTypeBook, kIdSettings);
-        const std::optional<BookSettings> settings =
-            settingsData ? std::optional(DecodeSettings(*settingsData)) : std::nullopt;
-        const auto marker = book->Data(kTypeBook, kIdMarker);
-        const bool markerOk = marker && std::equal(marker->begin(), marker->end(),
-                                                   kBookMarker.begin(), kBookMarker.end());
-        const auto splash = book->BlobSize(kTypeBook, kIdSplash);
-
-        std::string out;
-        if (json) {
-            out = "{\n  \"base\": " + std::to_string(book->index.Base()) + ",\n  \"entries\": [";
-            bool first = true;
-            for (const auto& e : book->index.Entries()) {
-                out += std::string(first ? "\n    " : ",\n    ") +
-                       "{\"type\": " + std::to_string(e.type) +
-                       ", \"id\": " + std::to_string(e.id) +
-                       ", \"size\": " + std::to_string(e.length) + "}";
-                first = false;
-            }
-            out += "\n  ],\n  \"pages\": [";
-            first = true;
-            for (const auto& p : pages) {
-                out += std::string(first ? "\n    " : ",\n    ") +
-                       "{\"path\": " + JsonString(p.path) + ", \"id\": " + std::to_string(p.id) +
-                       ", \"inPageSequence\": " + std::to_string(p.inPageSequence) +
-                       ", \"inSearch\": " + std::to_string(p.inSearch) +
-                       ", \"size\": " + SizeOrNull(book->BlobSize(kTypePages, p.id)) + "}";
-                first = false;
-            }
-            out += "\n  ],\n  \"settings\": ";
-            if (settings) {
-                const auto flags = SettingsFlags(*settings);
-                out += "{";
-                for (size_t i = 0; i < flags.size(); ++i)
-                    out += std::string(i ? ", " : "") + "\"" + kSettingNames[i] +
-                           "\": " + std::to_string(flags[i]);
-                out += "}";
-            } else {
-                out += "null";
-            }
-            out += ",\n  \"texts\": {";
-            for (size_t i = 0; i < std::size(kTexts); ++i)
-                out += std::string(i ? ", " : "") + "\"" + kTexts[i].name +
-                       "\": " + JsonString(Text(*book, kTexts[i].id));
-            out += "},\n  \"splashSize\": " + SizeOrNull(splash) +
-                   ",\n  \"marker\": " + (markerOk ? "true" : "false") + "\n}\n";
-        } else {
-            out = "archive at offset " + std::to_string(book->index.Base()) + "\nentries:\n";
-            for (const auto& e : book->index.Entries())
-                out += "  type " + std::to_string(e.type) + " id " + std::to_string(e.id) +
-                       " size " + std::to_string(e.length) + "\n";
-            out += "pages: " + std::to_string(pages.size()) +
-                   "\n  id    seq search size        path\n";
-            for (const auto& p : pages) {
-                char line[80];
-                std::snprintf(line, sizeof line, "  %-5d %-3d %-6d %-11s ", p.id, p.inPageSequence,
-                              p.inSearch, SizeOrNull(book->BlobSize(kTypePages, p.id)).c_str());
-                out += line + p.path + "\n";
-            }
-            if (settings) {
-                const auto flags = SettingsFlags(*settings);
-                out += "settings:";
-                for (size_t i = 0; i < flags.size(); ++i)
-                    out += std::string(" ") + kSettingNames[i] + "=" + std::to_string(flags[i]);
-                out += "\n";
-            } else {
-                out += "settings: none\n";
-            }
-            for (const auto& t : kTexts)
-                out += std::string(t.name) + ": " + Text(*book, t.id) + "\n";
-            out +=
-                "splash: " + (splash ? std::to_string(*splash) + " bytes" : std::string("none")) +
-                "\n";
-            out += std::string("marker: ") + (markerOk ? "present" : "missing or wrong") + "\n";
-        }
-        std::fputs(out.c_str(), stdout);
+        const BookSummary summary = Summarize(*book);
+        std::fputs((json ? FormatJson(summary) : FormatText(summary)).c_str(), stdout);
         return 0;
     } catch (const CException& e) {
         return Fail("Cannot read " + path + ":\n" + e.Description());
@@ -525,71 +585,100 @@ int CmdExtract(const Args& args) {
     return problems == 0 ? 0 : 1;
 }
 
+namespace {
+
+using Problems = std::vector<std::string>;
+
+std::string Where(const IndexedEntry& e) {
+    return "entry " + std::to_string(e.type) + "/" + std::to_string(e.id) + " at offset " +
+           std::to_string(e.dataOffset);
+}
+
+// The archive's own layout: nothing between it and the trailer, no id
+// twice, and every blob (the pages and the splash bitmap) inflates.
+void CheckEntries(OpenBook& book, Problems& problems) {
+    const ArchiveIndex& index = book.index;
+    if (index.TreeEnd() != index.BodyEnd())
+        problems.push_back(std::to_string(index.BodyEnd() - index.TreeEnd()) +
+                           " stray bytes between the archive and its trailer at offset " +
+                           std::to_string(index.TreeEnd()));
+    std::set<std::pair<uint16_t, uint16_t>> seen;
+    for (const auto& e : index.Entries()) {
+        if (!seen.emplace(e.type, e.id).second)
+            problems.push_back(Where(e) + ": the same id twice");
+        if (e.type != kTypePages && !(e.type == kTypeBook && e.id == kIdSplash)) continue;
+        try {
+            InflateBlob(book.Data(e));
+        } catch (const ContainerError& error) {
+            problems.push_back(Where(e) + ": " + error.what());
+        }
+    }
+}
+
+// The page directory, and an entry for every page it names. Returns the
+// number of pages it lists.
+size_t CheckPageDirectory(OpenBook& book, Problems& problems) {
+    const ArchiveIndex& index = book.index;
+    const IndexedEntry* dir = index.Find(kTypeBook, kIdPageDirectory);
+    if (!dir) {
+        if (!index.Entries().empty() && index.Entries().front().type == kTypePages)
+            problems.push_back("pages are stored but there is no page directory (entry 350/2)");
+        return 0;
+    }
+    try {
+        const auto pages = DecodePageDirectory(book.Data(*dir));
+        for (size_t i = 0; i < pages.size(); ++i)
+            if (!index.Find(kTypePages, pages[i].id))
+                problems.push_back("page directory record " + std::to_string(i + 1) + " (" +
+                                   pages[i].path + ") names id " + std::to_string(pages[i].id) +
+                                   ", which has no entry");
+        return pages.size();
+    } catch (const ContainerError& error) {
+        problems.push_back(Where(*dir) + ": " + error.what());
+        return 0;
+    }
+}
+
+// The small records: the settings, the six texts (each ending in NUL) and
+// the book marker.
+void CheckRecords(OpenBook& book, Problems& problems) {
+    const IndexedEntry* settings = book.index.Find(kTypeBook, kIdSettings);
+    if (!settings)
+        problems.push_back("no settings record (entry 350/3)");
+    else if (settings->length < kBookSettingsSize)
+        problems.push_back(Where(*settings) + ": settings record of " +
+                           std::to_string(settings->length) + " bytes, not " +
+                           std::to_string(kBookSettingsSize));
+    for (const auto& t : kTexts) {
+        const IndexedEntry* e = book.index.Find(kTypeBook, t.id);
+        if (!e) {
+            problems.push_back(std::string("no ") + t.name + " text (entry 350/" +
+                               std::to_string(t.id) + ")");
+            continue;
+        }
+        const auto data = book.Data(*e);
+        if (data.empty() || data.back() != 0)
+            problems.push_back(Where(*e) + ": the " + t.name + " text does not end in NUL");
+    }
+    const auto marker = book.Data(kTypeBook, kIdMarker);
+    if (!marker ||
+        !std::equal(marker->begin(), marker->end(), kBookMarker.begin(), kBookMarker.end()))
+        problems.push_back("the book marker (entry 350/14, \"EBOOK\") is missing or wrong");
+}
+
+}  // namespace
+
 int CmdVerify(const Args& args) {
     if (args.size() != 1) return Usage("verify takes BOOK.exe");
     const std::string& path = args[0];
     auto book = Open(path);
     if (!book) return 1;
-    std::vector<std::string> problems;
-    auto where = [](const IndexedEntry& e) {
-        return "entry " + std::to_string(e.type) + "/" + std::to_string(e.id) + " at offset " +
-               std::to_string(e.dataOffset);
-    };
+    Problems problems;
     size_t pageCount = 0;
     try {
-        const ArchiveIndex& index = book->index;
-        if (index.TreeEnd() != index.BodyEnd())
-            problems.push_back(std::to_string(index.BodyEnd() - index.TreeEnd()) +
-                               " stray bytes between the archive and its trailer at offset " +
-                               std::to_string(index.TreeEnd()));
-        std::set<std::pair<uint16_t, uint16_t>> seen;
-        for (const auto& e : index.Entries()) {
-            if (!seen.emplace(e.type, e.id).second)
-                problems.push_back(where(e) + ": the same id twice");
-            if (e.type != kTypePages && !(e.type == kTypeBook && e.id == kIdSplash)) continue;
-            try {
-                InflateBlob(book->Data(e));
-            } catch (const ContainerError& error) {
-                problems.push_back(where(e) + ": " + error.what());
-            }
-        }
-        if (const IndexedEntry* dir = index.Find(kTypeBook, kIdPageDirectory)) {
-            try {
-                const auto pages = DecodePageDirectory(book->Data(*dir));
-                pageCount = pages.size();
-                for (size_t i = 0; i < pages.size(); ++i)
-                    if (!index.Find(kTypePages, pages[i].id))
-                        problems.push_back("page directory record " + std::to_string(i + 1) + " (" +
-                                           pages[i].path + ") names id " +
-                                           std::to_string(pages[i].id) + ", which has no entry");
-            } catch (const ContainerError& error) {
-                problems.push_back(where(*dir) + ": " + error.what());
-            }
-        } else if (!index.Entries().empty() && index.Entries().front().type == kTypePages) {
-            problems.push_back("pages are stored but there is no page directory (entry 350/2)");
-        }
-        const IndexedEntry* settings = index.Find(kTypeBook, kIdSettings);
-        if (!settings)
-            problems.push_back("no settings record (entry 350/3)");
-        else if (settings->length < kBookSettingsSize)
-            problems.push_back(where(*settings) + ": settings record of " +
-                               std::to_string(settings->length) + " bytes, not " +
-                               std::to_string(kBookSettingsSize));
-        for (const auto& t : kTexts) {
-            const IndexedEntry* e = index.Find(kTypeBook, t.id);
-            if (!e) {
-                problems.push_back(std::string("no ") + t.name + " text (entry 350/" +
-                                   std::to_string(t.id) + ")");
-            } else {
-                const auto data = book->Data(*e);
-                if (data.empty() || data.back() != 0)
-                    problems.push_back(where(*e) + ": the " + t.name + " text does not end in NUL");
-            }
-        }
-        const auto marker = book->Data(kTypeBook, kIdMarker);
-        if (!marker ||
-            !std::equal(marker->begin(), marker->end(), kBookMarker.begin(), kBookMarker.end()))
-            problems.push_back("the book marker (entry 350/14, \"EBOOK\") is missing or wrong");
+        CheckEntries(*book, problems);
+        pageCount = CheckPageDirectory(*book, problems);
+        CheckRecords(*book, problems);
     } catch (const CException& e) {
         problems.push_back("cannot read the file: " + e.Description());
     }

@@ -1,4 +1,5 @@
 // folivexc new, rescan and info (for project files).
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -8,9 +9,11 @@
 
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
-#include "cli/JsonText.h"
+#include "platform/Ascii.h"
 #include "platform/DirEnum.h"
 #include "platform/File.h"
+#include "platform/Json.h"
+#include "platform/Utf8.h"
 #include "project/BookApp.h"
 #include "project/Defaults.h"
 #include "project/FolderScan.h"
@@ -26,6 +29,11 @@ void PrintText(const char* name, const std::string& value) {
     std::printf("%-20s %s\n", name, value.c_str());
 }
 
+// The start-up options in the order of kStartOptionNames.
+std::array<int32_t, kStartOptionNames.size()> StartOptions(const BookProject& p) {
+    return {p.showAboutAtStart, p.startMaximized, p.startFullScreen, p.showToolbar};
+}
+
 void PrintProjectText(const BookProject& p) {
     PrintText("title", p.title);
     PrintText("author", p.author);
@@ -37,16 +45,12 @@ void PrintProjectText(const BookProject& p) {
     PrintText("iconFile", p.iconFile);
     PrintText("ebookFile", p.ebookFile);
     PrintText("projectDir", p.projectDir);
-    PrintFlag("showAboutAtStart", p.showAboutAtStart);
-    PrintFlag("startMaximized", p.startMaximized);
-    PrintFlag("startFullScreen", p.startFullScreen);
-    PrintFlag("showToolbar", p.showToolbar);
-    static constexpr const char* kButtonNames[kToolbarButtonCount] = {
-        "home",       "prevnext", "history", "copy",  "search",
-        "fullscreen", "fontsize", "print",   "about", "exit"};
+    const auto start = StartOptions(p);
+    for (size_t i = 0; i < start.size(); ++i) PrintFlag(kStartOptionNames[i], start[i]);
+    // The buttons as --buttons names them.
     std::printf("%-20s", "toolbarButtons");
-    for (int i = 0; i < kToolbarButtonCount; ++i)
-        std::printf(" %s=%d", kButtonNames[i], p.toolbarButtons[static_cast<size_t>(i)]);
+    for (size_t i = 0; i < kToolbarButtonNames.size(); ++i)
+        std::printf(" %s=%d", ToLowerAscii(kToolbarButtonNames[i]).c_str(), p.toolbarButtons[i]);
     std::printf("\n%-20s %zu\n", "pages", p.pages.size());
     std::printf("  #    seq search incl  path\n");
     size_t n = 0;
@@ -60,7 +64,7 @@ void PrintProjectJson(const BookProject& p) {
     const auto text = [&](const char* key, const std::string& value) {
         out += "\n  \"";
         out += key;
-        out += "\": " + JsonString(value) + ",";
+        out += "\": " + json::String(ToUtf8(value)) + ",";
     };
     const auto flag = [&](const char* key, int32_t value) {
         out += "\n  \"";
@@ -77,10 +81,8 @@ void PrintProjectJson(const BookProject& p) {
     text("iconFile", p.iconFile);
     text("ebookFile", p.ebookFile);
     text("projectDir", p.projectDir);
-    flag("showAboutAtStart", p.showAboutAtStart);
-    flag("startMaximized", p.startMaximized);
-    flag("startFullScreen", p.startFullScreen);
-    flag("showToolbar", p.showToolbar);
+    const auto start = StartOptions(p);
+    for (size_t i = 0; i < start.size(); ++i) flag(kStartOptionNames[i], start[i]);
     out += "\n  \"toolbarButtons\": [";
     for (size_t i = 0; i < p.toolbarButtons.size(); ++i)
         out += (i ? ", " : "") + std::to_string(p.toolbarButtons[i]);
@@ -88,7 +90,7 @@ void PrintProjectJson(const BookProject& p) {
     for (size_t i = 0; i < p.pages.size(); ++i) {
         const CPieceElem& e = *p.pages[i];
         out += i ? ",\n    " : "\n    ";
-        out += "{\"path\": " + JsonString(e.path) +
+        out += "{\"path\": " + json::String(ToUtf8(e.path)) +
                ", \"inPageSequence\": " + std::to_string(e.inPageSequence) +
                ", \"inSearch\": " + std::to_string(e.inSearch) +
                ", \"included\": " + std::to_string(e.included) + "}";

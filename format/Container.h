@@ -66,15 +66,41 @@ struct PageDirEntry {
 std::vector<uint8_t> EncodePageDirectory(const std::vector<PageDirEntry>& records);
 std::vector<PageDirEntry> DecodePageDirectory(std::span<const uint8_t> data);
 
-// The 14 int32 flags of the settings record, in record order.
+// Toolbar buttons, in the order of the settings record.
+enum ToolbarButton : int {
+    kButtonHome = 0,
+    kButtonPrevNext,
+    kButtonHistory,
+    kButtonCopy,
+    kButtonSearch,
+    kButtonFullScreen,
+    kButtonFontSize,
+    kButtonPrint,
+    kButtonAbout,
+    kButtonExit,
+    kToolbarButtonCount
+};
+
+// The 14 int32 flags of the settings record, in record order. The values
+// here are a new project's and the viewer's for a book without the record.
 struct BookSettings {
     int32_t showAboutAtStart = 0;
     int32_t startMaximized = 1;
     int32_t startFullScreen = 0;
     int32_t showToolbar = 1;
-    std::array<int32_t, 10> toolbarButtons{1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    std::array<int32_t, kToolbarButtonCount> toolbarButtons{1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 };
+inline constexpr BookSettings kDefaultSettings{};
 constexpr size_t kBookSettingsSize = 14 * 4;
+
+// The flags' names, as the viewer's book description and folivexc info
+// spell them: the four start-up options, then the buttons (which folivexc's
+// --buttons takes lower-cased).
+inline constexpr std::array<const char*, 4> kStartOptionNames{"showAboutAtStart", "startMaximized",
+                                                              "startFullScreen", "showToolbar"};
+inline constexpr std::array<const char*, kToolbarButtonCount> kToolbarButtonNames{
+    "home",       "prevNext", "history", "copy",  "search",
+    "fullScreen", "fontSize", "print",   "about", "exit"};
 
 std::vector<uint8_t> EncodeSettings(const BookSettings& settings);
 // Needs at least 56 bytes; extra bytes are ignored.

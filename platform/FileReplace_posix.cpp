@@ -23,7 +23,7 @@ std::string FollowFileLinks(const std::string& path) {
         std::string next(buffer, static_cast<size_t>(n));
         // A relative link is relative to the folder the link is in.
         const size_t slash = at.rfind('/');
-        if (next[0] != '/' && slash != std::string::npos) next = at.substr(0, slash + 1) + next;
+        if (next[0] != '/' && slash != std::string::npos) next.insert(0, at, 0, slash + 1);
         at = std::move(next);
     }
     return at;

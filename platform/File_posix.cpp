@@ -68,65 +68,78 @@ void CFile::ThrowOsError(long osError) const {
     throw CFileException(CFileException::OsErrorToCause(osError), m_strFileName, osError);
 }
 
+namespace {
+
+// The open(2) flags for CFile's mode bits.
+int SystemOpenFlags(unsigned openFlags) {
+    int flags = O_CLOEXEC;
+    if (openFlags & CFile::modeReadWrite)
+        flags |= O_RDWR;
+    else if (openFlags & CFile::modeWrite)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
+    if (openFlags & CFile::modeCreate) flags |= O_CREAT;
+    return flags;
+}
+
+int OpenRetrying(const std::string& native, int flags) {
+    int fd;
+    do {
+        fd = ::open(native.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// A file opened without creating it is found under its exact name in one
+// system call when it is there; only a miss looks for another spelling
+// (NativePath). Creating always resolves first, so that an existing file
+// spelled otherwise is the one opened.
+int OpenSpelledAnyhow(const std::string& path, int flags) {
+    int fd = -1;
+    if (!(flags & O_CREAT)) {
+        const std::string slashed = WithNativeSeparators(path);
+        if (!slashed.empty()) {
+            fd = OpenRetrying(slashed, flags);
+            if (fd < 0 && errno != ENOENT && errno != ENOTDIR) ThrowErrno(path, errno);
+        }
+    }
+    if (fd < 0) {
+        fd = OpenRetrying(NativePath(path), flags);
+        if (fd < 0) ThrowErrno(path, errno);
+    }
+    return fd;
+}
+
+[[noreturn]] void CloseAndThrow(int fd, const std::string& path, int err) {
+    ::close(fd);
+    ThrowErrno(path, err);
+}
+
+// What follows the open itself; closes fd when it throws. Windows denies
+// access to a folder opened as a file, and so do we. Truncation waits until
+// the lock is held, so a file that someone else holds is never emptied by a
+// failed open.
+void SettleOpened(int fd, const std::string& path, unsigned openFlags) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw CFileException(CFileException::accessDenied, path, EISDIR);
+    }
+    if ((openFlags & CFile::shareExclusive) && ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        CloseAndThrow(fd, path, errno);
+    const bool truncate = (openFlags & CFile::modeCreate) && !(openFlags & CFile::modeNoTruncate);
+    if (truncate && ::ftruncate(fd, 0) != 0) CloseAndThrow(fd, path, errno);
+}
+
+}  // namespace
+
 void CFile::Open(const std::string& path, unsigned openFlags) {
     Abort();
     m_strFileName = path;
     FaultCheckCall(path.c_str());
-
-    int flags = O_CLOEXEC;
-    if (openFlags & modeReadWrite)
-        flags |= O_RDWR;
-    else if (openFlags & modeWrite)
-        flags |= O_WRONLY;
-    else
-        flags |= O_RDONLY;
-    if (openFlags & modeCreate) flags |= O_CREAT;
-    // Truncation waits until the lock is held, so a file that someone else
-    // holds is never emptied by a failed open.
-    const bool truncate = (openFlags & modeCreate) && !(openFlags & modeNoTruncate);
-
-    const auto openNative = [flags](const std::string& native) {
-        int fd;
-        do {
-            fd = ::open(native.c_str(), flags, 0666);
-        } while (fd < 0 && errno == EINTR);
-        return fd;
-    };
-    int fd = -1;
-    // A file opened without creating it is found under its exact name in
-    // one system call when it is there; only a miss looks for another
-    // spelling (NativePath). Creating always resolves first, so that an
-    // existing file spelled otherwise is the one opened.
-    if (!(openFlags & modeCreate)) {
-        std::string slashed = path;
-        for (char& c : slashed)
-            if (c == '\\') c = '/';
-        if (!slashed.empty()) fd = openNative(slashed);
-        if (fd < 0 && errno != ENOENT && errno != ENOTDIR) ThrowOsError(errno);
-    }
-    if (fd < 0) {
-        fd = openNative(NativePath(path));
-        if (fd < 0) ThrowOsError(errno);
-    }
-
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        // Windows denies access to a folder opened as a file; so do we.
-        ::close(fd);
-        throw CFileException(CFileException::accessDenied, path, EISDIR);
-    }
-    if (openFlags & shareExclusive) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
-            ::close(fd);
-            ThrowOsError(err);
-        }
-    }
-    if (truncate && ::ftruncate(fd, 0) != 0) {
-        const int err = errno;
-        ::close(fd);
-        ThrowOsError(err);
-    }
+    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags));
+    SettleOpened(fd, path, openFlags);
     m_hFile = fd;
 }
 

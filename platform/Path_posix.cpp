@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/Path.h"
@@ -53,49 +56,53 @@ std::string WithNativeSeparators(std::string_view storedPath) {
     return out;
 }
 
-std::string NativePath(std::string_view path) {
-    std::string slashed(path);
-    for (char& c : slashed)
-        if (c == '\\') c = '/';
-    if (slashed.empty() || PathExists(slashed)) return slashed;
+namespace {
 
-    // Most often only the file's own name is spelled otherwise: when its
-    // folder is there as given, one listing of it settles the matter.
+// Most often only the file's own name is spelled otherwise: when its folder
+// is there as given, one listing of it settles the matter. Nothing when the
+// folder is not there either.
+std::optional<std::string> WithNameRespelled(const std::string& slashed) {
     const size_t lastSlash = slashed.rfind('/');
-    if (lastSlash != std::string::npos && lastSlash > 0 && lastSlash + 1 < slashed.size()) {
-        const std::string folder = slashed.substr(0, lastSlash);
-        const std::string name = slashed.substr(lastSlash + 1);
-        if (name != "." && name != ".." && PathExists(folder)) {
-            const std::string found = FindNoCase(folder, name);
-            return found.empty() ? slashed : folder + "/" + found;
-        }
-    }
+    if (lastSlash == std::string::npos || lastSlash == 0 || lastSlash + 1 >= slashed.size())
+        return std::nullopt;
+    const std::string folder = slashed.substr(0, lastSlash);
+    const std::string name = slashed.substr(lastSlash + 1);
+    if (name == "." || name == ".." || !PathExists(folder)) return std::nullopt;
+    const std::string found = FindNoCase(folder, name);
+    return found.empty() ? slashed : folder + "/" + found;
+}
 
-    // Walk the components; once one cannot be found under any spelling, the
-    // rest is kept as given.
+// Walks the components; once one cannot be found under any spelling, the
+// rest is kept as given.
+std::string WithComponentsRespelled(const std::string& slashed) {
     std::string resolved = slashed[0] == '/' ? "/" : "";
     bool lost = false;
     size_t i = 0;
     while (i < slashed.size()) {
-        size_t j = slashed.find('/', i);
-        if (j == std::string::npos) j = slashed.size();
+        const size_t j = std::min(slashed.find('/', i), slashed.size());
         const std::string component = slashed.substr(i, j - i);
-        if (!component.empty()) {
-            if (!resolved.empty() && resolved.back() != '/') resolved += '/';
-            std::string candidate = resolved + component;
-            if (!lost && component != "." && component != ".." && !PathExists(candidate)) {
-                const std::string found = FindNoCase(resolved, component);
-                if (found.empty())
-                    lost = true;
-                else
-                    candidate = resolved + found;
-            }
-            resolved = candidate;
-        }
         i = j + 1;
+        if (component.empty()) continue;
+        if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+        if (lost || component == "." || component == ".." || PathExists(resolved + component)) {
+            resolved += component;
+            continue;
+        }
+        const std::string found = FindNoCase(resolved, component);
+        lost = found.empty();
+        resolved += lost ? component : found;
     }
     if (slashed.back() == '/' && !resolved.empty() && resolved.back() != '/') resolved += '/';
     return resolved;
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) {
+    std::string slashed = WithNativeSeparators(path);
+    if (slashed.empty() || PathExists(slashed)) return slashed;
+    if (auto found = WithNameRespelled(slashed)) return *found;
+    return WithComponentsRespelled(slashed);
 }
 
 }  // namespace folivex

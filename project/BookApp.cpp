@@ -1,6 +1,6 @@
 #include "project/BookApp.h"
 
-#include "project/Defaults.h"
+#include <utility>
 
 namespace folivex {
 
@@ -9,21 +9,14 @@ CBookApp::CBookApp(Prompts& prompts) : m_prompts(prompts) {
 }
 
 void CBookApp::ResetProject() {
-    project.pages.clear();
-    project.pages.shrink_to_fit();
-
-    project.showAboutAtStart = 0;
-    project.startMaximized = 1;
-    project.startFullScreen = 0;
-    project.showToolbar = 1;
-    project.toolbarButtons.fill(1);
-
-    project.title = kDefaultTitle;
-    project.aboutInfo.clear();
-    project.splashFile.clear();
-    project.iconFile.clear();
-    project.ebookFile.clear();
-    project.projectDir.clear();
+    // A new project starts from BookProject's defaults but keeps the author
+    // details, which the wizard carries from one project to the next.
+    BookProject fresh;
+    fresh.author = std::move(project.author);
+    fresh.copyright = std::move(project.copyright);
+    fresh.url = std::move(project.url);
+    fresh.email = std::move(project.email);
+    project = std::move(fresh);
 
     projectOpen = 0;
     rsrcFileOffset = 0;

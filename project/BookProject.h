@@ -11,28 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "format/Container.h"
+#include "project/Defaults.h"
 #include "project/PieceElem.h"
 
 namespace folivex {
 
-// Toolbar buttons, in the order of toolbarButtons and of the settings record.
-enum ToolbarButton : int {
-    kButtonHome = 0,
-    kButtonPrevNext,
-    kButtonHistory,
-    kButtonCopy,
-    kButtonSearch,
-    kButtonFullScreen,
-    kButtonFontSize,
-    kButtonPrint,
-    kButtonAbout,
-    kButtonExit,
-    kToolbarButtonCount
-};
-
 struct BookProject {
     std::vector<std::unique_ptr<CPieceElem>> pages;
-    std::string title = "E-Book";
+    std::string title = kDefaultTitle;
     std::string author;
     std::string copyright;
     std::string url;
@@ -42,11 +29,12 @@ struct BookProject {
     std::string iconFile;
     std::string ebookFile;
     std::string projectDir;
-    int32_t showAboutAtStart = 0;
-    int32_t startMaximized = 1;
-    int32_t startFullScreen = 0;
-    int32_t showToolbar = 1;
-    std::array<int32_t, kToolbarButtonCount> toolbarButtons{1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    // The settings record's flags (format/Container.h), from its defaults.
+    int32_t showAboutAtStart = kDefaultSettings.showAboutAtStart;
+    int32_t startMaximized = kDefaultSettings.startMaximized;
+    int32_t startFullScreen = kDefaultSettings.startFullScreen;
+    int32_t showToolbar = kDefaultSettings.showToolbar;
+    std::array<int32_t, kToolbarButtonCount> toolbarButtons = kDefaultSettings.toolbarButtons;
 };
 
 }  // namespace folivex

@@ -17,7 +17,7 @@ ALLOWED = {
     "platform": set(),
     "format": {"platform"},
     "html": {"platform"},
-    "project": {"platform"},
+    "project": {"platform", "format"},
     "wizard": {"platform", "project", "format", "builder"},
     "builder": {"platform", "format", "html", "project"},
     "viewer": {"platform", "format", "html"},

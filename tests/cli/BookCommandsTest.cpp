@@ -8,6 +8,7 @@
 #include "format/UpdateArchive.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/FakePe.h"
+#include "tests/support/HandMadeBook.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {
@@ -43,7 +44,7 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
     ASSERT_TRUE(fs::is_directory(sample));
     const std::string book = dir / "sample.exe";
     auto r = Run({"make", sample, "-o", book, "--stub", stub, "--title", "Sample \"Book\"",
-                  "--no-toolbar", "--buttons", "home,search"});
+                  "--no-toolbar", "--buttons", "home,,prevnext,fontsize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "E-Book " + book + " created successfully.\n");
 
@@ -55,7 +56,7 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* part :
          {"\"base\": 2048,", "\"marker\": true", "\"splashSize\": null", "\"showToolbar\": 0",
-          "\"home\": 1", "\"prevNext\": 0", "\"search\": 1", "\"exit\": 0",
+          "\"home\": 1", "\"prevNext\": 1", "\"fontSize\": 1", "\"search\": 0", "\"exit\": 0",
           "\"title\": \"Sample \\\"Book\\\"\"", "\"author\": \"*Your Name*\"",
           "{\"type\": 350, \"id\": 14, \"size\": 6}", "\"path\": \"index.html\", \"id\": 1"})
         EXPECT_TRUE(Contains(r.out, part)) << part << "\n" << r.out;
@@ -75,6 +76,93 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
         extracted += item.is_regular_file();
     EXPECT_EQ(extracted, files);
     EXPECT_GT(files, 3u);
+}
+
+// info shows every record of a book, as text and as JSON, to the byte;
+// a record that is missing says so.
+TEST_F(BookCommands, InfoShowsEveryRecordOfABook) {
+    test::BookLayout layout;
+    layout.pages = {{"index.htm", "<p>Hi</p>", 1, 1}, {"caf\xE9/b.png", "png", 0, 0}};
+    layout.splash = true;
+    layout.settings = {1, 0, 0, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 0};
+    layout.texts[6] = "A <Test> \"Book\"";
+    const auto entries = test::BookEntries(layout);
+    WriteFile(dir / "b.exe", test::MakeBook(std::vector<uint8_t>(16, 0), entries));
+    std::string listed, listedJson;
+    for (const auto& e : entries) {
+        const std::string type = std::to_string(e.type), id = std::to_string(e.id),
+                          size = std::to_string(e.data.size());
+        listed += "  type " + type + " id " + id + " size " + size + "\n";
+        listedJson += std::string(listedJson.empty() ? "\n    " : ",\n    ") +
+                      "{\"type\": " + type + ", \"id\": " + id + ", \"size\": " + size + "}";
+    }
+    const std::string flags[] = {"showAboutAtStart",
+                                 "startMaximized",
+                                 "startFullScreen",
+                                 "showToolbar",
+                                 "home",
+                                 "prevNext",
+                                 "history",
+                                 "copy",
+                                 "search",
+                                 "fullScreen",
+                                 "fontSize",
+                                 "print",
+                                 "about",
+                                 "exit"};
+    std::string flagsText, flagsJson;
+    for (size_t i = 0; i < 14; ++i) {
+        const std::string value = std::to_string(layout.settings[i]);
+        flagsText += " " + flags[i] + "=" + value;
+        flagsJson += (i ? ", \"" : "\"") + flags[i] + "\": " + value;
+    }
+
+    auto r = Run({"info", dir / "b.exe"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "archive at offset 16\nentries:\n" + listed +
+                         "pages: 2\n"
+                         "  id    seq search size        path\n"
+                         "  1     1   1      9           index.htm\n"
+                         "  2     0   0      3           caf\xE9/b.png\n"
+                         "settings:" +
+                         flagsText +
+                         "\n"
+                         "title: A <Test> \"Book\"\n"
+                         "author: An Author\n"
+                         "copyright: (c) 2024\n"
+                         "url: https://example.org/\n"
+                         "email: a@example.org\n"
+                         "aboutInfo: About\r\nthis book\n"
+                         "splash: 14 bytes\n"
+                         "marker: present\n");
+
+    r = Run({"info", dir / "b.exe", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "{\n  \"base\": 16,\n  \"entries\": [" + listedJson +
+                         "\n  ],\n  \"pages\": [\n"
+                         "    {\"path\": \"index.htm\", \"id\": 1, \"inPageSequence\": 1, "
+                         "\"inSearch\": 1, \"size\": 9},\n"
+                         "    {\"path\": \"caf\xC3\xA9/b.png\", \"id\": 2, \"inPageSequence\": 0, "
+                         "\"inSearch\": 0, \"size\": 3}\n"
+                         "  ],\n  \"settings\": {" +
+                         flagsJson +
+                         "},\n"
+                         "  \"texts\": {\"title\": \"A \\u003CTest> \\\"Book\\\"\", "
+                         "\"author\": \"An Author\", \"copyright\": \"(c) 2024\", "
+                         "\"url\": \"https://example.org/\", \"email\": \"a@example.org\", "
+                         "\"aboutInfo\": \"About\\r\\nthis book\"},\n"
+                         "  \"splashSize\": 14,\n  \"marker\": true\n}\n");
+
+    std::vector<test::RawEntry> bare;
+    for (const auto& e : entries)
+        if (e.type == 349 || e.id == 2) bare.push_back(e);
+    WriteFile(dir / "bare.exe", test::MakeBook(std::vector<uint8_t>(16, 0), bare));
+    r = Run({"info", dir / "bare.exe"});
+    EXPECT_TRUE(Contains(r.out, "\nsettings: none\ntitle: \n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\nsplash: none\nmarker: missing or wrong\n")) << r.out;
+    r = Run({"info", dir / "bare.exe", "--json"});
+    EXPECT_TRUE(Contains(r.out, "\"settings\": null,\n  \"texts\": {\"title\": \"\", ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\"splashSize\": null,\n  \"marker\": false\n}\n")) << r.out;
 }
 
 TEST_F(BookCommands, BuildTakesTheProjectsOutputOrDashO) {

@@ -71,6 +71,12 @@ TEST_F(ProjectCommands, NewOnTheSampleBookThenInfo) {
 
     r = Run({"info", project});
     ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("\nshowAboutAtStart     0\nstartMaximized       1\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\ntoolbarButtons       home=1 prevnext=1 history=1 copy=1 search=1 "
+                         "fullscreen=1 fontsize=1 print=1 about=1 exit=1\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("index.html"), std::string::npos);
 
     // A re-scan with nothing changed writes the same bytes.

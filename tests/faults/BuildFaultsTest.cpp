@@ -21,6 +21,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "project/BookApp.h"
 #include "tests/faults/DiskSnapshot.h"
+#include "tests/support/BuiltBook.h"
 #include "tests/support/FakePe.h"
 #include "tests/support/TempDir.h"
 
@@ -39,25 +40,16 @@ protected:
         stub = test::MakeFakePe();
         app.viewerStub = stub.bytes;
         app.project.projectDir = dir / "book";
-        AddPage("index.htm", "<title>Home</title>home");
-        AddPage("guide\\one.htm", std::string(9000, 'x'));  // more than one 4096-byte buffer
-        AddPage("pictures\\cover.jpg", "not really a picture", false);
+        test::AddPage(app, "index.htm", "<title>Home</title>home");
+        test::AddPage(app, "guide\\one.htm",
+                      std::string(9000, 'x'));  // more than one 4096-byte buffer
+        test::AddPage(app, "pictures\\cover.jpg", "not really a picture", false);
         WriteText(dir / "splash.bmp", "BM splash");
         app.project.splashFile = dir / "splash.bmp";
         test::WriteFile(dir / "icon.ico", test::MakeIco({{32, 32, 16, 744, 0x77}}));
         app.project.iconFile = dir / "icon.ico";
         app.project.ebookFile = dir / "out.exe";
         app.blobCacheFolder = std::string();  // no cache of compressed pages outside the folder
-    }
-
-    void AddPage(const std::string& path, const std::string& content, bool included = true) {
-        std::string onDisk = path;
-        std::replace(onDisk.begin(), onDisk.end(), '\\', '/');
-        WriteText(app.project.projectDir + "/" + onDisk, content);
-        auto page = std::make_unique<CPieceElem>();
-        page->path = path;
-        page->included = included;
-        app.project.pages.push_back(std::move(page));
     }
 
     int BuildWith(FaultPlan& plan) {

@@ -3,7 +3,8 @@
 
 #include "format/ArchiveIndex.h"
 #include "platform/Utf8.h"
-#include "tests/faults/TestBook.h"
+#include "tests/support/BuiltBook.h"
+#include "tests/support/RunningServer.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/SearchIndex.h"
 

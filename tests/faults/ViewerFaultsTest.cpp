@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/FaultInjection.h"
-#include "tests/faults/TestBook.h"
+#include "tests/support/BuiltBook.h"
+#include "tests/support/RunningServer.h"
 #include "viewer/BookReader.h"
 
 namespace folivex {

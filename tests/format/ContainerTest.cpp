@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <functional>
 #include <random>
 
 #include "format/Container.h"
@@ -61,31 +62,49 @@ TEST(Blob, TooSmallABufferIsDoubledUntilTheDataFits) {
     EXPECT_EQ(MakeBlobWithCapacity({}, 0), MakeBlob({}));
 }
 
+// The message a decoder gives for bytes, or "(decoded)".
+template <class Decode>
+std::string ErrorOf(Decode decode, const std::vector<uint8_t>& bytes) {
+    try {
+        decode(bytes);
+    } catch (const ContainerError& e) {
+        return e.what();
+    }
+    return "(decoded)";
+}
+
+std::vector<uint8_t> Changed(std::vector<uint8_t> bytes,
+                             const std::function<void(std::vector<uint8_t>&)>& change) {
+    change(bytes);
+    return bytes;
+}
+
+// Every way a blob can disagree with its stated length, each with its own
+// message.
 TEST(Blob, InflatingRefusesEveryDisagreementWithTheStatedLength) {
     const auto data = Text(std::string(3000, 'x') + "end");
     const auto stream = Compress2(data);
     const auto size = static_cast<uint32_t>(data.size());
-
-    EXPECT_THROW(InflateBlob(BlobOf(size + 1, stream)), ContainerError);  // ends early
-    EXPECT_THROW(InflateBlob(BlobOf(size - 1, stream)), ContainerError);  // holds more
-    auto stray = stream;
-    stray.push_back(0);
-    EXPECT_THROW(InflateBlob(BlobOf(size, stray)), ContainerError);  // bytes after the stream
-    auto cut = stream;
-    cut.resize(cut.size() - 5);
-    EXPECT_THROW(InflateBlob(BlobOf(size, cut)), ContainerError);  // cut short
-    auto corrupt = stream;
-    corrupt[0] = 0x12;
-    EXPECT_THROW(InflateBlob(BlobOf(size, corrupt)), ContainerError);  // bad header
-    auto badChecksum = stream;
-    badChecksum.back() ^= 0xFF;
-    EXPECT_THROW(InflateBlob(BlobOf(size, badChecksum)), ContainerError);
-    EXPECT_THROW(InflateBlob(std::vector<uint8_t>{1, 0, 0}), ContainerError);  // no length
-    EXPECT_THROW(InflateBlob(BlobOf(0x80000000u, stream)), ContainerError);    // negative
-    // A length no stream of this size could hold is refused before any
-    // buffer of that size is made.
-    EXPECT_THROW(InflateBlob(BlobOf(0x7FFFFFFF, {0x78, 0x9C, 0x03, 0x00})), ContainerError);
-    EXPECT_EQ(InflateBlob(BlobOf(size, stream)), data);
+    const auto inflate = [](const std::vector<uint8_t>& blob) { InflateBlob(blob); };
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {{1, 0, 0}, "compressed entry shorter than its length field"},
+        {BlobOf(0x80000000u, stream), "compressed entry states a negative length"},
+        // Refused before a buffer of the stated size is made.
+        {BlobOf(0x7FFFFFFF, {0x78, 0x9C, 0x03, 0x00}),
+         "compressed entry states a length its data cannot hold"},
+        {BlobOf(size + 1, stream), "compressed entry holds less data than it states"},
+        {BlobOf(size - 1, stream), "compressed entry holds more data than it states"},
+        {BlobOf(size, Changed(stream, [](auto& s) { s.push_back(0); })),
+         "compressed entry has stray bytes after its data"},
+        {BlobOf(size, Changed(stream, [](auto& s) { s.resize(4); })),
+         "compressed entry is cut short"},
+        {BlobOf(size, Changed(stream, [](auto& s) { s[0] = 0x12; })),
+         "compressed entry is corrupt"},  // the zlib header
+        {BlobOf(size, Changed(stream, [](auto& s) { s.back() ^= 0xFF; })),
+         "compressed entry is corrupt"},  // the checksum
+        {BlobOf(size, stream), "(decoded)"},
+    };
+    for (const auto& [blob, message] : cases) EXPECT_EQ(ErrorOf(inflate, blob), message);
 }
 
 TEST(PageDirectory, RecordsAreBackToBackAndDecodeBack) {
@@ -102,9 +121,12 @@ TEST(PageDirectory, RecordsAreBackToBackAndDecodeBack) {
     EXPECT_TRUE(DecodePageDirectory({}).empty());
 
     // A record cut anywhere is an error, never a read past the end.
+    const auto decode = [](const std::vector<uint8_t>& b) { DecodePageDirectory(b); };
     for (size_t n = 1; n < bytes.size(); ++n) {
-        if (n == 22) continue;  // a whole first record
-        EXPECT_THROW(DecodePageDirectory(std::span(bytes.data(), n)), ContainerError) << n;
+        const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(n));
+        EXPECT_EQ(ErrorOf(decode, cut), n == 22  ? "(decoded)"  // a whole first record
+                                        : n < 22 ? "page directory ends inside record 1"
+                                                 : "page directory ends inside record 2");
     }
 }
 
@@ -124,7 +146,9 @@ TEST(Records, SettingsAndTexts) {
     EXPECT_EQ(back.startMaximized, 0);
     EXPECT_EQ(back.toolbarButtons[9], 0);
     EXPECT_EQ(back.toolbarButtons[8], 1);
-    EXPECT_THROW(DecodeSettings(std::span(bytes.data(), 55)), ContainerError);
+    const auto decode = [](const std::vector<uint8_t>& b) { DecodeSettings(b); };
+    EXPECT_EQ(ErrorOf(decode, {bytes.begin(), bytes.end() - 1}),
+              "settings record holds 55 bytes, not 56");
 
     EXPECT_EQ(EncodeText(""), std::vector<uint8_t>{0});
     EXPECT_EQ(EncodeText("ab"), (std::vector<uint8_t>{'a', 'b', 0}));

@@ -9,21 +9,16 @@
 #include "format/ArchiveIndex.h"
 #include "format/UpdateArchive.h"
 #include "tests/support/FakePe.h"
+#include "tests/support/HandMadeBook.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {
 namespace {
 
+using test::Cat;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-const std::vector<uint8_t> kWorkedExampleTail = {
-    0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C',  'U',  'p',  'd',  'a',
-    't',  'e',  'D',  'i',  'r',  0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00,
-    'C',  'U',  'p',  'd',  'a',  't',  'e',  'E',  'l',  'e',  'm',  0x01, 0x00, 0x03, 0x00,
-    0x00, 0x00, 0x61, 0x62, 0x63, 0x01, 0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00,
-    0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
 
 std::vector<uint8_t> Prefix(size_t n) {
     std::vector<uint8_t> bytes(n);
@@ -72,7 +67,7 @@ TEST(UpdateArchive, WorkedExampleComesOutByteForByte) {
     const auto bytes = ReadFile(path);
     ASSERT_EQ(bytes.size(), 1074u);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 1000), Prefix(1000));
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 1000, bytes.end()), kWorkedExampleTail);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 1000, bytes.end()), test::kWorkedExampleArchive);
 
     // The index finds both entries where their data lie.
     CFile file(path, CFile::modeRead);
@@ -205,12 +200,6 @@ std::vector<uint8_t> Tag(const char* className, uint16_t schema = 1) {
     return t;
 }
 
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 class MalformedArchive : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedArchive, IsRefusedWithAnArchiveError) {
@@ -334,7 +323,7 @@ TEST(UpdateArchive, AFileIsAnEBookWhenItEndsInTheTrailer) {
         {{}, false},
         {{0x4B, 0x47}, false},  // too short for a trailer
         {{0, 0, 0, 0, 0x4B, 0x47}, true},
-        {Cat({Prefix(40), kWorkedExampleTail}), true},
+        {Cat({Prefix(40), test::kWorkedExampleArchive}), true},
         {{3, 0, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0}, false},  // a project file's last flags
         {{0, 0, 0, 0, 0x47, 0x4B}, false},
         {{0, 0, 0, 0, 0x4B, 0x47, 0}, false},

@@ -21,12 +21,9 @@
 #include <regex>
 #include <thread>
 
-#include "builder/BuildEBook.h"
-#include "platform/ScriptedPrompts.h"
-#include "project/BookApp.h"
-#include "project/FolderScan.h"
-#include "tests/stub/ServedViewer.h"
-#include "tests/support/FakePe.h"
+#include "tests/support/BuiltBook.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/ServedViewer.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {
@@ -53,16 +50,10 @@ long Number(const std::string& text, const std::string& pattern) {
 }
 
 WrkResult RunWrk(const std::vector<std::string>& args) {
-    std::string command = FOLIVEX_WRK;
-    for (const auto& a : args) command += " '" + a + "'";
-    command += " 2>&1";
+    std::string command = test::ShellQuote(FOLIVEX_WRK);
+    for (const auto& a : args) command += " " + test::ShellQuote(a);
     WrkResult r;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, n);
-        pclose(pipe);
-    }
+    test::RunCommand(command + " 2>&1", r.output);
     r.requests = Number(r.output, R"((\d+) requests in)");
     std::smatch m;
     if (std::regex_search(r.output, m, std::regex(R"(Requests/sec:\s*([0-9.]+))")))
@@ -84,58 +75,25 @@ long MemoryKb(pid_t pid, const std::string& field) {
     return -1;
 }
 
-// The sample book, built on the small stand-in stub.
+// The sample book, every page in the search.
 std::string BuildSampleBook(const test::TempDir& dir) {
-    static const std::vector<uint8_t> stub = test::MakeFakePe().bytes;
-    ScriptedPrompts prompts;
-    CBookApp app(prompts);
-    ScanProjectFolder(app, FOLIVEX_SAMPLE_BOOK);
-    for (auto& page : app.project.pages) page->inSearch = page->inPageSequence;
-    app.viewerStub = stub;
-    app.project.ebookFile = dir / "sample.exe";
-    app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
-    EXPECT_EQ(BuildEBook(app), 1);
-    return app.project.ebookFile;
+    const std::string path = dir / "sample.exe";
+    EXPECT_TRUE(test::BuildBook(FOLIVEX_SAMPLE_BOOK, path, [](CBookApp& app) {
+        for (auto& page : app.project.pages) page->inSearch = page->inPageSequence;
+        app.blobCacheFolder = std::string();  // no cache of compressed pages in the home folder
+    }));
+    return path;
 }
 
-// folivex-view as a child whose pid we know.
-class Viewer {
-public:
-    Viewer(const std::string& book, const std::string& urlFile) {
-        std::vector<std::string> argv = {FOLIVEX_VIEW_EXE, book, "--no-browser", "--url-file",
-                                         urlFile};
-        std::vector<char*> raw;
-        for (auto& a : argv) raw.push_back(a.data());
-        raw.push_back(nullptr);
-        if (posix_spawn(&m_pid, raw[0], nullptr, nullptr, raw.data(), environ) != 0) m_pid = -1;
-    }
-    ~Viewer() {
-        if (m_pid <= 0) return;
-        kill(m_pid, SIGTERM);
-        for (int i = 0; i < 50 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(100ms);
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    Viewer(const Viewer&) = delete;
-    Viewer& operator=(const Viewer&) = delete;
-    pid_t Pid() const { return m_pid; }
-    bool Running() const { return m_pid > 0 && kill(m_pid, 0) == 0; }
-
-private:
-    pid_t m_pid = -1;
+// folivex-view serving book, and the port it serves on (nothing when it
+// wrote no address).
+struct ServedBook {
+    ServedBook(const std::string& book, const std::string& urlFile)
+        : viewer({FOLIVEX_VIEW_EXE, book, "--no-browser", "--url-file", urlFile}),
+          port(test::WaitForPort(viewer, urlFile, 15s)) {}
+    test::ChildProcess viewer;
+    std::optional<uint16_t> port;
 };
-
-std::optional<uint16_t> WaitForPort(const std::string& urlFile) {
-    for (int i = 0; i < 300; ++i) {
-        std::ifstream in(urlFile);
-        std::string url;
-        if (in && std::getline(in, url) && url.rfind("http://127.0.0.1:", 0) == 0)
-            return static_cast<uint16_t>(std::stoi(url.substr(17)));
-        std::this_thread::sleep_for(50ms);
-    }
-    return std::nullopt;
-}
 
 struct SlowClientsResult {
     int connected = 0;
@@ -224,9 +182,9 @@ TEST(Load, ManyConnectionsAndSlowClientsGetAnswersWithinBoundedMemory) {
     test::TempDir dir;
     const std::string book = BuildSampleBook(dir);
     const std::string urlFile = dir / "url.txt";
-    Viewer viewer(book, urlFile);
-    ASSERT_GT(viewer.Pid(), 0);
-    const auto port = WaitForPort(urlFile);
+    ServedBook served(book, urlFile);
+    test::ChildProcess& viewer = served.viewer;
+    const auto port = served.port;
     ASSERT_TRUE(port.has_value()) << "the viewer wrote no address";
     const std::string url = "http://127.0.0.1:" + std::to_string(*port);
     const auto search = test::HttpGet(*port, "/api/search?q=wizard");  // builds the index
@@ -282,49 +240,6 @@ TEST(Load, ManyConnectionsAndSlowClientsGetAnswersWithinBoundedMemory) {
     }
 }
 
-// A connection to the viewer that sends what it is given and reads what
-// comes back within a time.
-class RawConnection {
-public:
-    explicit RawConnection(uint16_t port) : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    }
-    ~RawConnection() { close(m_fd); }
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
-
-    bool Connected() const { return m_connected; }
-    bool Send(const std::string& data) {
-        return send(m_fd, data.data(), data.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(data.size());
-    }
-    // What arrives within the time (until the peer closes, or time is up).
-    std::string Receive(std::chrono::milliseconds within) {
-        std::string got;
-        const auto end = Clock::now() + within;
-        while (Clock::now() < end) {
-            pollfd p{m_fd, POLLIN, 0};
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-            if (poll(&p, 1, static_cast<int>(std::max<long>(left, 1))) <= 0) continue;
-            char buffer[4096];
-            const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            got.append(buffer, static_cast<size_t>(n));
-            if (got.find("\r\n\r\n") != std::string::npos) break;
-        }
-        return got;
-    }
-
-private:
-    int m_fd;
-    bool m_connected = false;
-};
-
 // The server's limits, one by one, on the real process: a connection over
 // the cap waits until another closes; a request head over 16 KiB is refused
 // with 431.
@@ -332,34 +247,34 @@ TEST(Load, ConnectionsOverTheCapWaitAndLargeHeadsAreRefused) {
     test::TempDir dir;
     const std::string book = BuildSampleBook(dir);
     const std::string urlFile = dir / "url.txt";
-    Viewer viewer(book, urlFile);
-    const auto port = WaitForPort(urlFile);
+    ServedBook served(book, urlFile);
+    const auto port = served.port;
     ASSERT_TRUE(port.has_value());
     const std::string request =
         "GET /api/book HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) + "\r\n\r\n";
 
     // 64 connections (the cap) that send nothing yet.
-    std::vector<std::unique_ptr<RawConnection>> held;
+    std::vector<std::unique_ptr<test::Client>> held;
     for (int i = 0; i < 64; ++i) {
-        held.push_back(std::make_unique<RawConnection>(*port));
+        held.push_back(std::make_unique<test::Client>(*port));
         ASSERT_TRUE(held.back()->Connected());
     }
     std::this_thread::sleep_for(300ms);  // all accepted
-    RawConnection waiting(*port);
+    test::Client waiting(*port);
     ASSERT_TRUE(waiting.Connected());  // the kernel queues it
     ASSERT_TRUE(waiting.Send(request));
-    EXPECT_EQ(waiting.Receive(1500ms), "") << "served beyond the cap";
+    EXPECT_EQ(waiting.Read(false, 1500).status, 0) << "served beyond the cap";
     // One held connection asks and closes: the waiting one gets its turn.
     ASSERT_TRUE(held.front()->Send(request));
-    EXPECT_EQ(held.front()->Receive(2s).rfind("HTTP/1.1 200", 0), 0u);
+    EXPECT_EQ(held.front()->Read(false, 2000).status, 200);
     held.front().reset();
-    EXPECT_EQ(waiting.Receive(2s).rfind("HTTP/1.1 200", 0), 0u);
+    EXPECT_EQ(waiting.Read(false, 2000).status, 200);
     held.clear();
 
-    RawConnection large(*port);
+    test::Client large(*port);
     ASSERT_TRUE(large.Send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) +
                            "\r\nX-Filler: " + std::string(17000, 'a') + "\r\n\r\n"));
-    EXPECT_EQ(large.Receive(3s).rfind("HTTP/1.1 431", 0), 0u);
+    EXPECT_EQ(large.Read(false, 3000).status, 431);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/DirEnum.h"
@@ -50,20 +49,6 @@ TEST(File, UnreadableFileIsAccessDenied) {
     WriteText(dir / "locked.ebp", "x");
     chmod((dir / "locked.ebp").c_str(), 0);
     EXPECT_EQ(CauseOfOpen(dir / "locked.ebp", CFile::modeRead), CFileException::accessDenied);
-}
-
-TEST(File, ErrnoMapping) {
-    EXPECT_EQ(CFileException::OsErrorToCause(ENOENT), CFileException::fileNotFound);
-    EXPECT_EQ(CFileException::OsErrorToCause(ENOTDIR), CFileException::fileNotFound);
-    EXPECT_EQ(CFileException::OsErrorToCause(EACCES), CFileException::accessDenied);
-    EXPECT_EQ(CFileException::OsErrorToCause(EPERM), CFileException::accessDenied);
-    EXPECT_EQ(CFileException::OsErrorToCause(EMFILE), CFileException::tooManyOpenFiles);
-    EXPECT_EQ(CFileException::OsErrorToCause(ENFILE), CFileException::tooManyOpenFiles);
-    EXPECT_EQ(CFileException::OsErrorToCause(ENOSPC), CFileException::diskFull);
-    EXPECT_EQ(CFileException::OsErrorToCause(EDQUOT), CFileException::diskFull);
-    EXPECT_EQ(CFileException::OsErrorToCause(EIO), CFileException::hardIO);
-    EXPECT_EQ(CFileException::OsErrorToCause(EWOULDBLOCK), CFileException::sharingViolation);
-    EXPECT_EQ(CFileException::OsErrorToCause(EXDEV), CFileException::genericException);
 }
 
 TEST(File, ExclusiveSharingRefusesASecondOpenWithoutTruncating) {

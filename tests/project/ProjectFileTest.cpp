@@ -11,6 +11,7 @@ namespace folivex {
 namespace {
 
 using test::Bytes;
+using test::Cat;
 using test::Entry;
 using test::ReadFile;
 
@@ -18,12 +19,6 @@ std::vector<uint8_t> I32(int32_t v) {
     const auto u = static_cast<uint32_t>(v);
     return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
             static_cast<uint8_t>(u >> 24)};
-}
-
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts) test::Append(out, p);
-    return out;
 }
 
 std::vector<uint8_t> Repeat(const std::vector<uint8_t>& v, int n) {

@@ -5,10 +5,11 @@
 
 #include <cstring>
 
+#include "format/ArchiveIndex.h"
 #include "platform/ByteReader.h"
 #include "resources/ViewerStub.h"
-#include "tests/stub/ServedViewer.h"
-#include "tests/stub/TestBook.h"
+#include "tests/support/HandMadeBook.h"
+#include "tests/support/ServedViewer.h"
 #include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 #include "viewer/PeIcon.h"
@@ -74,7 +75,7 @@ TEST_F(StubContract, IsASmallPe32ForI386) {
     EXPECT_EQ(pe.U16At(peHeader + 24 + 68), 2) << "GUI subsystem";
     EXPECT_TRUE(haveRsrc);
     // Otherwise the builder would load an archive instead of appending one.
-    EXPECT_FALSE(stub[stub.size() - 2] == 0x4B && stub[stub.size() - 1] == 0x47);
+    EXPECT_FALSE(EndsWithArchiveTrailer(stub));
 }
 
 TEST_F(StubContract, CarriesThe32x32SixteenColourIconWhereTheBuilderLooks) {

@@ -2,8 +2,9 @@
 // and says clearly why it cannot show a file.
 #include <gtest/gtest.h>
 
-#include "tests/stub/ServedViewer.h"
-#include "tests/stub/TestBook.h"
+#include "tests/support/HandMadeBook.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/ServedViewer.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {

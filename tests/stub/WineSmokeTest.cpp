@@ -8,7 +8,8 @@
 #include <cctype>
 #include <filesystem>
 
-#include "tests/stub/ServedViewer.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/ServedViewer.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -72,6 +73,12 @@ inline std::vector<uint8_t> Bytes(const char* s, size_t n) {
 
 inline void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) {
     to.insert(to.end(), more.begin(), more.end());
+}
+
+inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& part : parts) Append(out, part);
+    return out;
 }
 
 inline std::string ShellQuote(const std::string& s) {

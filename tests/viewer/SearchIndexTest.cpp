@@ -2,7 +2,8 @@
 // how results rank, and that it holds up under concurrent first queries.
 #include <gtest/gtest.h>
 
-#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/support/BuiltBook.h"
+#include "tests/support/RunningServer.h"
 #include "viewer/server/SearchIndex.h"
 
 namespace folivex::test {

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <random>
 
-#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/support/BuiltBook.h"
+#include "tests/support/RunningServer.h"
+#include "viewer/server/HttpMessage.h"
 
 namespace folivex::test {
 namespace {
@@ -85,6 +87,7 @@ TEST_F(ServerTest, ServesEveryPageByteForByteInBothCodings) {
         c.Send(Request(server.Port(), target));
         Response plain = c.Read();
         EXPECT_EQ(plain.status, 200) << page.path;
+        EXPECT_EQ(plain.Header("content-type"), http::ContentTypeFor(page.path)) << page.path;
         EXPECT_FALSE(plain.Has("content-encoding")) << page.path;
         EXPECT_EQ(plain.body, expected) << page.path;
 
@@ -95,16 +98,6 @@ TEST_F(ServerTest, ServesEveryPageByteForByteInBothCodings) {
         EXPECT_EQ(Inflate(packed.body, expected.size()), expected) << page.path;
         EXPECT_EQ(packed.Header("vary"), "Accept-Encoding");
     }
-}
-
-TEST_F(ServerTest, NamesContentTypesByExtension) {
-    RunningServer server(*book);
-    EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").Header("content-type"), "text/html");
-    EXPECT_EQ(Fetch(server.Port(), "/book/style.css").Header("content-type"), "text/css");
-    EXPECT_EQ(Fetch(server.Port(), "/book/notes.txt").Header("content-type"), "text/plain");
-    EXPECT_EQ(Fetch(server.Port(), "/book/img/logo.png").Header("content-type"), "image/png");
-    EXPECT_EQ(Fetch(server.Port(), "/shell.js").Header("content-type"),
-              "text/javascript; charset=utf-8");
 }
 
 TEST_F(ServerTest, FindsPagesWithoutRegardToCaseAndDecodesPercentEscapes) {
@@ -199,17 +192,22 @@ TEST_F(ServerTest, AnswersOnlyForItsOwnHost) {
         c.Send("GET /book/index.htm HTTP/1.1\r\n" + host + "\r\n");
         return c.Read();
     };
-    EXPECT_EQ(withHost("Host: 127.0.0.1:" + port + "\r\n").status, 200);
-    EXPECT_EQ(withHost("Host: localhost:" + port + "\r\n").status, 200);
-    EXPECT_EQ(withHost("Host: LocalHost:" + port + "\r\n").status, 200);
-    EXPECT_EQ(withHost("Host: evil.example:" + port + "\r\n").status, 421);
-    EXPECT_EQ(withHost("Host: 127.0.0.1\r\n").status, 421);
-    EXPECT_EQ(withHost("Host: 127.0.0.1:1" + port + "\r\n").status, 421);
-    EXPECT_EQ(withHost("Host: x127.0.0.1:" + port + "\r\n").status, 421);
-    EXPECT_EQ(withHost("").status, 400);
+    const std::pair<std::string, int> cases[] = {
+        {"Host: 127.0.0.1:" + port + "\r\n", 200},
+        {"Host: localhost:" + port + "\r\n", 200},
+        {"Host: LocalHost:" + port + "\r\n", 200},
+        {"Host: evil.example:" + port + "\r\n", 421},
+        {"Host: 127.0.0.1\r\n", 421},
+        {"Host: 127.0.0.1:1" + port + "\r\n", 421},
+        {"Host: x127.0.0.1:" + port + "\r\n", 421},
+        {"", 400},
+    };
+    for (const auto& [host, status] : cases) EXPECT_EQ(withHost(host).status, status) << host;
     EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
 }
 
+// The parser's refusals (HttpMessageTest) reach the client, and the server
+// closes the connection after them, also for a head that never ends.
 TEST_F(ServerTest, RefusesOversizedRequestsAndKeepsServing) {
     HttpServerOptions options;
     options.maxRequestBytes = 4096;
@@ -218,55 +216,34 @@ TEST_F(ServerTest, RefusesOversizedRequestsAndKeepsServing) {
         Client c(server.Port());
         c.Send(Request(server.Port(), "/book/index.htm",
                        "X-Filler: " + std::string(8000, 'a') + "\r\n"));
-        Response r = c.Read();
-        EXPECT_EQ(r.status, 431);
+        EXPECT_EQ(c.Read().status, 431);
         EXPECT_TRUE(c.ClosedByServer(2000));
     }
     {
-        // Headers that never end: refused once the bound is passed.
         Client c(server.Port());
         c.Send("GET / HTTP/1.1\r\n");
         for (int i = 0; i < 100 && c.Send("X-A: " + std::string(100, 'b') + "\r\n"); ++i) {
         }
         EXPECT_EQ(c.Read().status, 431);
     }
-    {
-        Client c(server.Port());
-        c.Send(Request(server.Port(), "/api/exit", "Content-Length: 100000\r\n", "POST"));
-        EXPECT_EQ(c.Read().status, 413);
-    }
-    {
-        Client c(server.Port());
-        c.Send(Request(server.Port(), "/", "Transfer-Encoding: chunked\r\n", "POST"));
-        EXPECT_EQ(c.Read().status, 501);
-    }
-    {
-        Client c(server.Port());
-        c.Send("GARBAGE\r\n\r\n");
-        EXPECT_EQ(c.Read().status, 400);
-        Client d(server.Port());
-        d.Send("GET / HTTP/2.0\r\n\r\n");
-        EXPECT_EQ(d.Read().status, 505);
-    }
     EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
 }
 
+// A client that starts a request and stalls gets 408 and is closed; an idle
+// connection is closed without a word. The timeout is far above what a
+// loaded machine takes to start serving a connection, which would leave no
+// request begun to answer.
 TEST_F(ServerTest, DropsSlowClientsWithoutHoldingUpOthers) {
     HttpServerOptions options;
-    options.requestTimeoutMs = 600;
+    options.requestTimeoutMs = 1000;
     RunningServer server(*book, options);
     Client slow(server.Port());
     slow.Send("GET /book/index.htm HTTP/1.1\r\nHost: 127.0.0.1:");
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);  // meanwhile
-    Response r = slow.Read(false, 3000);
-    auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(r.status == 408 || r.status == 0);
-    EXPECT_TRUE(slow.ClosedByServer(2000));
-    EXPECT_LT(waited, std::chrono::milliseconds(2500));
-    // An idle keep-alive connection is closed too.
+    EXPECT_EQ(slow.Read(false, 5000).status, 408);
+    EXPECT_TRUE(slow.ClosedByServer(5000));
     Client idle(server.Port());
-    EXPECT_TRUE(idle.ClosedByServer(3000));
+    EXPECT_TRUE(idle.ClosedByServer(5000));
 }
 
 TEST_F(ServerTest, BoundsConcurrentConnectionsAndServesThemAll) {
@@ -311,9 +288,10 @@ TEST_F(ServerTest, IdleKeepAliveConnectionsMakeRoomForWaitingClients) {
         holders.back()->Send(Request(server.Port(), "/book/notes.txt"));
         EXPECT_EQ(holders.back()->Read().status, 200);
     }
-    auto start = std::chrono::steady_clock::now();
+    // Held for the usual request timeout, the slots would outlast the
+    // client's wait.
+    static_assert(HttpServerOptions{}.requestTimeoutMs > 5000);
     EXPECT_EQ(Fetch(server.Port(), "/book/index.htm").status, 200);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 TEST_F(ServerTest, AnswersPipelinedRequestsInOrder) {
@@ -360,15 +338,19 @@ TEST_F(ServerTest, EndsWhenThePageStopsCallingIn) {
     EXPECT_TRUE(server.Server().EndedByPage());
 }
 
+// Stop does not wait for the connections' request timeout, set here far
+// beyond any delay a loaded machine adds.
 TEST_F(ServerTest, StopEndsRunWithOpenConnections) {
-    auto server = std::make_unique<RunningServer>(*book);
+    HttpServerOptions options;
+    options.requestTimeoutMs = 120000;
+    auto server = std::make_unique<RunningServer>(*book, options);
     Client idle(server->Port());
     Client busy(server->Port());
     busy.Send("GET / HTTP/1.1\r\n");
     EXPECT_EQ(Fetch(server->Port(), "/book/index.htm").status, 200);  // both are being served now
     auto start = std::chrono::steady_clock::now();
     server.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     EXPECT_TRUE(idle.ClosedByServer(1000));
 }
 

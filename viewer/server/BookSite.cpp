@@ -10,9 +10,9 @@
 #include <unordered_map>
 
 #include "html/Url.h"
+#include "platform/Json.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
-#include "viewer/server/Json.h"
 #include "viewer/server/PageTitles.h"
 #include "viewer/server/SearchIndex.h"
 #include "viewer/server/ShellAssets.h"
@@ -108,21 +108,17 @@ void AppendTexts(std::string& j, const BookTexts& t) {
 // The start-up options and the ten toolbar buttons, as "settings":{...}.
 void AppendSettings(std::string& j, const BookSettings& s) {
     j += "\"settings\":{";
-    const std::pair<const char*, int32_t> flags[] = {{"showAboutAtStart", s.showAboutAtStart},
-                                                     {"startMaximized", s.startMaximized},
-                                                     {"startFullScreen", s.startFullScreen},
-                                                     {"showToolbar", s.showToolbar}};
-    for (const auto& [name, value] : flags) {
-        json::AppendKey(j, name);
-        json::AppendBool(j, value != 0);
+    const int32_t start[] = {s.showAboutAtStart, s.startMaximized, s.startFullScreen,
+                             s.showToolbar};
+    for (size_t i = 0; i < kStartOptionNames.size(); ++i) {
+        json::AppendKey(j, kStartOptionNames[i]);
+        json::AppendBool(j, start[i] != 0);
         j += ',';
     }
     j += "\"buttons\":{";
-    static const char* const kButtons[10] = {"home",       "prevNext", "history", "copy",  "search",
-                                             "fullScreen", "fontSize", "print",   "about", "exit"};
-    for (size_t i = 0; i < 10; ++i) {
+    for (size_t i = 0; i < kToolbarButtonNames.size(); ++i) {
         if (i) j += ',';
-        json::AppendKey(j, kButtons[i]);
+        json::AppendKey(j, kToolbarButtonNames[i]);
         json::AppendBool(j, s.toolbarButtons[i] != 0);
     }
     j += "}}";
@@ -146,6 +142,40 @@ void AppendPages(std::string& j, const std::vector<PageDirEntry>& pages,
         j += '}';
     }
     j += ']';
+}
+
+// Decodes the path of a /book/ address into path. Returns why the address
+// is refused (a 400), or nullptr when path names a place inside the book.
+const char* DecodePagePath(std::string_view rawPath, std::string& path) {
+    // Separators and dots must be visible as such: an encoded "/" or "\"
+    // could otherwise smuggle a path past the checks below.
+    for (size_t i = 0; i + 2 < rawPath.size(); ++i) {
+        if (rawPath[i] != '%') continue;
+        char a = rawPath[i + 1], b = static_cast<char>(rawPath[i + 2] | 0x20);
+        if ((a == '2' && b == 'f') || (a == '5' && b == 'c'))
+            return "The address holds an encoded path separator.";
+    }
+    if (rawPath.find('\\') != std::string_view::npos || !html::PercentDecode(rawPath, path) ||
+        path.find('\0') != std::string::npos)
+        return "The address is malformed.";
+    std::string_view rest = path;
+    while (true) {
+        size_t slash = rest.find('/');
+        std::string_view segment = rest.substr(0, slash);
+        if (segment == ".." || segment == ".") return "The address leaves the book.";
+        if (slash == std::string_view::npos) return nullptr;
+        rest.remove_prefix(slash + 1);
+    }
+}
+
+// The page at path. Browsers send UTF-8; a book made on Windows stores its
+// ANSI code page, so that spelling is tried too.
+const PageDirEntry* FindPageAnySpelling(const BookReader& book, const std::string& path) {
+    if (path.empty()) return nullptr;
+    if (const PageDirEntry* page = book.FindPage(path)) return page;
+    std::string ansi;
+    if (Utf8ToWindows1252(path, ansi) && ansi != path) return book.FindPage(ansi);
+    return nullptr;
 }
 
 }  // namespace
@@ -254,34 +284,9 @@ CachedPage BookSite::Impl::LoadPage(const PageDirEntry& page, bool needIdentity)
 }
 
 SiteResponse BookSite::Impl::Page(const http::Request& request, std::string_view rawPath) {
-    // Separators and dots must be visible as such: an encoded "/" or "\"
-    // could otherwise smuggle a path past the checks below.
-    for (size_t i = 0; i + 2 < rawPath.size(); ++i) {
-        if (rawPath[i] != '%') continue;
-        char a = rawPath[i + 1], b = static_cast<char>(rawPath[i + 2] | 0x20);
-        if ((a == '2' && b == 'f') || (a == '5' && b == 'c'))
-            return ErrorPage(400, "The address holds an encoded path separator.");
-    }
     std::string path;
-    if (rawPath.find('\\') != std::string_view::npos || !html::PercentDecode(rawPath, path))
-        return ErrorPage(400, "The address is malformed.");
-    if (path.find('\0') != std::string::npos) return ErrorPage(400, "The address is malformed.");
-    std::string_view rest = path;
-    while (true) {
-        size_t slash = rest.find('/');
-        std::string_view segment = rest.substr(0, slash);
-        if (segment == ".." || segment == ".")
-            return ErrorPage(400, "The address leaves the book.");
-        if (slash == std::string_view::npos) break;
-        rest.remove_prefix(slash + 1);
-    }
-    const PageDirEntry* page = path.empty() ? nullptr : book.FindPage(path);
-    if (!page) {
-        // Browsers send UTF-8; a book made on Windows stores its ANSI code page.
-        std::string ansi;
-        if (!path.empty() && Utf8ToWindows1252(path, ansi) && ansi != path)
-            page = book.FindPage(ansi);
-    }
+    if (const char* problem = DecodePagePath(rawPath, path)) return ErrorPage(400, problem);
+    const PageDirEntry* page = FindPageAnySpelling(book, path);
     if (!page) return ErrorPage(404, ToUtf8(path));
 
     const std::string* acceptEncoding = request.Header("accept-encoding");
@@ -372,7 +377,7 @@ SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_vie
     return r;
 }
 
-BookSite::BookSite(const BookReader& book, std::string exitToken)
+BookSite::BookSite(const BookReader& book, const std::string& exitToken)
     : m_impl(std::make_unique<Impl>(book)) {
     uint64_t id = Fnv64(book.Texts().title);
     for (const PageDirEntry& p : book.Pages()) {

@@ -32,7 +32,7 @@ struct SiteResponse {
 class BookSite {
 public:
     // exitToken is written into the shell page for its exit request.
-    BookSite(const BookReader& book, std::string exitToken);
+    BookSite(const BookReader& book, const std::string& exitToken);
     ~BookSite();
     BookSite(const BookSite&) = delete;
     BookSite& operator=(const BookSite&) = delete;

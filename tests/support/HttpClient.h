@@ -1,6 +1,6 @@
-// Helpers for the viewer's server tests: books built by the real builder
-// from folders written here, a server running on its own thread, and a
-// small raw HTTP client that sends exactly the bytes a test gives it.
+// A small raw HTTP client for the viewer's server, in-process or in a
+// process of its own: it sends exactly the bytes a test gives it and reads
+// the responses one by one.
 #pragma once
 
 #include <arpa/inet.h>
@@ -9,83 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstring>
-#include <functional>
-#include <memory>
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
-#include "builder/BuildEBook.h"
-#include "platform/ScriptedPrompts.h"
-#include "project/BookApp.h"
-#include "project/FolderScan.h"
-#include "tests/support/FakePe.h"
-#include "tests/support/TempDir.h"
-#include "viewer/BookReader.h"
-#include "viewer/server/HttpServer.h"
-
 namespace folivex::test {
-
-// Builds the project folder into an e-book with the builder itself and opens
-// it as the viewer does. adjust may change the scanned project first.
-inline std::unique_ptr<BookReader> BuildBook(const std::string& folder, const std::string& out,
-                                             const std::function<void(CBookApp&)>& adjust = {}) {
-    static const std::vector<uint8_t> stub = MakeFakePe().bytes;
-    ScriptedPrompts prompts;
-    CBookApp app(prompts);
-    ScanProjectFolder(app, folder);
-    app.viewerStub = stub;
-    app.project.ebookFile = out;
-    if (adjust) adjust(app);
-    if (!BuildEBook(app)) return nullptr;
-    return BookReader::Open(out);
-}
-
-inline CPieceElem* FindEntry(CBookApp& app, const std::string& path) {
-    for (auto& p : app.project.pages)
-        if (p->path == path) return p.get();
-    return nullptr;
-}
-
-// An HttpServer serving on a thread of its own for the test's duration.
-class RunningServer {
-public:
-    explicit RunningServer(const BookReader& book, HttpServerOptions options = {})
-        : m_server(book, options) {
-        std::string error;
-        m_started = m_server.Start(error);
-        if (m_started)
-            m_thread = std::thread([this] {
-                m_server.Run();
-                m_ended = true;
-            });
-    }
-    ~RunningServer() {
-        m_server.Stop();
-        if (m_thread.joinable()) m_thread.join();
-    }
-    bool Started() const { return m_started; }
-    HttpServer& Server() { return m_server; }
-    uint16_t Port() const { return m_server.Port(); }
-    // Waits until Run() has returned on its own (exit request, heartbeat).
-    bool WaitEnded(int ms) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            if (m_ended) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return m_ended;
-    }
-
-private:
-    HttpServer m_server;
-    bool m_started = false;
-    std::atomic<bool> m_ended{false};
-    std::thread m_thread;
-};
 
 struct Response {
     int status = 0;
@@ -213,6 +145,17 @@ inline Response Fetch(uint16_t port, const std::string& target, const std::strin
     Client c(port);
     c.Send(Request(port, target, extra, method));
     return c.Read(method == "HEAD");
+}
+
+// One GET on a fresh connection, for a server in another process that may
+// be slow to answer; nothing when no response came within timeoutMs.
+inline std::optional<Response> HttpGet(uint16_t port, const std::string& target,
+                                       int timeoutMs = 10000) {
+    Client c(port);
+    if (!c.Connected() || !c.Send(Request(port, target))) return std::nullopt;
+    Response r = c.Read(false, timeoutMs);
+    if (r.status == 0) return std::nullopt;
+    return r;
 }
 
 }  // namespace folivex::test

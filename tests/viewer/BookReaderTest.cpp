@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "format/Container.h"
-#include "tests/stub/TestBook.h"
+#include "tests/support/HandMadeBook.h"
 #include "tests/support/TempDir.h"
 #include "viewer/BookReader.h"
 
@@ -38,11 +40,17 @@ protected:
         test::WriteFile(path, bytes);
         return path;
     }
-    std::string ErrorOpening(const std::vector<uint8_t>& bytes) {
+    // The message of opening bytes written to a file (a missing file for
+    // nothing), its path written as {book}; "(opened)" when it opens.
+    std::string ErrorOpening(const std::optional<std::vector<uint8_t>>& bytes) {
+        const std::string path = bytes ? Write(*bytes) : dir / "missing.exe";
         try {
-            BookReader::Open(Write(bytes));
+            BookReader::Open(path);
         } catch (const BookError& e) {
-            return e.what();
+            std::string message = e.what();
+            for (size_t at; (at = message.find(path)) != std::string::npos;)
+                message.replace(at, path.size(), "{book}");
+            return message;
         }
         return "(opened)";
     }
@@ -113,50 +121,46 @@ TEST_F(BookReaderTest, BookWithoutPagesOrSplashOpensEmpty) {
     EXPECT_EQ(book->Settings().startMaximized, 1);
 }
 
-TEST_F(BookReaderTest, FilesWithoutAnArchiveHoldNoBook) {
-    EXPECT_EQ(ErrorOpening(kFakeStub), "This program holds no e-book.");
-    EXPECT_EQ(ErrorOpening({}), "This program holds no e-book.");
-    EXPECT_EQ(ErrorOpening({0x4B}), "This program holds no e-book.");
-    try {
-        BookReader::Open(dir / "missing.exe");
-        FAIL() << "opened a missing file";
-    } catch (const BookError& e) {
-        EXPECT_NE(std::string(e.what()).find("missing.exe"), std::string::npos) << e.what();
-    }
-}
-
-TEST_F(BookReaderTest, ArchiveWithoutTheBookMarkerIsRefused) {
-    BookLayout layout = SampleLayout();
-    layout.marker = false;
-    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, layout)).find("book marker is missing"),
-              std::string::npos);
-
-    auto entries = test::BookEntries(SampleLayout());
-    entries.back().data = {0x45, 0x42, 0x4F, 0x4F, 0x4B, 0x21};  // "EBOOK!"
-    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, entries)).find("book marker is wrong"),
-              std::string::npos);
-}
-
-TEST_F(BookReaderTest, DamagedArchivesGiveClearErrors) {
+// Files that are no book, and books damaged in each part that opening
+// reads, with the message the viewer shows ({book} is the file's path).
+TEST_F(BookReaderTest, RefusesWhatIsNoWholeBookWithItsMessage) {
     const auto good = MakeBook(kFakeStub, SampleLayout());
-
-    auto pastEnd = good;  // trailer base beyond the file
-    pastEnd[pastEnd.size() - 3] = 0x7F;
-    EXPECT_NE(ErrorOpening(pastEnd).find("damaged"), std::string::npos);
-
-    auto badClass = good;  // "CUpdateDir" -> "XUpdateDir"
-    badClass[kFakeStub.size() + 10] = 'X';
-    EXPECT_NE(ErrorOpening(badClass).find("damaged"), std::string::npos);
-
-    // The body cut short, trailer kept.
+    const auto withEntries = [](const std::function<void(std::vector<RawEntry>&)>& change) {
+        auto entries = test::BookEntries(SampleLayout());
+        change(entries);
+        return MakeBook(kFakeStub, entries);
+    };
+    BookLayout unmarked = SampleLayout();
+    unmarked.marker = false;
+    auto pastEnd = good;
+    pastEnd[pastEnd.size() - 3] = 0x7F;  // the trailer's base beyond the file
+    auto badClass = good;
+    badClass[kFakeStub.size() + 10] = 'X';  // "CUpdateDir" -> "XUpdateDir"
     std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(kFakeStub.size()) + 40);
-    cut.insert(cut.end(), good.end() - 6, good.end());
-    EXPECT_NE(ErrorOpening(cut).find("damaged"), std::string::npos);
+    cut.insert(cut.end(), good.end() - 6, good.end());  // the body cut short, the trailer kept
 
-    auto entries = test::BookEntries(SampleLayout());
-    for (auto& e : entries)
-        if (e.type == 350 && e.id == 3) e.data.resize(20);  // settings too short
-    EXPECT_NE(ErrorOpening(MakeBook(kFakeStub, entries)).find("settings"), std::string::npos);
+    const std::string damaged = "The e-book is damaged and cannot be shown: ";
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {kFakeStub, "This program holds no e-book."},
+        {{}, "This program holds no e-book."},
+        {{0x4B}, "This program holds no e-book."},
+        {pastEnd, damaged + "its archive cannot be read (Seek failed on {book})."},
+        {badClass,
+         damaged + "its archive cannot be read ({book} contained an unexpected object.)."},
+        {cut,
+         damaged +
+             "its archive cannot be read (An attempt was made to access {book} past its end.)."},
+        {MakeBook(kFakeStub, unmarked), damaged + "its book marker is missing."},
+        {withEntries([](auto& e) { e.back().data = {0x45, 0x42, 0x4F, 0x4F, 0x4B, 0x21}; }),
+         damaged + "its book marker is wrong."},
+        {withEntries([](auto& e) {
+             for (auto& entry : e)
+                 if (entry.type == 350 && entry.id == 3) entry.data.resize(20);
+         }),
+         damaged + "its settings record is malformed (settings record holds 20 bytes, not 56)."},
+    };
+    for (const auto& [bytes, message] : cases) EXPECT_EQ(ErrorOpening(bytes), message);
+    EXPECT_EQ(ErrorOpening(std::nullopt), "Cannot open the e-book. {book} was not found.");
 }
 
 // Every single-byte change of the archive either opens or gives BookError,
@@ -235,16 +239,8 @@ TEST_F(BookReaderTest, PagesCanBeReadFromManyThreadsAtOnce) {
 }
 
 // The hand-made archives follow the format's worked example to the byte.
-TEST(TestBookWriter, MatchesTheWorkedExample) {
-    const auto archive =
-        test::EncodeArchive({{349, 1, {0x61, 0x62, 0x63}}, {350, 3, {1, 0, 0, 0}}}, 1000);
-    const std::vector<uint8_t> expected{
-        0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C',  'U',  'p',  'd',  'a',
-        't',  'e',  'D',  'i',  'r',  0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00,
-        'C',  'U',  'p',  'd',  'a',  't',  'e',  'E',  'l',  'e',  'm',  0x01, 0x00, 0x03, 0x00,
-        0x00, 0x00, 0x61, 0x62, 0x63, 0x01, 0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00,
-        0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
-    EXPECT_EQ(archive, expected);
+TEST(HandMadeBook, MatchesTheWorkedExample) {
+    EXPECT_EQ(test::EncodeArchive(test::kWorkedExampleEntries, 1000), test::kWorkedExampleArchive);
 }
 
 }  // namespace

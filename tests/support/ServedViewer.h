@@ -1,22 +1,18 @@
-// Test helpers for a running viewer: start it as a process with
-// --no-browser --url-file, wait for its address, fetch pages over HTTP, and
-// stop it.
+// A program run as a process of its own for the tests: started with its
+// output sent away, waited for, stopped; and, for a viewer started with
+// --no-browser --url-file, the port it serves on (HttpClient.h fetches
+// from it).
 #pragma once
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,53 +20,6 @@
 extern char** environ;
 
 namespace folivex::test {
-
-struct HttpReply {
-    int status = 0;
-    std::string head;
-    std::string body;
-};
-
-// One GET on a fresh connection ("Connection: close"); nothing on failure.
-inline std::optional<HttpReply> HttpGet(uint16_t port, const std::string& target,
-                                        int timeoutMs = 10000) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return std::nullopt;
-    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return std::nullopt;
-    }
-    const std::string request = "GET " + target +
-                                " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                                "\r\nConnection: close\r\n\r\n";
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) !=
-        static_cast<ssize_t>(request.size())) {
-        close(fd);
-        return std::nullopt;
-    }
-    std::string raw;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        raw.append(buffer, static_cast<size_t>(n));
-    }
-    close(fd);
-    const size_t end = raw.find("\r\n\r\n");
-    if (raw.compare(0, 9, "HTTP/1.1 ") != 0 || end == std::string::npos) return std::nullopt;
-    HttpReply reply;
-    reply.status = std::stoi(raw.substr(9, 3));
-    reply.head = raw.substr(0, end);
-    reply.body = raw.substr(end + 4);
-    return reply;
-}
 
 // A process started with its output sent to /dev/null (so that nothing it
 // leaves behind, such as a wineserver, holds the test's pipes open).
@@ -115,6 +64,7 @@ public:
         return true;
     }
     int ExitCode() const { return m_exitCode; }
+    pid_t Pid() const { return m_pid; }
     // Waits for the end; the exit code, or -1 when time ran out (the
     // process is stopped then).
     int Wait(std::chrono::seconds timeout) {

@@ -1,7 +1,6 @@
-// Books made by hand for the viewer's tests: the archive bytes are written
-// here directly from the file format (not through the builder), so the
-// reader is checked against the format itself and damaged books are easy to
-// make.
+// Books made by hand: the archive bytes are written here directly from the
+// file format (not through the builder), so the readers are checked against
+// the format itself and damaged books are easy to make.
 #pragma once
 
 #include <zlib.h>
@@ -71,6 +70,17 @@ inline std::vector<uint8_t> EncodeArchive(const std::vector<RawEntry>& entries, 
     PutU16(out, 0x474B);
     return out;
 }
+
+// The format's worked example: entry 349/1 "abc" and entry 350/3 holding
+// the int32 1, after a stub of 1000 bytes (74 bytes, trailer included).
+inline const std::vector<RawEntry> kWorkedExampleEntries{{349, 1, {0x61, 0x62, 0x63}},
+                                                         {350, 3, {1, 0, 0, 0}}};
+inline const std::vector<uint8_t> kWorkedExampleArchive{
+    0x00, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C',  'U',  'p',  'd',  'a',
+    't',  'e',  'D',  'i',  'r',  0x5D, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x0B, 0x00,
+    'C',  'U',  'p',  'd',  'a',  't',  'e',  'E',  'l',  'e',  'm',  0x01, 0x00, 0x03, 0x00,
+    0x00, 0x00, 0x61, 0x62, 0x63, 0x01, 0x80, 0x5E, 0x01, 0x01, 0x00, 0x03, 0x80, 0x03, 0x00,
+    0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x4B, 0x47};
 
 inline std::vector<uint8_t> Blob(const std::string& text) {
     uLongf length = compressBound(static_cast<uLong>(text.size()));
