@@ -18,7 +18,7 @@ ALLOWED = {
     "format": {"platform"},
     "html": {"platform"},
     "project": {"platform"},
-    "wizard": {"platform", "project", "format", "builder"},
+    "wizard": {"platform", "project", "builder"},
     "builder": {"platform", "format", "html", "project"},
     "viewer": {"platform", "format", "html"},
     "resources": set(),
