@@ -4,8 +4,9 @@
 // the command-line tool and the build share. Messages go through the prompt
 // seam given at construction.
 //
-// The wizard (app/) adds start-up, shut-down, the settings store and help
-// around this object; the command-line tool uses it as it is.
+// The wizard (CWizardApp, wizard/WizardApp.h) adds start-up, shut-down, the
+// settings store and help around this object; the command-line tool uses it
+// as it is.
 #pragma once
 
 #include <cstdint>

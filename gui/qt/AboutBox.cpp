@@ -17,21 +17,21 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
     const DialogUnits du(*this);
 
     auto* icon = new QLabel(this);
-    icon->setObjectName(QStringLiteral("static128"));
+    icon->setObjectName(ControlName("static", IDC_ABOUT_ICON));
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
     du.Place(icon, 11, 17, 21, 20);
 
     auto* version = new QLabel(QString::fromLatin1(kVersionLine), this);
-    version->setObjectName(QStringLiteral("static1100"));
+    version->setObjectName(ControlName("static", IDC_ABOUT_VERSION));
     version->setTextFormat(Qt::PlainText);
     du.Place(version, 40, 10, 119, 8);
 
     auto* copyright = new QLabel(QStringLiteral("Copyright (C) 2026 Tessaroke"), this);
-    copyright->setObjectName(QStringLiteral("static1101"));
+    copyright->setObjectName(ControlName("static", IDC_ABOUT_COPYRIGHT));
     du.Place(copyright, 40, 25, 119, 8);
 
     auto* rights = new QLabel(QStringLiteral("All rights reserved."), this);
-    rights->setObjectName(QStringLiteral("static1102"));
+    rights->setObjectName(ControlName("static", IDC_ABOUT_RIGHTS));
     du.Place(rights, 40, 40, 119, 8);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -6,22 +6,12 @@
 
 #include "gui/qt/ControlNames.h"
 #include "gui/qt/DialogUnits.h"
+#include "wizard/FilePropertiesController.h"
 
 namespace folivex {
 
-namespace {
-
-enum : int {
-    IDC_MAKE_HOME_PAGE = 1046,
-    IDC_INCLUDED = 1047,
-    IDC_IN_PAGE_SEQUENCE = 1048,
-    IDC_IN_SEARCH = 1050,
-};
-
-}  // namespace
-
-CFilePropertiesDlg::CFilePropertiesDlg(std::function<void()> showHelp, QWidget* parent)
-    : QDialog(parent) {
+CFilePropertiesDlg::CFilePropertiesDlg(FilePropertiesController& controller, QWidget* parent)
+    : QDialog(parent), m_controller(controller) {
     setWindowTitle(QStringLiteral("File Properties"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     const DialogUnits du(*this);
@@ -29,13 +19,13 @@ CFilePropertiesDlg::CFilePropertiesDlg(std::function<void()> showHelp, QWidget* 
         auto* box = new QCheckBox(QString::fromLatin1(text), this);
         box->setObjectName(ControlName("check", id));
         du.Place(box, 10, y, 110, 10);
+        Register(id, box);
         return box;
     };
-    m_makeHomePage = check("Make &Home Page", IDC_MAKE_HOME_PAGE, 8);
-    m_included = check("Included in &Project", IDC_INCLUDED, 22);
-    m_inSearch = check("Included in S&earch", IDC_IN_SEARCH, 36);
-    m_inPageSequence = check("Included in &Page Sequence", IDC_IN_PAGE_SEQUENCE, 50);
-    m_inPageSequence->hide();
+    check("Make &Home Page", IDC_MAKE_HOME_PAGE, 8);
+    check("Included in &Project", IDC_INCLUDED, 22);
+    check("Included in S&earch", IDC_IN_SEARCH, 36);
+    check("Included in &Page Sequence", IDC_IN_PAGE_SEQUENCE, 50)->hide();
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(ControlName("button", IDOK));
@@ -47,36 +37,16 @@ CFilePropertiesDlg::CFilePropertiesDlg(std::function<void()> showHelp, QWidget* 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    if (showHelp) {
-        auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-        connect(f1, &QShortcut::activated, this, [help = std::move(showHelp)] { help(); });
-    }
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, [this] { m_controller.OnHelp(); });
     setFixedSize(du.Size(130, 76));
 }
 
 int CFilePropertiesDlg::exec() {
-    DoDataExchange(false);
+    m_controller.OnInitDialog(*this);
     const int result = QDialog::exec();
-    if (result == QDialog::Accepted) DoDataExchange(true);
+    if (result == QDialog::Accepted) m_controller.OnOK(*this);
     return result;
-}
-
-void CFilePropertiesDlg::DoDataExchange(bool saveAndValidate) {
-    // In template order: 1046, 1047, 1048, 1050.
-    struct Binding {
-        QCheckBox* box;
-        int32_t* member;
-    };
-    const Binding bindings[] = {{m_makeHomePage, &m_bMakeHomePage},
-                                {m_included, &m_bIncluded},
-                                {m_inPageSequence, &m_bInPageSequence},
-                                {m_inSearch, &m_bInSearch}};
-    for (const Binding& b : bindings) {
-        if (saveAndValidate)
-            *b.member = b.box->isChecked() ? 1 : 0;
-        else
-            b.box->setChecked(*b.member != 0);
-    }
 }
 
 }  // namespace folivex

@@ -1,40 +1,31 @@
-// CFilePropertiesDlg: "File Properties", the attributes of one file.
+// CFilePropertiesDlg: the view of the "File Properties" dialog
+// (wizard/FilePropertiesController.h says what it does).
 //
 // Top to bottom: "Make &Home Page" (check1046), "Included in &Project"
 // (check1047), "Included in S&earch" (check1050), then OK (button1, the
 // default) and Cancel (button2). "Included in &Page Sequence" (check1048)
-// exists but is never shown, so its member passes through unchanged. The
-// boxes are set from the members when the dialog opens; on OK the members
-// take the boxes' states (0 or 1); on Cancel they stay as they were.
+// exists but is never shown. F1 asks for help.
 #pragma once
 
 #include <QDialog>
-#include <cstdint>
-#include <functional>
 
-class QCheckBox;
+#include "gui/qt/QtControls.h"
 
 namespace folivex {
 
-class CFilePropertiesDlg : public QDialog {
+class FilePropertiesController;
+
+class CFilePropertiesDlg : public QDialog, public QtControls<ControlView> {
     Q_OBJECT
 public:
-    explicit CFilePropertiesDlg(std::function<void()> showHelp = {}, QWidget* parent = nullptr);
+    explicit CFilePropertiesDlg(FilePropertiesController& controller, QWidget* parent = nullptr);
 
+    // The controller's OnInitDialog, the modal run, and its OnOK when the
+    // dialog was closed with OK.
     int exec() override;
 
-    int32_t m_bMakeHomePage = 0;
-    int32_t m_bInPageSequence = 0;
-    int32_t m_bIncluded = 0;
-    int32_t m_bInSearch = 0;
-
 private:
-    void DoDataExchange(bool saveAndValidate);
-
-    QCheckBox* m_makeHomePage = nullptr;
-    QCheckBox* m_inPageSequence = nullptr;
-    QCheckBox* m_included = nullptr;
-    QCheckBox* m_inSearch = nullptr;
+    FilePropertiesController& m_controller;
 };
 
 }  // namespace folivex

@@ -4,9 +4,8 @@
 // The core keeps text as UTF-8. Texts and paths from project files made by
 // older tools on Windows are 8-bit text of the ANSI code page instead; a
 // text that is not valid UTF-8 is shown decoded as Windows-1252, the way the
-// viewer and folivexc show it. So that such a text is written back as it
-// was, a control's text goes into its field through CopyText, which leaves
-// the field's bytes alone while the text is the one it was shown as.
+// viewer and folivexc show it. (Whether such a text goes back unchanged is
+// the controllers' business: wizard/ShownTexts.h.)
 #pragma once
 
 #include <QByteArray>
@@ -28,12 +27,6 @@ inline QString ToQString(std::string_view text) {
 inline std::string FromQString(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
-}
-
-// field = what the control shows, unless that is the text field was shown
-// as: an unedited field keeps its bytes (Windows-1252 ones included).
-inline void CopyText(const QString& shown, std::string& field) {
-    if (shown != ToQString(field)) field = FromQString(shown);
 }
 
 }  // namespace folivex

@@ -4,8 +4,7 @@
 
 namespace folivex {
 
-CWizardPage::CWizardPage(CBookApp& app, const QString& caption, QWidget* parent)
-    : QWidget(parent), m_app(app), m_caption(caption) {
+CWizardPage::CWizardPage(QWidget* parent) : QWidget(parent) {
     // Every page template measures 300 x 150 dialog units.
     setFixedSize(DialogUnits(*this).Size(300, 150));
 }

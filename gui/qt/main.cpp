@@ -3,14 +3,11 @@
 #include <QApplication>
 
 #include "gui/qt/ProgramIcon.h"
-#include "gui/qt/QtPrompts.h"
-#include "gui/qt/WizardApp.h"
+#include "gui/qt/QtWizardApp.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(folivex::ProgramIcon());
-    folivex::QtPrompts prompts;
-    folivex::CWizardApp app(prompts);
-    app.StartUp();
-    return app.ShutDown();
+    folivex::QtWizardApp program;
+    return program.Run();
 }

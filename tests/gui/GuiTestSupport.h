@@ -1,5 +1,6 @@
-// Helpers for the wizard's Qt tests: a fresh settings store and temporary
-// folder per test, finding controls by object name, answering modal dialogs.
+// Helpers for the Qt views' tests: a fresh settings store and temporary
+// folder per test, finding controls by object name, answering modal dialogs,
+// and the real wizard on the Qt seams with scripted prompts.
 #pragma once
 
 #include <QAbstractButton>
@@ -18,44 +19,28 @@
 
 #include "gui/qt/BookSheet.h"
 #include "gui/qt/ControlNames.h"
-#include "gui/qt/WizardApp.h"
+#include "gui/qt/QtProgramLauncher.h"
+#include "gui/qt/QtSettingsStore.h"
 #include "platform/ScriptedPrompts.h"
+#include "wizard/WizardApp.h"
 
 namespace folivex::test {
 
-// The control named name inside root; fails the test when it is missing.
+// The control named name inside root; null when missing.
 template <typename T>
-T* Control(QWidget* root, const char* name) {
-    T* w = root->findChild<T*>(QString::fromLatin1(name));
-    if (w == nullptr) qWarning("no control named %s", name);
-    return w;
+T* Control(QWidget* root, const QString& name) {
+    return root->findChild<T*>(name);
 }
 
-// The control of that type ("button", "edit", ...) and id (IDC_...).
-template <typename T>
-T* Control(QWidget* root, const char* type, int id) {
-    return Control<T>(root, ControlName(type, id).toLatin1().constData());
-}
-
-inline void Click(QWidget* root, const char* name) {
+inline void Click(QWidget* root, const QString& name) {
     auto* b = Control<QAbstractButton>(root, name);
     QVERIFY(b != nullptr);
-    QVERIFY2(b->isEnabled(), name);
+    QVERIFY2(b->isEnabled(), qPrintable(name));
     b->click();
 }
 
 inline void Click(QWidget* root, int buttonId) {
-    Click(root, ControlName("button", buttonId).toLatin1().constData());
-}
-
-// The whole content of a file; empty when it cannot be read.
-inline QByteArray FileBytes(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline std::string Bytes(const QByteArray& bytes) {
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    Click(root, ControlName("button", buttonId));
 }
 
 // Runs action on the next modal dialog as soon as the event loop sees it.
@@ -72,31 +57,19 @@ inline void OnNextModal(std::function<void(QWidget*)> action) {
     QTimer::singleShot(0, *attempt);
 }
 
-// Writes the files (relative paths, "/" separators) into folder.
-inline void WriteFiles(const QString& folder, const std::vector<const char*>& files) {
-    for (const char* name : files) {
-        const QString path = QDir(folder).filePath(QString::fromLatin1(name));
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(QByteArray("<html><body>") + name + "</body></html>");
-    }
-}
-
 // One test's world: a temporary folder, an empty settings store, the
-// scripted prompts and the application object with its wizard.
+// scripted prompts, the application object and its wizard on screen.
 struct Fixture {
     Fixture() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-        app = std::make_unique<CWizardApp>(prompts);
-        // The test programs sit beside the real user guide; a test that
-        // wants a help program puts its own.
-        app->helpFolders.clear();
+        store = std::make_unique<QtSettingsStore>();
+        app = std::make_unique<CWizardApp>(prompts, *store, launcher);
+        controller = std::make_unique<SheetController>(*app);
     }
 
     CBookSheet& Sheet() {
         if (!sheet) {
-            sheet = std::make_unique<CBookSheet>(*app, [this] { ++helpRequests; });
+            sheet = std::make_unique<CBookSheet>(*controller);
             sheet->show();
         }
         return *sheet;
@@ -105,37 +78,25 @@ struct Fixture {
     std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
 
     // Makes a folder with files and runs New Project on it.
-    void NewProject(const std::vector<const char*>& files, const char* folder = "book") {
-        const QString path = dir.filePath(QString::fromLatin1(folder));
-        QDir().mkpath(path);
-        WriteFiles(path, files);
-        prompts.AnswerFolder(path.toStdString());
-        Click(&Sheet(), "button1001");
+    void NewProject(const std::vector<const char*>& files) {
+        QDir(dir.path()).mkdir(QStringLiteral("book"));
+        for (const char* name : files) {
+            QFile page(dir.filePath(QStringLiteral("book/") + name));
+            if (page.open(QIODevice::WriteOnly)) page.write("<html><body>page</body></html>");
+        }
+        prompts.AnswerFolder(dir.filePath(QStringLiteral("book")).toStdString());
+        Click(&Sheet(), IDC_NEW_PROJECT);
     }
 
-    QTreeWidget* List() { return Control<QTreeWidget>(&Sheet(), "list1007"); }
-
-    // Saves the open project to name in the test's folder; its bytes.
-    QByteArray SaveAs(const char* name) {
-        app->projectFile = Path(name);
-        if (app->SaveProject() == 0) return {};
-        return FileBytes(app->projectFile);
-    }
-
-    // The project file at path, read by an application object of its own.
-    std::unique_ptr<CBookApp> ReadProject(const std::string& path) {
-        auto reader = std::make_unique<CBookApp>(readerPrompts);
-        reader->projectFile = path;
-        if (reader->OpenProject() == 0) return nullptr;
-        return reader;
-    }
+    QTreeWidget* List() { return Control<QTreeWidget>(&Sheet(), QStringLiteral("list1007")); }
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;
-    ScriptedPrompts readerPrompts;
+    QtProgramLauncher launcher;
+    std::unique_ptr<QtSettingsStore> store;
     std::unique_ptr<CWizardApp> app;
+    std::unique_ptr<SheetController> controller;
     std::unique_ptr<CBookSheet> sheet;
-    int helpRequests = 0;
 };
 
 }  // namespace folivex::test

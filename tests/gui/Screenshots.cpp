@@ -14,8 +14,12 @@
 #include <cstdio>
 
 #include "gui/qt/BookSheet.h"
-#include "gui/qt/WizardApp.h"
+#include "gui/qt/QtProgramLauncher.h"
+#include "gui/qt/QtSettingsStore.h"
 #include "platform/ScriptedPrompts.h"
+#include "resources/ViewerStub.h"
+#include "wizard/RememberedSettings.h"
+#include "wizard/WizardApp.h"
 
 using namespace folivex;
 
@@ -47,9 +51,13 @@ int main(int argc, char* argv[]) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, out.filePath("config"));
 
     ScriptedPrompts prompts;
-    CWizardApp app(prompts);
-    app.LoadSettings();
-    CBookSheet sheet(app, [] {});
+    QtSettingsStore store;
+    QtProgramLauncher launcher;
+    CWizardApp app(prompts, store, launcher);
+    app.viewerStub = EmbeddedViewerStub();
+    LoadRememberedSettings(app, store);
+    SheetController controller(app);
+    CBookSheet sheet(controller);
     sheet.show();
     bool ok = true;
 

@@ -1,4 +1,4 @@
-#include "gui/qt/ProgramLauncher.h"
+#include "gui/qt/QtProgramLauncher.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,8 +37,12 @@ bool LooksLikeEBook(const QString& path) {
     return EndsWithArchiveTrailer(QFile::encodeName(path).toStdString());
 }
 
-std::optional<std::string> StartDetachedProgram(const QString& path) {
-    const QFileInfo info(QDir::current(), path);
+bool QtProgramLauncher::IsFile(const std::string& path) const {
+    return QFileInfo(ToQString(path)).isFile();
+}
+
+std::optional<std::string> QtProgramLauncher::Start(const std::string& path) {
+    const QFileInfo info(QDir::current(), ToQString(path));
     if (!info.exists()) return SystemText(ENOENT);
     if (info.isDir()) return SystemText(EISDIR);
     const QString full = info.absoluteFilePath();

@@ -1,0 +1,98 @@
+#include "wizard/CreateController.h"
+
+#include <cassert>
+#include <string>
+
+#include "builder/BuildEBook.h"
+#include "wizard/ControlIds.h"
+#include "wizard/WizardApp.h"
+
+namespace folivex {
+
+namespace {
+
+// The page's texts with the fields they show, in tab order.
+struct TextControl {
+    int id;
+    std::string BookProject::*field;
+};
+const TextControl kTextControls[] = {
+    {IDC_TITLE, &BookProject::title},          {IDC_AUTHOR, &BookProject::author},
+    {IDC_COPYRIGHT, &BookProject::copyright},  {IDC_URL, &BookProject::url},
+    {IDC_EMAIL, &BookProject::email},          {IDC_ABOUT_INFO, &BookProject::aboutInfo},
+    {IDC_EBOOK_FILE, &BookProject::ebookFile},
+};
+
+}  // namespace
+
+ControlView& CreateController::View() {
+    assert(m_view != nullptr && "the Create page's view is attached before it is shown");
+    return *m_view;
+}
+
+bool CreateController::OnCommand(int id) {
+    switch (id) {
+        case IDC_PICK_EBOOK: OnPickOutputFile(); return true;
+        case IDC_CREATE_EBOOK: CreateEBook(); return true;
+        case IDC_RUN_EBOOK: RunEBook(); return true;
+        case IDC_SAVE_PROJECT_AS: OnSaveProjectAs(); return true;
+        default: return false;
+    }
+}
+
+void CreateController::ShowValues() {
+    for (const TextControl& text : kTextControls)
+        m_shown.Show(View(), text.id, m_app.project.*text.field);
+}
+
+void CreateController::CopyValues() {
+    for (const TextControl& text : kTextControls)
+        m_shown.Copy(View(), text.id, m_app.project.*text.field);
+}
+
+void CreateController::OnPickOutputFile() {
+    CopyValues();
+    PickOutputFile();
+}
+
+bool CreateController::PickOutputFile() {
+    FileDialogRequest request;
+    request.save = true;
+    // The project's own ebookFile is deliberately not the starting point.
+    request.initialName = m_app.lastEBookFile.empty() ? "ebook.exe" : m_app.lastEBookFile;
+    request.defaultExt = "exe";
+    request.filter = "Executable Files (*.exe)|*.exe|All Files (*.*)|*.*||";
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+    const auto file = m_app.GetPrompts().PickFile(request);
+    if (!file) return false;
+    m_app.project.ebookFile = *file;
+    m_app.lastEBookFile = *file;
+    ShowValues();
+    return true;
+}
+
+void CreateController::CreateEBook() {
+    CopyValues();
+    if (m_app.project.ebookFile.empty() && !PickOutputFile()) return;
+    if (!Build()) return;
+    m_app.GetPrompts().ShowMessage("E-Book " + m_app.project.ebookFile + " created successfully.",
+                                   MsgButtons::OK, MsgIcon::Information);
+}
+
+bool CreateController::Build() {
+    // The build has told the author what failed when it returns 0.
+    return BuildEBook(m_app) != 0;
+}
+
+void CreateController::RunEBook() {
+    if (m_app.project.ebookFile.empty()) return;
+    // Failures are silent: the author sees that nothing started.
+    (void)m_app.Launcher().Start(m_app.project.ebookFile);
+}
+
+void CreateController::OnSaveProjectAs() {
+    CopyValues();
+    m_app.SaveProjectAs();
+}
+
+}  // namespace folivex
