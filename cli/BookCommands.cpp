@@ -18,6 +18,8 @@
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
 #include "platform/FileStamp.h"
+#include "platform/FsPath.h"
+#include "platform/Utf8.h"
 #include "project/BookApp.h"
 #include "resources/ViewerStub.h"
 
@@ -370,7 +372,7 @@ bool IsSafeRelativePath(const std::string& path) {
 // link, which could lead the write out of root.
 bool PassesThroughLink(const fs::path& root, const std::string& relative) {
     fs::path at = root;
-    const fs::path rel(relative);
+    const fs::path rel = FsPath(ToUtf8(relative));
     for (auto it = rel.begin(); it != rel.end(); ++it) {
         at /= *it;
         std::error_code ec;
@@ -476,7 +478,7 @@ int CmdExtract(const Args& args) {
     if (args.size() != 2) return Usage("extract takes BOOK.exe DIR");
     auto book = Open(args[0]);
     if (!book) return 1;
-    const fs::path root = fs::path(AbsolutePath(args[1]));
+    const fs::path root = FsPath(AbsolutePath(args[1]));
     int problems = 0, written = 0;
     try {
         const auto dir = book->Data(kTypeBook, kIdPageDirectory);
@@ -484,7 +486,7 @@ int CmdExtract(const Args& args) {
             dir ? DecodePageDirectory(*dir) : std::vector<PageDirEntry>{};
         for (const auto& p : pages) {
             if (!IsSafeRelativePath(p.path) || PassesThroughLink(root, p.path)) {
-                Fail("refused: " + p.path + " would be written outside " + root.string());
+                Fail("refused: " + p.path + " would be written outside " + Utf8Path(root));
                 ++problems;
                 continue;
             }
@@ -502,7 +504,7 @@ int CmdExtract(const Args& args) {
                 ++problems;
                 continue;
             }
-            const fs::path target = root / fs::path(p.path);
+            const fs::path target = root / FsPath(ToUtf8(p.path));
             std::error_code ec;
             fs::create_directories(target.parent_path(), ec);
             std::ofstream out(target, std::ios::binary | std::ios::trunc);
@@ -510,7 +512,7 @@ int CmdExtract(const Args& args) {
                       static_cast<std::streamsize>(data.size()));
             out.close();
             if (!out) {
-                Fail("cannot write " + target.string());
+                Fail("cannot write " + Utf8Path(target));
                 ++problems;
                 continue;
             }
@@ -521,7 +523,7 @@ int CmdExtract(const Args& args) {
     } catch (const ContainerError& e) {
         return Fail(args[0] + ": " + e.what());
     }
-    std::printf("%d files extracted to %s\n", written, root.string().c_str());
+    std::printf("%d files extracted to %s\n", written, Utf8Path(root).c_str());
     return problems == 0 ? 0 : 1;
 }
 
