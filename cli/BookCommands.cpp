@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "builder/BuildEBook.h"
+#include "builder/StubContract.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/JsonText.h"
@@ -72,19 +73,24 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     }
     try {
         CFile file(stubFile, CFile::modeRead);
-        bytes.resize(static_cast<size_t>(file.GetLength()));
+        const uint64_t length = file.GetLength();
+        if (length > kMaxViewerStubBytes) {
+            Fail("The viewer program " + stubFile + " cannot be used: it is " +
+                 std::to_string(length) + " bytes long; a viewer program has at most " +
+                 std::to_string(kMaxViewerStubBytes) + ".");
+            return {};
+        }
+        bytes.resize(static_cast<size_t>(length));
         if (file.Read(bytes.data(), bytes.size()) != bytes.size())
             throw CFileException(CFileException::endOfFile, stubFile);
     } catch (const CException& e) {
         Fail(FileErrorMessage("Cannot read the viewer program:", e));
         return {};
     }
-    if (bytes.empty()) Fail("The viewer program " + stubFile + " is empty.");
-    // An archive trailer at its end would make the build load that archive
-    // instead of starting a new one.
-    if (EndsWithArchiveTrailer(bytes)) {
-        Fail("The viewer program " + stubFile +
-             " already ends in an e-book archive; give the bare program.");
+    // The builder's requirements, checked before anything is written.
+    const std::string problem = ViewerStubProblem(bytes);
+    if (!problem.empty()) {
+        Fail("The viewer program " + stubFile + " cannot be used: " + problem + ".");
         return {};
     }
     return bytes;
