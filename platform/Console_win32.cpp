@@ -65,7 +65,8 @@ Utf8Console::Utf8Console() {
     if (!console[0] && !console[1]) return;
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_TEXT);
+    // Binary: the console takes "\n" as a line end, and nothing is added.
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
         CloseHandle(readEnd);
         CloseHandle(writeEnd);
