@@ -97,7 +97,7 @@ XDG_CACHE_HOME=$BENCH/work/viewer-cache "$BUILD/bin/folivexc" make "$BENCH/corpo
 python3 bench/viewer_bench.py "$BUILD/bin/folivex-view" "$BENCH/work/B-view.exe" "$BENCH/B.zim" \
   "$BENCH/corpora/B" "$REPS" "$WRK_SECONDS" "$BENCH/viewer.json"
 
-STUB_BYTES=$(stat -c %s "$BUILD/stub-i686/bin/folivex-stub.exe")
+STUB_BYTES=$(stat -c %s "$BUILD/windows-i686/bin/folivex-stub.exe")
 echo
 echo "Folivex benchmark, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; medians of $REPS runs"
 python3 bench/report.py "$BENCH/build.json" "$BENCH/viewer.json" "$STUB_BYTES"

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "builder/BuildEBook.h"
+#include "builder/StubContract.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
 #include "platform/Ascii.h"
 #include "platform/FileStamp.h"
+#include "platform/FsPath.h"
 #include "platform/Json.h"
 #include "platform/Utf8.h"
 #include "project/BookApp.h"
@@ -55,19 +57,24 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     }
     try {
         CFile file(stubFile, CFile::modeRead);
-        bytes.resize(static_cast<size_t>(file.GetLength()));
+        const uint64_t length = file.GetLength();
+        if (length > kMaxViewerStubBytes) {
+            Fail("The viewer program " + stubFile + " cannot be used: it is " +
+                 std::to_string(length) + " bytes long; a viewer program has at most " +
+                 std::to_string(kMaxViewerStubBytes) + ".");
+            return {};
+        }
+        bytes.resize(static_cast<size_t>(length));
         if (file.Read(bytes.data(), bytes.size()) != bytes.size())
             throw CFileException(CFileException::endOfFile, stubFile);
     } catch (const CException& e) {
         Fail(FileErrorMessage("Cannot read the viewer program:", e));
         return {};
     }
-    if (bytes.empty()) Fail("The viewer program " + stubFile + " is empty.");
-    // An archive trailer at its end would make the build load that archive
-    // instead of starting a new one.
-    if (EndsWithArchiveTrailer(bytes)) {
-        Fail("The viewer program " + stubFile +
-             " already ends in an e-book archive; give the bare program.");
+    // The builder's requirements, checked before anything is written.
+    const std::string problem = ViewerStubProblem(bytes);
+    if (!problem.empty()) {
+        Fail("The viewer program " + stubFile + " cannot be used: " + problem + ".");
         return {};
     }
     return bytes;
@@ -389,7 +396,7 @@ bool IsSafeRelativePath(const std::string& path) {
 // link, which could lead the write out of root.
 bool PassesThroughLink(const fs::path& root, const std::string& relative) {
     fs::path at = root;
-    const fs::path rel(relative);
+    const fs::path rel = FsPath(ToUtf8(relative));
     for (auto it = rel.begin(); it != rel.end(); ++it) {
         at /= *it;
         std::error_code ec;
@@ -536,7 +543,7 @@ int CmdExtract(const Args& args) {
     if (args.size() != 2) return Usage("extract takes BOOK.exe DIR");
     auto book = Open(args[0]);
     if (!book) return 1;
-    const fs::path root = fs::path(AbsolutePath(args[1]));
+    const fs::path root = FsPath(AbsolutePath(args[1]));
     int problems = 0, written = 0;
     try {
         const auto dir = book->Data(kTypeBook, kIdPageDirectory);
@@ -544,7 +551,7 @@ int CmdExtract(const Args& args) {
             dir ? DecodePageDirectory(*dir) : std::vector<PageDirEntry>{};
         for (const auto& p : pages) {
             if (!IsSafeRelativePath(p.path) || PassesThroughLink(root, p.path)) {
-                Fail("refused: " + p.path + " would be written outside " + root.string());
+                Fail("refused: " + p.path + " would be written outside " + Utf8Path(root));
                 ++problems;
                 continue;
             }
@@ -562,7 +569,7 @@ int CmdExtract(const Args& args) {
                 ++problems;
                 continue;
             }
-            const fs::path target = root / fs::path(p.path);
+            const fs::path target = root / FsPath(ToUtf8(p.path));
             std::error_code ec;
             fs::create_directories(target.parent_path(), ec);
             std::ofstream out(target, std::ios::binary | std::ios::trunc);
@@ -570,7 +577,7 @@ int CmdExtract(const Args& args) {
                       static_cast<std::streamsize>(data.size()));
             out.close();
             if (!out) {
-                Fail("cannot write " + target.string());
+                Fail("cannot write " + Utf8Path(target));
                 ++problems;
                 continue;
             }
@@ -581,7 +588,7 @@ int CmdExtract(const Args& args) {
     } catch (const ContainerError& e) {
         return Fail(args[0] + ": " + e.what());
     }
-    std::printf("%d files extracted to %s\n", written, root.string().c_str());
+    std::printf("%d files extracted to %s\n", written, Utf8Path(root).c_str());
     return problems == 0 ? 0 : 1;
 }
 

@@ -16,8 +16,9 @@ constexpr const char* kUsage =
     "  folivexc new FOLDER -o PROJECT.ebp [--force] [text options]\n"
     "  folivexc rescan PROJECT.ebp [FOLDER]\n"
     "  folivexc info PROJECT.ebp|BOOK.exe [--json]\n"
-    "  folivexc build PROJECT.ebp [-o BOOK.exe] [--force] [run options]\n"
-    "  folivexc make FOLDER -o BOOK.exe [--force] [text options] [book options] [run options]\n"
+    "  folivexc build PROJECT.ebp [-o BOOK.exe] [--force] [--stub FILE] [run options]\n"
+    "  folivexc make FOLDER -o BOOK.exe [--force] [--stub FILE] [text options] [book options]\n"
+    "                [run options]\n"
     "  folivexc extract BOOK.exe DIR\n"
     "  folivexc verify BOOK.exe\n"
     "text options: --title T --author A --copyright C --url U --email E --about TEXT\n"
@@ -28,7 +29,9 @@ constexpr const char* kUsage =
     "              --no-cache (compress every file again instead of taking blobs kept from\n"
     "              earlier builds in ~/.cache/folivex/blobs); the e-book is the same either way\n"
     "--force:      replace an existing file that is not an e-book (build, make) or an existing\n"
-    "              project file (new); the project file itself is never an e-book's output\n";
+    "              project file (new); the project file itself is never an e-book's output\n"
+    "--stub FILE:  build with the viewer program FILE instead of the one carried inside\n"
+    "              (build, make), e.g. folivex-view-win64.exe for 64-bit-only Windows\n";
 
 int CmdInfo(const Args& args) {
     std::string path;

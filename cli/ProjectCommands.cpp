@@ -12,6 +12,7 @@
 #include "platform/Ascii.h"
 #include "platform/DirEnum.h"
 #include "platform/File.h"
+#include "platform/FsPath.h"
 #include "platform/Json.h"
 #include "platform/Utf8.h"
 #include "project/BookApp.h"
@@ -115,10 +116,15 @@ bool Open(CBookApp& app, const std::string& path) {
 }  // namespace
 
 std::string AbsolutePath(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    if (ec) p = path;
-    std::string s = p.lexically_normal().string();
+    std::string s = path;
+    try {
+        std::error_code ec;
+        const std::filesystem::path given = FsPath(path);
+        const std::filesystem::path p = std::filesystem::absolute(given, ec);
+        s = Utf8Path((ec ? given : p).lexically_normal());
+    } catch (const std::filesystem::filesystem_error&) {
+        // Not UTF-8 (Windows only): kept as given, and opening it says why.
+    }
     while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
     return s;
 }

@@ -1,6 +1,10 @@
 // folivexc: the command-line builder and inspector.
 #include "cli/Commands.h"
+#include "platform/Console.h"
 
 int main(int argc, char** argv) {
-    return folivex::cli::Run(folivex::cli::Args(argv + 1, argv + argc));
+    // Arguments and output are UTF-8 inside; on Windows they are taken from
+    // and given to the console in its wide form.
+    const folivex::Utf8Console console;
+    return folivex::cli::Run(folivex::CommandLineArgs(argc, argv));
 }

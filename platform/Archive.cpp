@@ -229,7 +229,7 @@ std::string CArchive::ReadString() {
     std::string raw(static_cast<size_t>(bytes), '\0');
     ReadBytes(raw.data(), raw.size());
     if (!wide) return raw;
-    return Utf16LeToSystem(
+    return Utf16LeToUtf8(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
 }
 

@@ -1,5 +1,6 @@
-// Folder listing on Windows: FindFirstFile/FindNextFile with the hidden
+// Folder listing on Windows: FindFirstFileW/FindNextFileW with the hidden
 // attribute; a folder's identity is its volume serial number and file index.
+// Names come back as UTF-8.
 #include <windows.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "platform/Wide.h"
 
 namespace folivex {
 
@@ -15,8 +17,9 @@ namespace {
 
 bool IdentityOf(const std::string& path, uint64_t& device, uint64_t& inode) {
     // FILE_FLAG_BACKUP_SEMANTICS lets CreateFile open a folder.
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(WidePath(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     const BOOL ok = GetFileInformationByHandle(h, &info);
@@ -29,10 +32,14 @@ bool IdentityOf(const std::string& path, uint64_t& device, uint64_t& inode) {
 
 // The full path of path, lower-cased; empty when the system cannot form it.
 std::string FullPathNoCase(const std::string& path) {
-    char buffer[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-    if (n == 0 || n >= sizeof buffer) return {};
-    return ToLowerSystem(std::string(buffer, n));
+    const std::wstring wide = Widen(path);
+    const DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return {};
+    std::wstring full(need, L'\0');
+    const DWORD n = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+    if (n == 0 || n >= need) return {};
+    full.resize(n);
+    return ToLowerSystem(Narrow(full));
 }
 
 }  // namespace
@@ -40,22 +47,22 @@ std::string FullPathNoCase(const std::string& path) {
 bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::string* whyNot) {
     items.clear();
     const std::string base = JoinStoredPath(NativePath(folder), "");
-    const std::string search = (base.empty() ? std::string("\\") : base) + "*.*";
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(search.c_str(), &data);
+    const std::string search = (base.empty() ? std::string("\\") : base) + "*";
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WidePath(search).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         if (whyNot) *whyNot = SystemErrorText(static_cast<long>(GetLastError()));
         return false;
     }
     do {
         DirItem item;
-        item.name = data.cFileName;
+        item.name = Narrow(data.cFileName);
         if (item.name == "." || item.name == "..") continue;
         item.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         item.isHidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
         if (item.isFolder && !item.isHidden) IdentityOf(base + item.name, item.device, item.inode);
         items.push_back(std::move(item));
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
 
     std::vector<std::pair<std::string, DirItem>> keyed;

@@ -4,23 +4,26 @@
 #include <windows.h>
 
 #include "platform/FileReplace.h"
+#include "platform/Wide.h"
 
 namespace folivex {
 
 std::string FollowFileLinks(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring wide = WidePath(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return path;
     // Opening follows the link; the handle knows where it ended.
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return path;
-    char buffer[MAX_PATH * 4];
-    const DWORD n =
-        GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    std::wstring buffer(32768, L'\0');  // the longest path the system has
+    const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     CloseHandle(h);
-    if (n == 0 || n >= sizeof buffer) return path;
-    std::string final(buffer, n);
+    if (n == 0 || n >= buffer.size()) return path;
+    buffer.resize(n);
+    const std::string final = Narrow(buffer);
     // The answer comes in the "\\?\" form; the rest of the program uses
     // the usual one.
     if (final.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + final.substr(8);
@@ -31,7 +34,7 @@ std::string FollowFileLinks(const std::string& path) {
 bool FolderRefusesNewFiles(const std::string& folder) {
     // FILE_FLAG_BACKUP_SEMANTICS lets CreateFile open a folder; the access
     // asked for is the right to add a file to it.
-    HANDLE h = CreateFileA(folder.c_str(), FILE_ADD_FILE,
+    HANDLE h = CreateFileW(WidePath(folder).c_str(), FILE_ADD_FILE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -47,10 +50,10 @@ void CopyFileMode(const std::string& from, const std::string& to) noexcept {
     // made in the same folder inherits alike.
     const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD attributes = GetFileAttributesA(from.c_str());
+    const DWORD attributes = GetFileAttributesW(WidePath(from).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     const DWORD copied = attributes & kept;
-    SetFileAttributesA(to.c_str(), copied ? copied : FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(WidePath(to).c_str(), copied ? copied : FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace folivex

@@ -5,6 +5,7 @@
 
 #include "platform/FileStamp.h"
 #include "platform/Path.h"
+#include "platform/Wide.h"
 
 namespace folivex {
 
@@ -24,7 +25,7 @@ int64_t Ticks(const FILETIME& t) {
 }  // namespace
 
 std::optional<FileStamp> StampOfFile(const std::string& path) {
-    HANDLE h = CreateFileA(NativePath(path).c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE h = CreateFileW(WidePath(NativePath(path)).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;

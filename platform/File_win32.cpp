@@ -1,5 +1,5 @@
-// CFile on Windows: a HANDLE from CreateFileA; exclusive sharing is share
-// mode 0.
+// CFile on Windows: a HANDLE from CreateFileW; exclusive sharing is share
+// mode 0. Paths are UTF-8, made wide at each call (Wide.h).
 #include <windows.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
 #include "platform/Path.h"
+#include "platform/Wide.h"
 
 namespace folivex {
 
@@ -53,11 +54,11 @@ CFileException::Cause CFileException::OsErrorToCause(long osError) {
 }
 
 std::string SystemErrorText(long osError) {
-    char* text = nullptr;
-    FormatMessageA(
+    wchar_t* text = nullptr;
+    FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(osError), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "error " + std::to_string(osError);
+        nullptr, static_cast<DWORD>(osError), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result = text ? Narrow(text) : "error " + std::to_string(osError);
     if (text) LocalFree(text);
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
                                result.back() == '.' || result.back() == ' '))
@@ -69,16 +70,6 @@ namespace {
 
 HANDLE H(intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
-}
-
-// A path in the system code page as the wide string the W functions take.
-std::wstring WidePath(const std::string& path) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
-    wide.resize(static_cast<size_t>(n - 1));  // the terminating NUL
-    return wide;
 }
 
 [[noreturn]] void ThrowLastError(const std::string& name) {
@@ -115,7 +106,7 @@ void CFile::Open(const std::string& path, unsigned openFlags) {
     if (openFlags & modeCreate)
         disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
-    HANDLE h = CreateFileA(NativePath(path).c_str(), access, share, nullptr, disposition,
+    HANDLE h = CreateFileW(WidePath(NativePath(path)).c_str(), access, share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
     m_hFile = reinterpret_cast<intptr_t>(h);
@@ -235,7 +226,7 @@ void CFile::Flush() {
 
 void CFile::Remove(const std::string& path) {
     FaultCheckCall(path.c_str());
-    if (!DeleteFileA(NativePath(path).c_str())) ThrowLastError(path);
+    if (!DeleteFileW(WidePath(NativePath(path)).c_str())) ThrowLastError(path);
 }
 
 void CFile::Rename(const std::string& from, const std::string& to) {
@@ -248,7 +239,7 @@ void CFile::Rename(const std::string& from, const std::string& to) {
 }
 
 bool CFile::Exists(const std::string& path) {
-    return GetFileAttributesA(NativePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(WidePath(NativePath(path)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace folivex

@@ -2,6 +2,10 @@
 
 namespace folivex {
 
+bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
 bool EndsWithSeparator(std::string_view path) {
     return !path.empty() && IsPathSeparator(path.back());
 }

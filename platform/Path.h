@@ -12,7 +12,8 @@
 
 namespace folivex {
 
-// True for "\" and, on POSIX, also for "/".
+// True for "\" and "/", which separate components on every system
+// (Windows takes both).
 bool IsPathSeparator(char c);
 bool EndsWithSeparator(std::string_view path);
 

@@ -38,10 +38,6 @@ std::string FindNoCase(const std::string& folder, const std::string& component) 
 
 }  // namespace
 
-bool IsPathSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
 std::string JoinNativePath(std::string_view folder, std::string_view name) {
     std::string out(folder);
     if (!out.empty() && out.back() != '/') out += '/';

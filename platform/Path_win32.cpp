@@ -4,10 +4,6 @@
 
 namespace folivex {
 
-bool IsPathSeparator(char c) {
-    return c == '\\';
-}
-
 std::string NativePath(std::string_view path) {
     return std::string(path);
 }

@@ -1,5 +1,11 @@
-// Text in the system code page: UTF-8 on POSIX, the ANSI code page on
-// Windows.
+// Names as the programs compare them, and UTF-16 text read from files.
+//
+// Inside the programs every text is UTF-8. Names (page paths, file names)
+// are compared without regard to case by one rule on every system: Unicode's
+// simple lower-case mapping (one code point to one, as UnicodeData.txt gives
+// it), from a table generated once by tools/make_case_table.py
+// (LowerCaseTable.inc). A Linux-built book and its Windows viewer therefore
+// agree on which names are the same.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +15,20 @@
 
 namespace folivex {
 
-// Lower-casing in the system code page: Unicode-aware for UTF-8 on POSIX,
-// the ANSI code page's own mapping on Windows. Bytes that are not valid UTF-8
-// are kept as they are.
+// text lower-cased by the rule above; the result is always UTF-8. Text that
+// is not valid UTF-8 (a name stored by older tools in the ANSI code page) is
+// read as Windows-1252 first, as every stored text is. ASCII letters are
+// lowered in place without decoding, so ASCII names cost no more than a copy.
 std::string ToLowerSystem(std::string_view text);
 
-// Case-insensitive equality by the same mapping.
+// The simple lower-case mapping of one code point (itself when it has none).
+char32_t ToLowerCodePoint(char32_t cp);
+
+// True when a and b are equal after ToLowerSystem.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
-// UTF-16LE code units (as stored in the wide string form) to the system code
-// page. Unpaired surrogates become U+FFFD (or "?" where the code page has no
-// such character).
-std::string Utf16LeToSystem(std::span<const uint8_t> utf16le);
+// UTF-16LE code units (as stored in the wide string form) to UTF-8.
+// Unpaired surrogates become U+FFFD; an odd last byte is ignored.
+std::string Utf16LeToUtf8(std::span<const uint8_t> utf16le);
 
 }  // namespace folivex

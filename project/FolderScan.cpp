@@ -40,7 +40,7 @@ public:
 
     CPieceElem* Find(std::string_view key) const {
         const uint64_t h = Hash(key);
-        for (size_t i = h & m_mask;; i = (i + 1) & m_mask) {
+        for (size_t i = Low(h) & m_mask;; i = (i + 1) & m_mask) {
             const Slot& slot = m_slots[i];
             if (slot.number == 0) return nullptr;
             const Key& candidate = m_keys[slot.number - 1];
@@ -53,7 +53,7 @@ public:
     void Add(std::string_view key, CPieceElem* entry) {
         if ((m_keys.size() + 1) * 2 > m_slots.size()) Grow(m_slots.size() * 2);
         const uint64_t h = Hash(key);
-        size_t i = h & m_mask;
+        size_t i = Low(h) & m_mask;
         for (; m_slots[i].number != 0; i = (i + 1) & m_mask)
             if (m_slots[i].hash == Tag(h) && m_keys[m_slots[i].number - 1].text == key) return;
         m_keys.push_back(Key{key, entry, h});
@@ -81,6 +81,8 @@ private:
     // The hash bits kept in a slot: the high ones, which the low bits that
     // choose the slot do not already tell.
     static uint32_t Tag(uint64_t h) { return static_cast<uint32_t>(h >> 32); }
+    // The bits that choose the slot (a 32-bit size_t holds all a mask needs).
+    static size_t Low(uint64_t h) { return static_cast<size_t>(h); }
 
     void Grow(size_t wanted) {
         size_t size = 64;
@@ -88,7 +90,7 @@ private:
         m_slots.assign(size, Slot{});
         m_mask = size - 1;
         for (size_t k = 0; k < m_keys.size(); ++k) {
-            size_t i = m_keys[k].hash & m_mask;
+            size_t i = Low(m_keys[k].hash) & m_mask;
             while (m_slots[i].number != 0) i = (i + 1) & m_mask;
             m_slots[i] = Slot{Tag(m_keys[k].hash), static_cast<uint32_t>(k + 1)};
         }

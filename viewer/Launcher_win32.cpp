@@ -3,34 +3,45 @@
 #include <shellapi.h>
 
 #include "platform/Exceptions.h"
+#include "platform/Wide.h"
 #include "viewer/Launcher.h"
 
 namespace folivex {
 
 namespace {
 
-std::string Environment(const char* name) {
-    char buffer[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+std::string Environment(const wchar_t* name) {
+    const DWORD need = GetEnvironmentVariableW(name, nullptr, 0);
+    if (need == 0) return {};
+    std::wstring value(need, L'\0');
+    const DWORD n = GetEnvironmentVariableW(name, value.data(), need);
+    if (n == 0 || n >= need) return {};
+    value.resize(n);
+    return Narrow(value);
 }
 
 bool IsFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The path a browser registered under App Paths, in either hive.
-std::string RegisteredPath(const char* exeName) {
-    const std::string key =
-        std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName;
+std::string RegisteredPath(const wchar_t* exeName) {
+    const std::wstring key =
+        std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + exeName;
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        char value[MAX_PATH];
-        DWORD size = sizeof value;
-        if (RegGetValueA(hive, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) ==
-                ERROR_SUCCESS &&
-            IsFile(value))
-            return value;
+        DWORD size = 0;  // in bytes, the terminating NUL included
+        if (RegGetValueW(hive, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+                ERROR_SUCCESS ||
+            size < sizeof(wchar_t))
+            continue;
+        std::wstring value(size / sizeof(wchar_t), L'\0');
+        if (RegGetValueW(hive, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+            ERROR_SUCCESS)
+            continue;
+        value.resize(wcsnlen(value.c_str(), value.size()));
+        const std::string path = Narrow(value);
+        if (IsFile(path)) return path;
     }
     return {};
 }
@@ -38,17 +49,17 @@ std::string RegisteredPath(const char* exeName) {
 // Edge first (every current Windows has it), then Chrome.
 std::string FindAppModeBrowser() {
     struct Candidate {
-        const char* exe;
+        const wchar_t* exe;
         const char* folder;
     };
     const Candidate candidates[] = {
-        {"msedge.exe", "\\Microsoft\\Edge\\Application\\msedge.exe"},
-        {"chrome.exe", "\\Google\\Chrome\\Application\\chrome.exe"},
+        {L"msedge.exe", "\\Microsoft\\Edge\\Application\\msedge.exe"},
+        {L"chrome.exe", "\\Google\\Chrome\\Application\\chrome.exe"},
     };
     for (const auto& c : candidates) {
         std::string path = RegisteredPath(c.exe);
         if (!path.empty()) return path;
-        for (const char* root : {"ProgramFiles(x86)", "ProgramFiles", "LOCALAPPDATA"}) {
+        for (const wchar_t* root : {L"ProgramFiles(x86)", L"ProgramFiles", L"LOCALAPPDATA"}) {
             const std::string base = Environment(root);
             if (!base.empty() && IsFile(base + c.folder)) return base + c.folder;
         }
@@ -59,7 +70,7 @@ std::string FindAppModeBrowser() {
 void CreateFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '\\')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            CreateDirectoryW(WidePath(path.substr(0, i)).c_str(), nullptr);
     }
 }
 
@@ -83,8 +94,8 @@ public:
 }  // namespace
 
 std::string BrowserProfileFolder(const std::string& bookPath) {
-    std::string root = Environment("LOCALAPPDATA");
-    if (root.empty()) root = Environment("TEMP");
+    std::string root = Environment(L"LOCALAPPDATA");
+    if (root.empty()) root = Environment(L"TEMP");
     const std::string folder = root + "\\Folivex\\Viewer\\" + BrowserProfileName(bookPath);
     CreateFolders(folder);
     return folder;
@@ -98,18 +109,20 @@ std::unique_ptr<BrowserWindow> OpenBrowser(const LaunchRequest& request, std::st
                               "\" --no-first-run --no-default-browser-check";
         if (request.start == WindowStart::fullScreen) command += " --start-fullscreen";
         if (request.start == WindowStart::maximized) command += " --start-maximized";
-        STARTUPINFOA startup{};
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        if (CreateProcessA(browser.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &process)) {
+        // CreateProcessW may write into the command line it is given.
+        std::wstring wideCommand = Widen(command);
+        if (CreateProcessW(Widen(browser).c_str(), wideCommand.data(), nullptr, nullptr, FALSE, 0,
+                           nullptr, nullptr, &startup, &process)) {
             CloseHandle(process.hThread);
             return std::make_unique<AppWindow>(process.hProcess);
         }
         // A browser that will not start: the default browser may still do.
     }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", request.url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        nullptr, L"open", Widen(request.url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) return std::make_unique<DefaultBrowser>();
     error = "Cannot open a web browser to show the e-book: " +
             SystemErrorText(static_cast<long>(GetLastError()));
@@ -117,7 +130,7 @@ std::unique_ptr<BrowserWindow> OpenBrowser(const LaunchRequest& request, std::st
 }
 
 void ShowViewerMessage(const std::string& title, const std::string& text, bool isError) {
-    MessageBoxA(nullptr, text.c_str(), title.c_str(),
+    MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(),
                 MB_OK | MB_SETFOREGROUND | (isError ? MB_ICONSTOP : MB_ICONINFORMATION));
 }
 

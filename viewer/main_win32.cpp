@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Console.h"
 #include "platform/Path.h"
+#include "platform/Wide.h"
 #include "viewer/Launcher.h"
 #include "viewer/ViewerApp.h"
 
@@ -23,20 +25,25 @@ void __verbose_terminate_handler() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace folivex;
-    std::vector<char> module(MAX_PATH);
+    // The book is this program's own file, wherever it is and whatever
+    // characters its path holds.
+    std::wstring module(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n =
-            GetModuleFileNameA(nullptr, module.data(), static_cast<DWORD>(module.size()));
+            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
         if (n == 0) return 1;
-        if (n < module.size()) break;
+        if (n < module.size()) {
+            module.resize(n);
+            break;
+        }
         if (module.size() >= 32768) return 1;  // the longest path Windows has
         module.resize(module.size() * 2);
     }
     ViewerArgs args;
-    args.bookPath = module.data();
+    args.bookPath = Narrow(module);
     const std::string appName = BaseNameWithoutExtension(args.bookPath);
 
-    const std::vector<std::string> argv(__argv + 1, __argv + __argc);
+    const std::vector<std::string> argv = CommandLineArgs(__argc, __argv);
     std::string problem;
     if (!ParseViewerArgs(argv, false, args, problem)) {
         ShowViewerMessage(

@@ -210,6 +210,90 @@ TEST_F(BookCommands, FailuresGoToStderrWithExitOne) {
     EXPECT_TRUE(Contains(r.err, "Cannot read " + dir / "cut.exe")) << r.err;
 }
 
+// --stub takes another viewer program only when the builder can use it; a
+// refusal says what is wrong and where, and writes nothing.
+struct StubRefusal {
+    const char* name;
+    std::vector<uint8_t> (*make)(const std::string& dir);
+    const char* why;  // after "The viewer program FILE cannot be used: "
+};
+
+class RefusedStub : public BookCommands, public ::testing::WithParamInterface<StubRefusal> {};
+
+TEST_P(RefusedStub, BuildsNothing) {
+    const std::string given = dir / "viewer.exe";
+    WriteFile(given, GetParam().make(dir.Path().string()));
+    const std::string book = dir / "out.exe";
+    const auto r = Run({"make", sample, "-o", book, "--stub", given});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "The viewer program " + given + " cannot be used: " + GetParam().why + ".\n");
+    EXPECT_FALSE(fs::exists(book));
+    EXPECT_FALSE(fs::exists(book + ".building"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , RefusedStub,
+    ::testing::Values(
+        StubRefusal{
+            "ATextFile",
+            [](const std::string&) { return std::vector<uint8_t>{'n', 'o', 't', 'e', 's', '\n'}; },
+            "it is shorter than a DOS header (64 bytes)"},
+        StubRefusal{"ABookAlready",
+                    [](const std::string& d) {
+                        WriteText(d + "/site/index.htm", "home");
+                        WriteFile(d + "/stub.exe", test::MakeFakePe().bytes);
+                        test::RunFolivexc(
+                            {"make", d + "/site", "-o", d + "/book.exe", "--stub", d + "/stub.exe"},
+                            TempDir());
+                        return ReadFile(d + "/book.exe");
+                    },
+                    "it ends in 4B 47, the trailer of an e-book's archive, so a build would take "
+                    "it for a finished e-book; give the bare viewer program"},
+        StubRefusal{"NoResources",
+                    [](const std::string&) {
+                        auto pe = test::MakeFakePe();
+                        pe.bytes[pe.sectionTable + 40 + 1] = 'x';
+                        return pe.bytes;
+                    },
+                    "it has no .rsrc section (no resources)"},
+        StubRefusal{"ForArm64",
+                    [](const std::string&) {
+                        auto pe = test::MakeFakePe(test::PeKind::pe32PlusX64);
+                        test::Put16(pe.bytes, pe.peOffset + 4, 0xAA64);
+                        return pe.bytes;
+                    },
+                    "it is made for machine 0xAA64 with optional-header magic 0x20B; a viewer "
+                    "program is a PE32 image for the Intel 386 (0x14C, 0x10B) or a PE32+ image "
+                    "for x86-64 (0x8664, 0x20B)"},
+        StubRefusal{"NoIconToReplace",
+                    [](const std::string&) {
+                        auto pe = test::MakeFakePe();
+                        pe.bytes[pe.group + 6] = 48;
+                        return pe.bytes;
+                    },
+                    "icon group 128 has no image 32 pixels wide"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(BookCommands, AStubTooLargeToBeAViewerIsRefusedUnread) {
+    const std::string given = dir / "huge.exe";
+    WriteFile(given, test::MakeFakePe().bytes);
+    fs::resize_file(given, (64u << 20) + 1);  // sparse: nothing is written
+    const auto r = Run({"make", sample, "-o", dir / "out.exe", "--stub", given});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "The viewer program " + given +
+                         " cannot be used: it is 67108865 bytes long; a viewer program has at "
+                         "most 67108864.\n");
+}
+
+TEST_F(BookCommands, APe32PlusViewerBuildsABook) {
+    WriteFile(stub, test::MakeFakePe(test::PeKind::pe32PlusX64).bytes);
+    const std::string book = dir / "book64.exe";
+    const auto r = Run({"make", sample, "-o", book, "--stub", stub});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Run({"verify", book}).exitCode, 0);
+}
+
 // An existing file that is not an e-book is replaced only with --force, and
 // the project file never; a refusal changes nothing.
 struct OutputCase {

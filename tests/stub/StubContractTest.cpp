@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "builder/StubContract.h"
 #include "format/ArchiveIndex.h"
 #include "platform/ByteReader.h"
 #include "resources/ViewerStub.h"
@@ -76,6 +77,18 @@ TEST_F(StubContract, IsASmallPe32ForI386) {
     EXPECT_TRUE(haveRsrc);
     // Otherwise the builder would load an archive instead of appending one.
     EXPECT_FALSE(EndsWithArchiveTrailer(stub));
+}
+
+// Both stubs the build makes meet the builder's own check of a viewer
+// program (folivexc --stub runs it too): the i686 one carried inside the
+// programs, and the x86-64 one shipped as folivex-view-win64.exe.
+TEST_F(StubContract, BothStubsPassTheBuildersCheck) {
+    uint16_t machine = 0;
+    EXPECT_EQ(ViewerStubProblem(stub, &machine), "");
+    EXPECT_EQ(machine, 0x014C);
+    const auto x64 = test::ReadFile(FOLIVEX_TEST_STUB_X64);
+    EXPECT_EQ(ViewerStubProblem(x64, &machine), "");
+    EXPECT_EQ(machine, 0x8664);
 }
 
 TEST_F(StubContract, CarriesThe32x32SixteenColourIconWhereTheBuilderLooks) {

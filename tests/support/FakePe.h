@@ -1,6 +1,7 @@
 // Fixtures made in code: a minimal PE32 i386 image shaped like the viewer
 // stub (a .text section, then .rsrc with icon group 128 holding a 16x16 entry
-// id 2 and a 32x32 16-colour 744-byte entry id 1, and icon 1 itself), and
+// id 2 and a 32x32 16-colour 744-byte entry id 1, and icon 1 itself), or the
+// same as a PE32+ x86-64 image (its optional header 16 bytes longer), and
 // .ico files. The offsets of the interesting fields are returned, so that
 // tests can damage exactly one of them.
 #pragma once
@@ -41,7 +42,9 @@ struct FakePe {
     static constexpr size_t kImageSize = 744;
 };
 
-inline FakePe MakeFakePe() {
+enum class PeKind { pe32I386, pe32PlusX64 };
+
+inline FakePe MakeFakePe(PeKind kind = PeKind::pe32I386) {
     FakePe pe;
     constexpr size_t kTextRaw = 0x200, kRsrcRaw = 0x400, kRsrcSize = 0x400;
     pe.rsrcRva = 0x3000;
@@ -52,11 +55,13 @@ inline FakePe MakeFakePe() {
     pe.peOffset = 0x80;
     Put32(b, 60, static_cast<uint32_t>(pe.peOffset));
     std::memcpy(&b[pe.peOffset], "PE\0\0", 4);
-    Put16(b, pe.peOffset + 4, 0x014C);
-    Put16(b, pe.peOffset + 6, 2);     // sections
-    Put16(b, pe.peOffset + 20, 224);  // SizeOfOptionalHeader
-    Put16(b, pe.peOffset + 24, 0x010B);
-    pe.sectionTable = pe.peOffset + 248;
+    const bool plus = kind == PeKind::pe32PlusX64;
+    const uint16_t optionalHeaderSize = plus ? 240 : 224;
+    Put16(b, pe.peOffset + 4, plus ? 0x8664 : 0x014C);
+    Put16(b, pe.peOffset + 6, 2);  // sections
+    Put16(b, pe.peOffset + 20, optionalHeaderSize);
+    Put16(b, pe.peOffset + 24, plus ? 0x020B : 0x010B);
+    pe.sectionTable = pe.peOffset + 24 + optionalHeaderSize;
     auto section = [&](size_t at, const char* name, uint32_t rva, uint32_t size, uint32_t raw) {
         std::memcpy(&b[at], name, std::strlen(name));
         Put32(b, at + 8, size);

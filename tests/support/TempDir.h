@@ -1,11 +1,15 @@
 // Test helpers: a fresh folder per test, whole-file reads and writes, and
-// running as an ordinary user for the tests about permissions.
+// running as an ordinary user for the tests about permissions. The Windows
+// tests (tests/windows) use the folder and the file helpers; what runs
+// commands and changes user is POSIX only.
 #pragma once
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -80,6 +84,7 @@ inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> part
     for (const auto& part : parts) Append(out, part);
     return out;
 }
+#ifndef _WIN32
 
 inline std::string ShellQuote(const std::string& s) {
     std::string q = "'";
@@ -171,5 +176,7 @@ inline AsOrdinaryUser RunAsOrdinaryUser() {
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
     return AsOrdinaryUser::ran;
 }
+
+#endif  // _WIN32
 
 }  // namespace folivex::test
