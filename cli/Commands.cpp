@@ -24,9 +24,12 @@ constexpr const char* kUsage =
     "book options: --splash BMP --icon ICO --about-at-start --no-maximized --full-screen\n"
     "              --no-toolbar --buttons home,prevnext,history,copy,search,fullscreen,\n"
     "                                     fontsize,print,about,exit\n"
-    "run options:  --threads N (compressing threads; 0, the default: one per processor)\n"
-    "              --no-cache (compress every file again instead of taking blobs kept from\n"
-    "              earlier builds in ~/.cache/folivex/blobs); the e-book is the same either way\n"
+    "run options:  --threads N (reading and compressing threads; 0, the default: one per\n"
+    "              processor)\n"
+    "              --no-cache (read and compress every file again instead of taking the files\n"
+    "              unchanged since the last build from the e-book it wrote, as noted in\n"
+    "              ~/.cache/folivex/builds); the e-book is the same either way\n"
+    "              --quiet (no progress line on stderr; it shows only on a terminal)\n"
     "--force:      replace an existing file that is not an e-book (build, make) or an existing\n"
     "              project file (new); the project file itself is never an e-book's output\n";
 

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "builder/BuildEBook.h"
+#include "gui/qt/BuildProgressWindow.h"
 #include "gui/qt/ControlNames.h"
 #include "gui/qt/DialogUnits.h"
 #include "gui/qt/ProgramLauncher.h"
@@ -171,7 +172,12 @@ bool CCreatePage::PickOutputFile() {
 void CCreatePage::CreateEBook() {
     CopyValues();
     if (m_app.project.ebookFile.empty() && !PickOutputFile()) return;
-    if (BuildEBook(m_app) == 0) return;
+    int built = 0;
+    {
+        CBuildProgressWindow progress(window());
+        built = BuildEBook(m_app, nullptr, progress.Callback());
+    }
+    if (built == 0) return;
     m_app.GetPrompts().ShowMessage("E-Book " + m_app.project.ebookFile + " created successfully.",
                                    MsgButtons::OK, MsgIcon::Information);
 }

@@ -1,11 +1,14 @@
-// File stamps and the digest memo: a rebuild may skip reading a file only
-// when nothing about it could have changed, and a damaged memo is empty.
+// File stamps, the build memo and the earlier book: a rebuild may skip
+// reading a file only when nothing about it could have changed, takes from
+// the earlier book only the blob the memo knew, and a damaged memo is empty.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
-#include "builder/DigestMemo.h"
+#include "builder/BuildMemo.h"
+#include "builder/EarlierBook.h"
 #include "platform/FileStamp.h"
 #include "tests/support/TempDir.h"
 
@@ -18,10 +21,6 @@ using test::WriteFile;
 using test::WriteText;
 
 constexpr int64_t kHour = 3600'000'000'000;
-
-Sha256Digest DigestOf(const std::string& text) {
-    return Sha256Of(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
 
 // Long enough for the file system's clock to move on.
 void NextTick() {
@@ -60,105 +59,228 @@ TEST(FileStamp, ChangesWithEveryRewriteEvenWhenSizeAndTimeAreRestored) {
     EXPECT_FALSE(StampOfFile("").has_value());
 }
 
-class DigestMemoTest : public ::testing::Test {
+class BuildMemoTest : public ::testing::Test {
 protected:
-    DigestMemoTest() {
+    BuildMemoTest() {
         WriteText(page, "page text");
+        WriteText(book, "stand-in for the book the build wrote");
         stamp = *StampOfFile(page);
     }
 
     test::TempDir dir;
     std::string cache = dir / "cache";
     std::string page = dir / "book/page.htm";
-    std::string memoPath = DigestMemo::PathFor(dir / "cache", dir / "book");
+    std::string book = dir / "out.exe";
+    std::string memoPath = BuildMemo::PathFor(dir / "cache", dir / "book");
     FileStamp stamp;
+    const BuildMemo::Place place{100, 20, 0xC0FFEE};
     // A build long after the page was written: its stamp has settled.
     int64_t later = StampClockNowNs() + kHour;
 };
 
-TEST_F(DigestMemoTest, ABuildSeesWhatTheLastOneRemembered) {
+TEST_F(BuildMemoTest, ABuildSeesWhatTheLastOneRemembered) {
     {
-        DigestMemo memo(memoPath, later);
+        BuildMemo memo(memoPath, later);
         EXPECT_EQ(memo.Seen(page), nullptr);
-        memo.Remember(page, stamp, DigestOf("page text"));
-        memo.Save();
+        EXPECT_EQ(memo.BookPath(), "");
+        memo.Remember(page, stamp, place);
+        EXPECT_GT(memo.Save(book), 0u);
     }
-    DigestMemo next(memoPath, later);
-    const DigestMemo::Record* seen = next.Seen(page);
+    BuildMemo next(memoPath, later);
+    const BuildMemo::Record* seen = next.Seen(page);
     ASSERT_NE(seen, nullptr);
     EXPECT_EQ(seen->stamp, stamp);
-    EXPECT_EQ(seen->digest, DigestOf("page text"));
+    EXPECT_EQ(seen->blob, place);
     EXPECT_EQ(next.Seen(dir / "book/other.htm"), nullptr);
+    EXPECT_EQ(next.BookPath(), book);
+    EXPECT_EQ(next.BookStamp(), StampOfFile(book));
 
-    // Each project folder has its own memo; its name is a cache entry's.
-    EXPECT_NE(DigestMemo::PathFor(cache, dir / "other"), memoPath);
+    // Each project folder has its own memo; its name is 64 hex digits.
+    EXPECT_NE(BuildMemo::PathFor(cache, dir / "other"), memoPath);
     EXPECT_EQ(fs::path(memoPath).filename().string().size(), 64u);
 }
 
-TEST_F(DigestMemoTest, AStampTooCloseToTheBuildIsNotRemembered) {
+TEST_F(BuildMemoTest, AStampTooCloseToTheBuildIsNotRemembered) {
     // Changed a second before this build started: a second write in the
     // same tick could have left the stamp as it is.
-    DigestMemo memo(memoPath, stamp.changedNs + 1'000'000'000);
-    memo.Remember(page, stamp, DigestOf("page text"));
-    memo.Save();
-    EXPECT_EQ(DigestMemo(memoPath, later).Seen(page), nullptr);
+    BuildMemo memo(memoPath, stamp.changedNs + 1'000'000'000);
+    memo.Remember(page, stamp, place);
+    memo.Save(book);
+    EXPECT_EQ(BuildMemo(memoPath, later).Seen(page), nullptr);
 }
 
-TEST_F(DigestMemoTest, OnlyTheFilesOfTheLastBuildAreKept) {
+TEST_F(BuildMemoTest, OnlyTheFilesOfTheLastBuildAreKept) {
     {
-        DigestMemo memo(memoPath, later);
-        memo.Remember(page, stamp, DigestOf("page text"));
-        memo.Remember(dir / "book/gone.htm", stamp, DigestOf("gone"));
-        memo.Save();
+        BuildMemo memo(memoPath, later);
+        memo.Remember(page, stamp, place);
+        memo.Remember(dir / "book/gone.htm", stamp, place);
+        memo.Save(book);
     }
     {
-        DigestMemo memo(memoPath, later);
+        BuildMemo memo(memoPath, later);
         EXPECT_EQ(memo.Loaded(), 2u);
-        ASSERT_NE(memo.Seen(page), nullptr);
-        // Found unchanged by a build that starts soon after its change.
-        DigestMemo soon(memoPath, stamp.changedNs + 1);
-        soon.Remember(page, stamp, memo.Seen(page)->digest);
-        soon.Save();
+        // Found unchanged by a build that starts soon after its change; its
+        // blob went elsewhere in the new book.
+        BuildMemo soon(memoPath, stamp.changedNs + 1);
+        soon.Remember(page, stamp, {7, 8, 9});
+        soon.Save(book);
     }
-    DigestMemo last(memoPath, later);
+    BuildMemo last(memoPath, later);
     EXPECT_EQ(last.Loaded(), 1u);
-    EXPECT_NE(last.Seen(page), nullptr);
+    ASSERT_NE(last.Seen(page), nullptr);
+    EXPECT_EQ(last.Seen(page)->blob, (BuildMemo::Place{7, 8, 9}));
     EXPECT_EQ(last.Seen(dir / "book/gone.htm"), nullptr);
 }
 
-TEST_F(DigestMemoTest, ADamagedMemoIsEmpty) {
+TEST_F(BuildMemoTest, ADamagedOrForeignMemoIsEmpty) {
     {
-        DigestMemo memo(memoPath, later);
-        memo.Remember(page, stamp, DigestOf("page text"));
-        memo.Remember(dir / "book/second.htm", stamp, DigestOf("second"));
-        memo.Save();
+        BuildMemo memo(memoPath, later);
+        memo.Remember(page, stamp, place);
+        memo.Remember(dir / "book/second.htm", stamp, place);
+        memo.Save(book);
     }
     const std::vector<uint8_t> sound = ReadFile(memoPath);
-    ASSERT_EQ(DigestMemo(memoPath, later).Loaded(), 2u);
-    // Every byte flipped in turn, every length cut, one byte more.
+    ASSERT_EQ(BuildMemo(memoPath, later).Loaded(), 2u);
+    // Every byte flipped in turn (the zlib version among them), every
+    // length cut, one byte more.
     for (size_t i = 0; i < sound.size(); ++i) {
         auto damaged = sound;
         damaged[i] ^= 0x20;
         WriteFile(memoPath, damaged);
-        EXPECT_EQ(DigestMemo(memoPath, later).Loaded(), 0u) << "byte " << i;
+        const BuildMemo memo(memoPath, later);
+        EXPECT_EQ(memo.Loaded(), 0u) << "byte " << i;
+        EXPECT_EQ(memo.BookPath(), "") << "byte " << i;
     }
     for (size_t n = 0; n < sound.size(); ++n) {
         WriteFile(memoPath,
                   std::vector<uint8_t>(sound.begin(), sound.begin() + static_cast<ptrdiff_t>(n)));
-        EXPECT_EQ(DigestMemo(memoPath, later).Loaded(), 0u) << n << " bytes";
+        EXPECT_EQ(BuildMemo(memoPath, later).Loaded(), 0u) << n << " bytes";
     }
     auto longer = sound;
     longer.push_back(0);
     WriteFile(memoPath, longer);
-    EXPECT_EQ(DigestMemo(memoPath, later).Loaded(), 0u);
+    EXPECT_EQ(BuildMemo(memoPath, later).Loaded(), 0u);
 
-    // A memo that cannot be written leaves nothing behind and fails nothing.
+    // A memo that cannot be written, or whose book is gone, leaves nothing
+    // behind and fails nothing.
+    BuildMemo memo(memoPath, later);
+    memo.Remember(page, stamp, place);
+    EXPECT_EQ(memo.Save(dir / "no-such-book.exe"), 0u);
     fs::remove_all(cache);
     WriteText(cache, "a file where the folder should be");
-    DigestMemo memo(memoPath, later);
-    memo.Remember(page, stamp, DigestOf("page text"));
-    memo.Save();
+    EXPECT_EQ(memo.Save(book), 0u);
     EXPECT_TRUE(fs::is_regular_file(cache));
+}
+
+TEST_F(BuildMemoTest, BuildsSavingAtOnceLeaveOneWholeMemo) {
+    std::vector<std::thread> builds;
+    for (uint32_t b = 0; b < 6; ++b) {
+        builds.emplace_back([&, b] {
+            for (uint32_t round = 0; round < 10; ++round) {
+                BuildMemo memo(memoPath, later);
+                for (uint32_t i = 0; i <= b; ++i)
+                    memo.Remember(dir / ("book/p" + std::to_string(i)), stamp, {i, b, round});
+                memo.Save(book);
+            }
+        });
+    }
+    for (auto& t : builds) t.join();
+    const BuildMemo memo(memoPath, later);
+    ASSERT_GE(memo.Loaded(), 1u);
+    // One build's records, all of them.
+    const uint32_t b = memo.Seen(dir / "book/p0")->blob.length;
+    EXPECT_EQ(memo.Loaded(), b + 1);
+    for (const auto& item : fs::directory_iterator(cache))
+        EXPECT_EQ(item.path().filename().string().find(".tmp"), std::string::npos) << item.path();
+}
+
+// Memos of n folders, the one of folder i last used i hours ago.
+std::vector<std::string> AgedMemos(const std::string& cache, const std::string& book, int n) {
+    std::vector<std::string> paths;
+    const auto now = fs::file_time_type::clock::now();
+    for (int i = 0; i < n; ++i) {
+        paths.push_back(BuildMemo::PathFor(cache, "/folder" + std::to_string(i)));
+        BuildMemo memo(paths.back(), StampClockNowNs() + kHour);
+        for (int k = 0; k < 20; ++k)
+            memo.Remember("/folder/page" + std::to_string(k), *StampOfFile(book), {});
+        memo.Save(book);
+        fs::last_write_time(paths.back(), now - std::chrono::hours(i));
+    }
+    return paths;
+}
+
+TEST_F(BuildMemoTest, TrimKeepsTheFolderUnderItsBoundLeastRecentlyUsedFirst) {
+    const std::vector<std::string> memos = AgedMemos(cache, book, 10);
+    const uint64_t size = fs::file_size(memos[0]);
+    // A temporary file of a build killed long ago goes; a fresh one stays.
+    WriteText(cache + "/" + fs::path(memos[0]).filename().string() + ".tmp1-2", "left over");
+    fs::last_write_time(cache + "/" + fs::path(memos[0]).filename().string() + ".tmp1-2",
+                        fs::file_time_type::clock::now() - std::chrono::hours(2));
+    WriteText(cache + "/fresh.tmp3-4", "being written");
+
+    // A bound of four memos: trimming keeps at most three, the newest.
+    BuildMemo::TrimFolderNow(cache, size * 4);
+    for (size_t i = 0; i < memos.size(); ++i)
+        EXPECT_EQ(fs::exists(memos[i]), i < 3) << "memo " << i;
+    EXPECT_FALSE(fs::exists(cache + "/" + fs::path(memos[0]).filename().string() + ".tmp1-2"));
+    EXPECT_TRUE(fs::exists(cache + "/fresh.tmp3-4"));
+    // Below the bound nothing goes.
+    BuildMemo::TrimFolderNow(cache, size * 4);
+    EXPECT_TRUE(fs::exists(memos[2]));
+}
+
+TEST_F(BuildMemoTest, TrimLooksOnlyOnceEnoughHasBeenSaved) {
+    const std::vector<std::string> memos = AgedMemos(cache, book, 3);
+    const uint64_t size = fs::file_size(memos[0]);
+    // Three memos are too many for a bound of two, but one memo saved is
+    // less than a sixteenth of it: no look yet.
+    BuildMemo::TrimFolder(cache, size / 10, size * 2);
+    EXPECT_TRUE(fs::exists(memos[2]));
+    // The bytes add up across builds until the look.
+    for (int build = 0; build < 2; ++build) BuildMemo::TrimFolder(cache, size / 10, size * 2);
+    EXPECT_FALSE(fs::exists(memos[2]));
+    EXPECT_TRUE(fs::exists(memos[0]));
+    // Nothing saved, nothing counted.
+    BuildMemo::TrimFolder(cache, 0, 1);
+    EXPECT_TRUE(fs::exists(memos[0]));
+}
+
+TEST(EarlierBook, GivesOnlyTheBlobTheMemoKnew) {
+    test::TempDir dir;
+    const std::string book = dir / "out.exe";
+    std::vector<uint8_t> bytes(200, 0x11);
+    // A blob of a 1000-byte file at offset 50.
+    std::vector<uint8_t> blob = {0xE8, 0x03, 0, 0, 0x78, 0x9C, 1, 2, 3};
+    std::copy(blob.begin(), blob.end(), bytes.begin() + 50);
+    WriteFile(book, bytes);
+    const BuildMemo::Place place{50, static_cast<uint32_t>(blob.size()), BlobCrc(blob)};
+    const FileStamp stamp = *StampOfFile(book);
+
+    const auto earlier = EarlierBook::Open(book, stamp);
+    ASSERT_NE(earlier, nullptr);
+    EXPECT_EQ(earlier->Blob(place, 1000), blob);
+
+    struct Case {
+        const char* what;
+        BuildMemo::Place place;
+        uint64_t fileLength;
+    };
+    const Case refused[] = {
+        {"another checksum", {50, place.length, place.crc ^ 1}, 1000},
+        {"another file length", place, 1001},
+        {"one byte off", {51, place.length, place.crc}, 1000},
+        {"past the end", {195, place.length, place.crc}, 1000},
+        {"far past the end", {1ull << 40, place.length, place.crc}, 1000},
+        {"shorter than a blob", {50, 3, BlobCrc(std::span(blob).first(3))}, 1000},
+    };
+    for (const Case& c : refused) EXPECT_FALSE(earlier->Blob(c.place, c.fileLength)) << c.what;
+
+    // A book written since, or gone, is not used at all.
+    EXPECT_EQ(EarlierBook::Open(dir / "gone.exe", stamp), nullptr);
+    EXPECT_EQ(EarlierBook::Open("", stamp), nullptr);
+    NextTick();
+    WriteFile(book, bytes);
+    EXPECT_EQ(EarlierBook::Open(book, stamp), nullptr);
 }
 
 }  // namespace

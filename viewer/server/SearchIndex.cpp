@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "html/PageText.h"
+#include "platform/ThreadPriority.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/Words.h"
@@ -182,6 +183,7 @@ struct SearchIndex::Impl {
     unsigned threads;
 
     mutable std::once_flag built;
+    mutable std::atomic<bool> stopping{false};
     mutable Dictionary dictionary;
     mutable std::vector<Document> documents;
     mutable double averageLength = 1;
@@ -192,7 +194,7 @@ struct SearchIndex::Impl {
 
     Impl(const BookReader& b, unsigned t) : book(b), threads(t) {}
 
-    void Build() const;
+    void Build(bool lowPriority) const;
     void IndexDocument(Dictionary& dict, uint32_t doc, std::vector<uint32_t>& touched) const;
     std::shared_ptr<const std::string> Text(size_t doc) const;
     std::vector<std::string> Snippet(const std::string& text,
@@ -249,7 +251,7 @@ void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
     d.length = words;
 }
 
-void SearchIndex::Impl::Build() const {
+void SearchIndex::Impl::Build(bool lowPriority) const {
     const auto& pages = book.Pages();
     for (size_t i = 0; i < pages.size(); ++i)
         if (pages[i].inSearch != 0) documents.push_back(Document{i, 0, {}});
@@ -263,14 +265,18 @@ void SearchIndex::Impl::Build() const {
         std::vector<uint32_t> touched;
         for (;;) {
             size_t first = next.fetch_add(kPagesPerClaim);
-            if (first >= documents.size()) return;
+            if (first >= documents.size() || stopping) return;
             size_t last = std::min(first + kPagesPerClaim, documents.size());
             for (size_t doc = first; doc < last; ++doc)
                 IndexDocument(partial[k], static_cast<uint32_t>(doc), touched);
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned k = 1; k < n; ++k) workers.emplace_back(work, k);
+    for (unsigned k = 1; k < n; ++k)
+        workers.emplace_back([&, k] {
+            if (lowPriority) LowerThisThreadPriority();
+            work(k);
+        });
     work(0);
     for (auto& w : workers) w.join();
 
@@ -364,8 +370,12 @@ SearchIndex::SearchIndex(const BookReader& book, unsigned threads)
 
 SearchIndex::~SearchIndex() = default;
 
-void SearchIndex::EnsureBuilt() const {
-    std::call_once(m_impl->built, [this] { m_impl->Build(); });
+void SearchIndex::EnsureBuilt(bool lowPriority) const {
+    std::call_once(m_impl->built, [this, lowPriority] { m_impl->Build(lowPriority); });
+}
+
+void SearchIndex::StopBuilding() const {
+    m_impl->stopping = true;
 }
 
 size_t SearchIndex::IndexedPageCount() const {
