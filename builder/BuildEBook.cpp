@@ -248,8 +248,8 @@ BlobPipeline::Made MakeFileBlob(const PageSource& source, BlobSources sources,
 // told of them.
 class FileFlow {
 public:
-    FileFlow(BlobPipeline& pipeline, ArchiveStream& archive, BlobSources sources,
-             size_t filesTotal, const BuildProgressFn& progress)
+    FileFlow(BlobPipeline& pipeline, ArchiveStream& archive, BlobSources sources, size_t filesTotal,
+             const BuildProgressFn& progress)
         : m_pipeline(pipeline), m_archive(archive), m_sources(sources), m_progress(progress) {
         m_state.filesTotal = filesTotal;
         Tell();
@@ -310,12 +310,12 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
 
     BlobPipeline pipeline(threads, kBytesInFlight);
     const PageSource splash = SplashSource(project);
-    FileFlow flow(pipeline, archive, sources,
-                  pages.size() + (project.splashFile.empty() ? 0 : 1), progress);
+    FileFlow flow(pipeline, archive, sources, pages.size() + (project.splashFile.empty() ? 0 : 1),
+                  progress);
     // Files waiting for their turn keep the workers busy while a large one
-    // at the head is still being compressed; with one thread, their number
-    // bounds the memory.
-    const size_t maxWaiting = 16 * size_t{pipeline.Threads()};
+    // at the head is still being compressed: as many as the budget lets the
+    // workers hold. With one thread their number bounds the memory.
+    const size_t maxWaiting = pipeline.Threads() == 1 ? 16 : 1024;
     for (const PageSource& page : pages) {
         while (flow.Waiting() >= maxWaiting) flow.WriteOldest(kTypePages);
         flow.Submit(page);
@@ -412,8 +412,7 @@ bool CanBuild(CBookApp& app) {
 
 }  // namespace
 
-int BuildEBook(CBookApp& app, std::vector<std::string>* warnings,
-               const BuildProgressFn& progress) {
+int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildProgressFn& progress) {
     BookProject& project = app.project;
     WaitCursor wait(app.GetPrompts());
     if (!CanBuild(app)) return 0;
@@ -436,8 +435,8 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings,
 
     std::optional<BuildMemo> memo;
     try {
-        WriteArchive(project, pages, output.WritePath(), app.viewerStub, app,
-                     !output.InPlace(), progress, memo);
+        WriteArchive(project, pages, output.WritePath(), app.viewerStub, app, !output.InPlace(),
+                     progress, memo);
     } catch (const CFileException& error) {
         return ReportArchiveFailure(app, output, error);
     } catch (const CArchiveException& error) {
@@ -462,7 +461,8 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings,
     // Only now is the book where the next build will look for it.
     if (memo) {
         const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
-        BuildMemo::TrimFolder(folder, memo->Save(output.FinalPath()));
+        const uint64_t replaced = memo->FileBytes();
+        BuildMemo::TrimFolder(folder, memo->Save(output.FinalPath()), replaced);
     }
     return result;
 }

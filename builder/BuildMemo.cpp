@@ -31,7 +31,6 @@ constexpr size_t kRecordFixedBytes = 4 + kStampBytes + 8 + 4 + 4;
 // A memo holds at most the 65,535 pages of one book and its splash; a file
 // far larger than such a memo can be is not read.
 constexpr uint64_t kMaxMemoBytes = 64ull << 20;
-constexpr const char* kLedgerName = "unchecked-bytes";
 
 void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
     uint8_t le[8];
@@ -175,6 +174,12 @@ void BuildMemo::Remember(const std::string& name, const FileStamp& stamp, const 
     m_kept.emplace_back(name, Record{stamp, blob});
 }
 
+uint64_t BuildMemo::FileBytes() const {
+    std::error_code ec;
+    const uint64_t size = fs::file_size(m_path, ec);
+    return ec ? 0 : size;
+}
+
 uint64_t BuildMemo::Save(const std::string& bookPath) const {
     const std::optional<FileStamp> bookStamp = StampOfFile(bookPath);
     if (!bookStamp) return 0;
@@ -203,25 +208,10 @@ uint64_t BuildMemo::Save(const std::string& bookPath) const {
 }
 
 void BuildMemo::TrimFolder(const std::string& cacheFolder, uint64_t savedBytes,
-                           uint64_t maxBytes) {
-    if (savedBytes == 0) return;
-    const fs::path ledger = fs::path(cacheFolder) / kLedgerName;
-    uint64_t unchecked = savedBytes;
-    {
-        StdFile file(ledger.string(), "rb");
-        char text[32] = {};
-        if (file && std::fread(text, 1, sizeof text - 1, file.Get()) > 0)
-            unchecked += std::strtoull(text, nullptr, 10);
-    }
-    if (unchecked >= maxBytes / 16) {
-        TrimFolderNow(cacheFolder, maxBytes);
-        unchecked = 0;
-    }
-    // Builds running at the same time may count over each other; the
-    // count only decides when to look.
-    const std::string text = std::to_string(unchecked);
-    ReplaceWhole(ledger.string(),
-                 {std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())});
+                           uint64_t replacedBytes, uint64_t maxBytes) {
+    // The folder grows only when a memo is new or longer than the one it
+    // replaced: only then is it worth a look.
+    if (savedBytes > replacedBytes) TrimFolderNow(cacheFolder, maxBytes);
 }
 
 void BuildMemo::TrimFolderNow(const std::string& cacheFolder, uint64_t maxBytes) {

@@ -86,15 +86,17 @@ public:
 
     size_t Loaded() const { return m_loaded.size(); }
 
+    // The length of the memo file as it is now (0 when there is none).
+    uint64_t FileBytes() const;
+
     // When the cache folder's memos take more than maxBytes, deletes the
     // least recently used until they take at most three quarters of it; also
     // removes temporary files left by builds that were killed. Failures are
-    // ignored. Looking at every file costs time, so it is done only once the
-    // bytes saved since the last look (savedBytes of this build, counted
-    // across builds in the folder's file "unchecked-bytes") reach a
-    // sixteenth of the bound.
+    // ignored. Looking at every file costs time, so it is done only when the
+    // folder grew: the memo just saved (savedBytes) is longer than the one
+    // it replaced (replacedBytes; 0 when it is new).
     static void TrimFolder(const std::string& cacheFolder, uint64_t savedBytes,
-                           uint64_t maxBytes = kDefaultMaxCacheBytes);
+                           uint64_t replacedBytes, uint64_t maxBytes = kDefaultMaxCacheBytes);
     // TrimFolder's look at every file, whatever was saved.
     static void TrimFolderNow(const std::string& cacheFolder,
                               uint64_t maxBytes = kDefaultMaxCacheBytes);

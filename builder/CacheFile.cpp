@@ -20,14 +20,6 @@ std::string TemporarySuffix() {
     return ".tmp" + std::to_string(mix) + "-" + std::to_string(counter++);
 }
 
-bool SeekTo(std::FILE* file, uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
 bool ReplaceWhole(const std::string& path, std::initializer_list<std::span<const uint8_t>> parts) {
     const std::string temporary = path + TemporarySuffix();
     std::error_code ec;

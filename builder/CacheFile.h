@@ -1,8 +1,7 @@
-// The files a build keeps beside its real work: the build memo, and the
-// earlier book read as a source of blobs. They are read and written
+// The files of the build memo's cache folder. They are read and written
 // directly, not through CFile, so they play no part in a build's file
-// errors, and each file written is replaced whole, so that builds running at
-// the same time (in threads or processes) never see half of one.
+// errors, and each is replaced whole, so that builds running at the same
+// time (in threads or processes) never see half of one.
 #pragma once
 
 #include <cstdint>
@@ -38,10 +37,6 @@ private:
 // A suffix that no other thread or process picks at the same time; the
 // cache folder's trimming removes old files carrying ".tmp".
 std::string TemporarySuffix();
-
-// Moves file to offset from its start (offsets past 2 GiB included). False
-// on failure.
-bool SeekTo(std::FILE* file, uint64_t offset);
 
 // Writes the parts one after the other to a temporary name beside path and
 // renames it over path. False on any failure, which leaves path as it was

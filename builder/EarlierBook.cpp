@@ -19,11 +19,16 @@ uint32_t BlobCrc(std::span<const uint8_t> blob) {
 
 std::unique_ptr<EarlierBook> EarlierBook::Open(const std::string& path, const FileStamp& stamp) {
     if (path.empty()) return nullptr;
-    auto book = std::make_unique<EarlierBook>(path);
+    std::unique_ptr<EarlierBook> book(new EarlierBook);
+    try {
+        book->m_file.Open(path, CFile::modeRead);
+    } catch (const CFileException&) {
+        return nullptr;
+    }
     // Stamped once open: a book replaced in between is the one read, and
     // its stamp then differs.
     const std::optional<FileStamp> now = StampOfFile(path);
-    if (!book->m_file || !now || *now != stamp) return nullptr;
+    if (!now || *now != stamp) return nullptr;
     book->m_length = now->size;
     return book;
 }
@@ -33,11 +38,12 @@ std::optional<std::vector<uint8_t>> EarlierBook::Blob(const BuildMemo::Place& pl
     if (place.length < 4 || place.offset > m_length || place.length > m_length - place.offset)
         return std::nullopt;
     std::vector<uint8_t> blob(place.length);
-    {
-        std::lock_guard lock(m_mutex);
-        if (!SeekTo(m_file.Get(), place.offset) ||
-            std::fread(blob.data(), 1, blob.size(), m_file.Get()) != blob.size())
+    try {
+        // A positioned read: the workers share the file without a lock.
+        if (m_file.ReadAt(place.offset, blob.data(), blob.size()) != blob.size())
             return std::nullopt;
+    } catch (const CFileException&) {
+        return std::nullopt;
     }
     uint64_t stated = 0;
     for (int i = 3; i >= 0; --i) stated = (stated << 8) | blob[static_cast<size_t>(i)];

@@ -4,20 +4,19 @@
 // It is used only while it has the stamp the memo recorded when it took its
 // place, and every blob taken from it is checked against the memo (its
 // length, its CRC-32 and the file length it states), so a book changed,
-// replaced or damaged since gives nothing and the file is read again. It is
-// read directly, not through CFile, so it plays no part in the build's file
-// errors.
+// replaced or damaged since gives nothing and the file is read again. A
+// failure to read it is no error of the build: the file is read instead.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "builder/BuildMemo.h"
-#include "builder/CacheFile.h"
+#include "platform/File.h"
 
 namespace folivex {
 
@@ -31,11 +30,10 @@ public:
     std::optional<std::vector<uint8_t>> Blob(const BuildMemo::Place& place,
                                              uint64_t fileLength) const;
 
-    explicit EarlierBook(const std::string& path) : m_file(path, "rb") {}
-
 private:
-    mutable std::mutex m_mutex;
-    StdFile m_file;
+    EarlierBook() = default;
+
+    mutable CFile m_file;
     uint64_t m_length = 0;
 };
 

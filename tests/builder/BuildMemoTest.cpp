@@ -229,20 +229,23 @@ TEST_F(BuildMemoTest, TrimKeepsTheFolderUnderItsBoundLeastRecentlyUsedFirst) {
     EXPECT_TRUE(fs::exists(memos[2]));
 }
 
-TEST_F(BuildMemoTest, TrimLooksOnlyOnceEnoughHasBeenSaved) {
+TEST_F(BuildMemoTest, TrimLooksOnlyWhenTheFolderGrew) {
     const std::vector<std::string> memos = AgedMemos(cache, book, 3);
     const uint64_t size = fs::file_size(memos[0]);
-    // Three memos are too many for a bound of two, but one memo saved is
-    // less than a sixteenth of it: no look yet.
-    BuildMemo::TrimFolder(cache, size / 10, size * 2);
+    // A memo's own length, as the build reads it before saving.
+    EXPECT_EQ(BuildMemo(memos[1], 0).FileBytes(), size);
+    EXPECT_EQ(BuildMemo(dir / "no-memo", 0).FileBytes(), 0u);
+    // Three memos are too many for a bound of two, but a memo saved in
+    // place of one as long (or longer) leaves the folder as large.
+    BuildMemo::TrimFolder(cache, size, size, size * 2);
+    BuildMemo::TrimFolder(cache, size, size + 1, size * 2);
     EXPECT_TRUE(fs::exists(memos[2]));
-    // The bytes add up across builds until the look.
-    for (int build = 0; build < 2; ++build) BuildMemo::TrimFolder(cache, size / 10, size * 2);
+    // A longer one, or a new one, makes it look.
+    BuildMemo::TrimFolder(cache, size + 1, size, size * 2);
     EXPECT_FALSE(fs::exists(memos[2]));
     EXPECT_TRUE(fs::exists(memos[0]));
-    // Nothing saved, nothing counted.
-    BuildMemo::TrimFolder(cache, 0, 1);
-    EXPECT_TRUE(fs::exists(memos[0]));
+    BuildMemo::TrimFolder(cache, size, 0, size / 2);
+    EXPECT_FALSE(fs::exists(memos[0]));
 }
 
 TEST(EarlierBook, GivesOnlyTheBlobTheMemoKnew) {

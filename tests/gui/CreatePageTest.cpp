@@ -1,11 +1,14 @@
 // The Create page: texts, the output picker, Create E-Book, Run E-Book and
 // Save Project As.
+#include <QCloseEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QTextEdit>
 
 #include "GuiTestSupport.h"
+#include "gui/qt/BuildProgressWindow.h"
 #include "gui/qt/CreatePage.h"
 #include "gui/qt/InterfacePage.h"
 
@@ -97,6 +100,8 @@ private slots:
         QCOMPARE(f.prompts.messages[0].icon, MsgIcon::Information);
         QCOMPARE(f.prompts.messages[0].buttons, MsgButtons::OK);
         QVERIFY(QFile::exists(QString::fromStdString(out)));
+        // A quick build shows no progress window.
+        QVERIFY(f.Sheet().findChild<QProgressDialog*>("buildProgress") == nullptr);
 
         // With a file name set, the next build asks for none.
         Click(&f.Sheet(), "button1044");
@@ -250,6 +255,49 @@ private slots:
         Click(&f.Sheet(), "button1045");
         QVERIFY(f.prompts.messages.empty());
         QVERIFY(f.prompts.fileRequests.empty());
+    }
+
+    // The window of a long build, on a clock of the test's own.
+    void aLongBuildShowsHowManyFilesAreInAndClosesAtTheEnd() {
+        Fixture f;
+        QWidget& wizard = f.Sheet();
+        qint64 now = 0;
+        {
+            CBuildProgressWindow window(&wizard, [&] { return now; });
+            const BuildProgressFn tell = window.Callback();
+            struct Moment {
+                qint64 ms;
+                size_t done;
+                const char* shown;  // nullptr: no window yet
+            };
+            const Moment moments[] = {
+                {0, 0, nullptr},
+                {400, 3, nullptr},
+                {990, 5, nullptr},
+                {1040, 6, "6 of 10 files"},
+                {1060, 7, "6 of 10 files"},  // too soon to repaint
+                {1500, 10, "10 of 10 files"},
+            };
+            for (const Moment& m : moments) {
+                now = m.ms;
+                tell({m.done, 10, m.done * 1000});
+                QProgressDialog* shown = wizard.findChild<QProgressDialog*>("buildProgress");
+                if (!m.shown) {
+                    QVERIFY2(shown == nullptr || !shown->isVisible(),
+                             "no window in the first second");
+                    continue;
+                }
+                QVERIFY(shown != nullptr && shown->isVisible());
+                QCOMPARE(shown->labelText(), QString::fromLatin1(m.shown));
+                QCOMPARE(shown->maximum(), 10);
+            }
+            // The wizard stays open while the build runs.
+            QCloseEvent close;
+            QCoreApplication::sendEvent(&wizard, &close);
+            QVERIFY(!close.isAccepted());
+            QVERIFY(wizard.isVisible());
+        }
+        QVERIFY(wizard.findChild<QProgressDialog*>("buildProgress") == nullptr);
     }
 };
 
