@@ -13,6 +13,13 @@ namespace folivex {
 // the ANSI code page's own mapping on Windows. Bytes that are not valid UTF-8
 // are kept as they are.
 std::string ToLowerSystem(std::string_view text);
+// True when ToLowerSystem(text) is text itself without a look at it: no
+// capital ASCII letter and nothing beyond ASCII, as most file names are.
+inline bool IsLowerAscii(std::string_view text) {
+    for (const char c : text)
+        if ((c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
 
 // Case-insensitive equality by the same mapping.
 bool EqualsNoCase(std::string_view a, std::string_view b);
