@@ -183,14 +183,18 @@ uint64_t BuildMemo::FileBytes() const {
 uint64_t BuildMemo::Save(const std::string& bookPath) const {
     const std::optional<FileStamp> bookStamp = StampOfFile(bookPath);
     if (!bookStamp) return 0;
-    size_t size = sizeof kMagic + kVersionField + 4 + bookPath.size() + kStampBytes + 4;
+    // The next build may run from another folder.
+    std::error_code absoluteError;
+    const fs::path absolute = fs::absolute(bookPath, absoluteError);
+    const std::string path = absoluteError ? bookPath : absolute.string();
+    size_t size = sizeof kMagic + kVersionField + 4 + path.size() + kStampBytes + 4;
     for (const auto& [name, record] : m_kept) size += kRecordFixedBytes + name.size();
     std::vector<uint8_t> out;
     out.reserve(size);
     out.insert(out.end(), kMagic, kMagic + sizeof kMagic);
     const auto version = VersionField();
     out.insert(out.end(), version.begin(), version.end());
-    PutText(out, bookPath);
+    PutText(out, path);
     PutStamp(out, *bookStamp);
     Put(out, m_kept.size(), 4);
     for (const auto& [name, record] : m_kept) {

@@ -80,8 +80,8 @@ public:
     void Remember(const std::string& name, const FileStamp& stamp, const Place& blob);
 
     // Writes what was remembered since loading, for the book now at
-    // bookPath (its stamp is taken here). Returns the bytes written; 0 after
-    // a failure, which is otherwise ignored.
+    // bookPath (its stamp is taken here; the path is kept absolute). Returns the bytes written; 0
+    // after a failure, which is otherwise ignored.
     uint64_t Save(const std::string& bookPath) const;
 
     size_t Loaded() const { return m_loaded.size(); }

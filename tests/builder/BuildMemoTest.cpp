@@ -95,6 +95,14 @@ TEST_F(BuildMemoTest, ABuildSeesWhatTheLastOneRemembered) {
     EXPECT_EQ(next.BookPath(), book);
     EXPECT_EQ(next.BookStamp(), StampOfFile(book));
 
+    // A book named relative to the folder the build runs in is kept by its
+    // absolute path.
+    const auto cwd = fs::current_path();
+    fs::current_path(dir.Path());
+    BuildMemo(memoPath, later).Save("out.exe");
+    fs::current_path(cwd);
+    EXPECT_EQ(BuildMemo(memoPath, later).BookPath(), book);
+
     // Each project folder has its own memo; its name is 64 hex digits.
     EXPECT_NE(BuildMemo::PathFor(cache, dir / "other"), memoPath);
     EXPECT_EQ(fs::path(memoPath).filename().string().size(), 64u);
