@@ -27,7 +27,10 @@ CHANGED_PAGE = {"A": ("library", "os.html"), "B": ("copy3", "library", "os.html"
 
 
 def run(argv, cwd=None, shell=False):
-    """Runs a command; returns (seconds, peak RSS in KiB)."""
+    """Runs a command; returns (seconds, peak RSS in KiB). What the commands
+    before it wrote is flushed first, so that no command pays for another's
+    writes."""
+    os.sync()
     timed = ["/usr/bin/time", "-f", "%e %M"] + (["sh", "-c", argv] if shell else argv)
     t = time.perf_counter()
     p = subprocess.run(timed, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)

@@ -1,8 +1,8 @@
 // BlobPipeline: runs the jobs that turn files into compressed blobs on a few
 // worker threads and hands the results back in the order the jobs came in.
 //
-// A job reads its file (or takes its blob from the earlier book) and makes
-// the blob itself, on the worker, so the thread that writes the book only
+// A job reads its files (or takes their blobs from the earlier book) and
+// makes the blobs itself, on the worker, so the thread that writes the book only
 // writes. Before a job takes bytes into memory it asks the pipeline's budget
 // for them: bytes are counted from then until the result is taken, and a job
 // waits while the budget is spent, except the job whose result is to be
@@ -56,13 +56,14 @@ using FileBytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
 class BlobPipeline {
 public:
-    struct Made {
+    struct Blob {
         std::vector<uint8_t> blob;
         uint64_t fileBytes = 0;  // the length of the file the blob holds
         // The file's stamp, taken before it was read (or found unchanged);
         // set only when the job was asked to take it.
         std::optional<FileStamp> stamp;
-        uint32_t blobCrc = 0;  // CRC-32 of the blob, when stamped
+        uint32_t blobCrc = 0;      // CRC-32 of the blob, when stamped
+        bool stampAsSeen = false;  // the stamp is the one the last build saw
     };
 
     // What a job asks before it takes bytes into memory.
@@ -74,13 +75,16 @@ public:
 
     private:
         friend class BlobPipeline;
-        Budget(BlobPipeline& pipeline, uint64_t sequence) : m_pipeline(pipeline), m_sequence(sequence) {}
+        Budget(BlobPipeline& pipeline, uint64_t sequence)
+            : m_pipeline(pipeline), m_sequence(sequence) {}
         BlobPipeline& m_pipeline;
         uint64_t m_sequence;
         uint64_t m_taken = 0;
     };
     struct Cancelled {};
 
+    // A job makes the blobs of one file or of a few small ones, in order.
+    using Made = std::vector<Blob>;
     using Job = std::function<Made(Budget&)>;
 
     // threads 0: one per processor. maxBytes: the budget.

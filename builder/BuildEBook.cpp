@@ -221,13 +221,14 @@ struct BlobSources {
 // first, and when the stamp is the one the last build saw, its blob comes
 // from the earlier book without the file being opened; otherwise (or when
 // that blob is not sound) the file is read and compressed.
-BlobPipeline::Made MakeFileBlob(const PageSource& source, BlobSources sources,
+BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
                                 BlobPipeline::Budget& budget) {
-    BlobPipeline::Made made;
+    BlobPipeline::Blob made;
     if (sources.memo) {
         made.stamp = StampOfFile(source.diskPath);
         const BuildMemo::Record* seen = sources.memo->Seen(source.name);
-        if (sources.earlier && seen && made.stamp && *made.stamp == seen->stamp) {
+        made.stampAsSeen = seen && made.stamp && *made.stamp == seen->stamp;
+        if (sources.earlier && made.stampAsSeen) {
             budget.Take(seen->blob.length);
             if (auto blob = sources.earlier->Blob(seen->blob, made.stamp->size)) {
                 made.blob = std::move(*blob);
@@ -244,6 +245,13 @@ BlobPipeline::Made MakeFileBlob(const PageSource& source, BlobSources sources,
     return made;
 }
 
+// A file the last build saw goes to a worker with others up to these
+// bounds, so that a rebuild, whose files are mostly copied from the earlier
+// book in microseconds, spends its time on them rather than on handing
+// each over between threads.
+constexpr size_t kMaxGroupFiles = 32;
+constexpr uint64_t kMaxGroupBytes = 256 << 10;
+
 // The files of the book on their way through the pipeline, and what is
 // told of them.
 class FileFlow {
@@ -255,31 +263,66 @@ public:
         Tell();
     }
 
+    // Hands source on: with other small files the last build saw, or
+    // alone.
     void Submit(const PageSource& source) {
-        m_pipeline.Submit([&source, sources = m_sources](BlobPipeline::Budget& budget) {
-            return MakeFileBlob(source, sources, budget);
-        });
-        m_waiting.push_back(&source);
+        const BuildMemo::Record* seen =
+            m_sources.earlier ? m_sources.memo->Seen(source.name) : nullptr;
+        if (!seen || seen->stamp.size > kMaxGroupBytes) {
+            SubmitAlone(source);
+            return;
+        }
+        m_open.push_back(&source);
+        m_openBytes += seen->stamp.size;
+        if (m_open.size() >= kMaxGroupFiles || m_openBytes >= kMaxGroupBytes) Close();
     }
-    size_t Waiting() const { return m_waiting.size(); }
+    void SubmitAlone(const PageSource& source) {
+        Close();
+        m_open.push_back(&source);
+        Close();
+    }
+    // Files handed on and not yet written.
+    size_t Waiting() const { return m_waitingFiles + m_open.size(); }
 
-    // Writes the blob of the oldest file submitted as entry (type, its id)
-    // and remembers where it went.
+    // Writes the blobs of the oldest group handed on as entries (type, each
+    // file's id) and remembers where they went.
     void WriteOldest(int type) {
-        const PageSource& source = *m_waiting.front();
+        if (m_waiting.empty()) Close();
+        const std::vector<const PageSource*> group = std::move(m_waiting.front());
         m_waiting.pop_front();
+        m_waitingFiles -= group.size();
         const BlobPipeline::Made made = m_pipeline.Next([this] { Tell(); });
+        for (size_t i = 0; i < group.size(); ++i) Write(type, *group[i], made[i]);
+    }
+
+private:
+    // The group being gathered goes to the pipeline.
+    void Close() {
+        if (m_open.empty()) return;
+        m_pipeline.Submit([group = m_open, sources = m_sources](BlobPipeline::Budget& budget) {
+            BlobPipeline::Made made;
+            made.reserve(group.size());
+            for (const PageSource* source : group)
+                made.push_back(MakeFileBlob(*source, sources, budget));
+            return made;
+        });
+        m_waitingFiles += m_open.size();
+        m_waiting.push_back(std::move(m_open));
+        m_open.clear();
+        m_openBytes = 0;
+    }
+
+    void Write(int type, const PageSource& source, const BlobPipeline::Blob& made) {
         const uint64_t offset = m_archive.Add(type, source.id, made.blob);
         if (m_sources.memo && made.stamp)
             m_sources.memo->Remember(
                 source.name, *made.stamp,
-                {offset, static_cast<uint32_t>(made.blob.size()), made.blobCrc});
+                {offset, static_cast<uint32_t>(made.blob.size()), made.blobCrc}, made.stampAsSeen);
         ++m_state.filesDone;
         m_state.bytesDone += made.fileBytes;
         Tell();
     }
 
-private:
     void Tell() const {
         if (m_progress) m_progress(m_state);
     }
@@ -289,7 +332,10 @@ private:
     BlobSources m_sources;
     const BuildProgressFn& m_progress;
     BuildProgress m_state;
-    std::deque<const PageSource*> m_waiting;
+    std::deque<std::vector<const PageSource*>> m_waiting;  // groups handed on
+    size_t m_waitingFiles = 0;
+    std::vector<const PageSource*> m_open;  // the group being gathered
+    uint64_t m_openBytes = 0;
 };
 
 // Steps 3 to 10 for a fresh stub, with the same bytes as
@@ -321,7 +367,7 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
         flow.Submit(page);
     }
     // The splash is read while the last pages are written.
-    if (!project.splashFile.empty()) flow.Submit(splash);
+    if (!project.splashFile.empty()) flow.SubmitAlone(splash);
     while (flow.Waiting() > (project.splashFile.empty() ? 0 : 1)) flow.WriteOldest(kTypePages);
 
     if (!directory.empty()) archive.Add(kTypeBook, kIdPageDirectory, directory);

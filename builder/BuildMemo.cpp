@@ -165,12 +165,15 @@ const BuildMemo::Record* BuildMemo::Seen(const std::string& name) const {
     return found == m_loaded.end() ? nullptr : &found->second;
 }
 
-void BuildMemo::Remember(const std::string& name, const FileStamp& stamp, const Place& blob) {
+void BuildMemo::Remember(const std::string& name, const FileStamp& stamp, const Place& blob,
+                         std::optional<bool> seenBefore) {
     // A stamp found unchanged was settled when it was remembered.
-    const Record* seen = Seen(name);
-    const bool seenBefore = seen && seen->stamp == stamp;
+    if (!seenBefore) {
+        const Record* seen = Seen(name);
+        seenBefore = seen && seen->stamp == stamp;
+    }
     const int64_t settled = m_startNs - kSettleNs;
-    if (!seenBefore && (stamp.changedNs >= settled || stamp.modifiedNs >= settled)) return;
+    if (!*seenBefore && (stamp.changedNs >= settled || stamp.modifiedNs >= settled)) return;
     m_kept.emplace_back(name, Record{stamp, blob});
 }
 

@@ -76,8 +76,11 @@ public:
     const Record* Seen(const std::string& name) const;
     // Remembers for the next build where the blob of the file named name
     // went in the book being written; stamp was taken before its bytes were
-    // read (or found unchanged). A stamp too recent is not remembered.
-    void Remember(const std::string& name, const FileStamp& stamp, const Place& blob);
+    // read (or found unchanged). A stamp too recent is not remembered,
+    // unless the last build saw it (seenBefore, when the caller knows;
+    // else it is looked up here).
+    void Remember(const std::string& name, const FileStamp& stamp, const Place& blob,
+                  std::optional<bool> seenBefore = std::nullopt);
 
     // Writes what was remembered since loading, for the book now at
     // bookPath (its stamp is taken here; the path is kept absolute). Returns the bytes written; 0

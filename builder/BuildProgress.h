@@ -14,8 +14,8 @@
 namespace folivex {
 
 struct BuildProgress {
-    size_t filesDone = 0;   // included files (pages and splash) in the book so far
-    size_t filesTotal = 0;  // included files in all
+    size_t filesDone = 0;    // included files (pages and splash) in the book so far
+    size_t filesTotal = 0;   // included files in all
     uint64_t bytesDone = 0;  // their bytes on disk
 };
 

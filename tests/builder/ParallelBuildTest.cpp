@@ -298,18 +298,17 @@ TEST(BlobPipeline, TheBudgetBoundsWhatIsHeldAndNeverStopsTheNextResult) {
                 const uint64_t now = held += size(i);
                 for (uint64_t p = peak; now > p && !peak.compare_exchange_weak(p, now);) {
                 }
-                BlobPipeline::Made made;
-                made.fileBytes = static_cast<uint64_t>(i);
+                BlobPipeline::Made made(1);
+                made[0].fileBytes = static_cast<uint64_t>(i);
                 return made;
             });
             while (pipeline.Pending() > 8) {
-                const BlobPipeline::Made made = pipeline.Next();
-                EXPECT_EQ(made.fileBytes, uint64_t(taken));
+                EXPECT_EQ(pipeline.Next().at(0).fileBytes, uint64_t(taken));
                 held -= size(taken++);
             }
         }
         while (pipeline.Pending() > 0) {
-            EXPECT_EQ(pipeline.Next().fileBytes, uint64_t(taken));
+            EXPECT_EQ(pipeline.Next().at(0).fileBytes, uint64_t(taken));
             held -= size(taken++);
         }
         EXPECT_EQ(taken, 200);
