@@ -31,7 +31,10 @@ std::string Megabytes(double bytes) {
 }  // namespace
 
 ProgressLine::ProgressLine(Sink sink, Clock clock)
-    : m_sink(std::move(sink)), m_clock(std::move(clock)), m_start(m_clock()), m_lastDrawn(m_start) {}
+    : m_sink(std::move(sink)),
+      m_clock(std::move(clock)),
+      m_start(m_clock()),
+      m_lastDrawn(m_start) {}
 
 std::string ProgressLine::Text(const BuildProgress& progress, std::chrono::nanoseconds elapsed) {
     std::string text = "folivexc: " + Grouped(progress.filesDone) + " of " +

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <random>
-
 #include <thread>
 
 #include "builder/BlobPipeline.h"
@@ -135,7 +134,8 @@ TEST_F(ParallelBuild, FirstBuildsRebuildsAndDamagedMemosGiveTheWritersBytes) {
     const Case cases[] = {
         {"first build", [] {}},
         {"rebuild", [] {}},
-        {"the memo damaged", [&] {
+        {"the memo damaged",
+         [&] {
              auto bytes = ReadFile(memoPath);
              bytes[bytes.size() / 2] ^= 1;
              WriteFile(memoPath, bytes);
@@ -143,7 +143,8 @@ TEST_F(ParallelBuild, FirstBuildsRebuildsAndDamagedMemosGiveTheWritersBytes) {
         {"rebuild after the damage", [] {}},
         {"the book moved away", [&] { fs::rename(app.project.ebookFile, other); }},
         {"the book back, another file now", [&] { fs::rename(other, app.project.ebookFile); }},
-        {"the book damaged", [&] {
+        {"the book damaged",
+         [&] {
              auto bytes = ReadFile(app.project.ebookFile);
              for (size_t i = stub.size() + 100; i < bytes.size(); i += 97) bytes[i] ^= 0x5A;
              WriteFile(app.project.ebookFile, bytes);
@@ -199,7 +200,8 @@ TEST_F(ParallelBuild, ARebuildTakesUnchangedPagesFromTheEarlierBookWithoutReadin
             std::vector<uint8_t> blob(entry->length);
             file.ReadAt(entry->dataOffset, blob.data(), blob.size());
             const std::string& name = names[page++];
-            memo.Remember(name, *StampOfFile(name), {entry->dataOffset, entry->length, BlobCrc(blob)});
+            memo.Remember(name, *StampOfFile(name),
+                          {entry->dataOffset, entry->length, BlobCrc(blob)});
         }
         memo.Save(other);
     }
@@ -256,10 +258,11 @@ TEST_F(ParallelBuild, ProgressCountsEveryFileOnTheBuildingThread) {
         std::vector<BuildProgress> heard;
         bool elsewhere = false;
         const auto self = std::this_thread::get_id();
-        ASSERT_EQ(BuildEBook(app, nullptr, [&](const BuildProgress& p) {
-                      heard.push_back(p);
-                      elsewhere = elsewhere || std::this_thread::get_id() != self;
-                  }),
+        ASSERT_EQ(BuildEBook(app, nullptr,
+                             [&](const BuildProgress& p) {
+                                 heard.push_back(p);
+                                 elsewhere = elsewhere || std::this_thread::get_id() != self;
+                             }),
                   1);
         EXPECT_FALSE(elsewhere);
         size_t files = 1;  // the splash

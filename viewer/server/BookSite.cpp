@@ -9,10 +9,10 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/ThreadPriority.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/Json.h"
-#include "platform/ThreadPriority.h"
 #include "viewer/server/PageTitles.h"
 #include "viewer/server/SearchIndex.h"
 #include "viewer/server/ShellAssets.h"
