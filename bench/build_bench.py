@@ -3,13 +3,15 @@
 
 usage: build_bench.py FOLIVEXC BENCH_DIR REPS OUT.json
 
-Per repetition and corpus, one after the other: folivexc make without the
-blob cache (every page compressed), make with an empty cache (a user's
-first build), the rebuild after one page changed (same cache), zip -r -6,
-and tar | pigz -6. Then the scan: folivexc new against find | wc -l on
-corpus C and on C2 (twice the files). Peak memory comes from
-/usr/bin/time -v. The rebuild's output is compared byte for byte with a
-full build of the same folder without the cache.
+Per repetition and corpus (A, B, D), one after the other: folivexc make
+without the cache (every page compressed), make with an empty cache (a
+user's first build), the rebuild after one page changed (same cache), zip
+-r -6, and tar | pigz -6; on A and D also make without the cache on one
+thread, against which the default (one thread per core) is the speed-up.
+Then the scan: folivexc new against find | wc -l on corpus C and on C2
+(twice the files). Peak memory comes from /usr/bin/time -v. The rebuild's
+output is compared byte for byte with a full build of the same folder
+without the cache.
 """
 import json
 import os
@@ -19,9 +21,16 @@ import subprocess
 import sys
 import time
 
+# The page each corpus has changed before its rebuild.
+CHANGED_PAGE = {"A": ("library", "os.html"), "B": ("copy3", "library", "os.html"),
+                "D": ("user", "index.html")}
+
 
 def run(argv, cwd=None, shell=False):
-    """Runs a command; returns (seconds, peak RSS in KiB)."""
+    """Runs a command; returns (seconds, peak RSS in KiB). What the commands
+    before it wrote is flushed first, so that no command pays for another's
+    writes."""
+    os.sync()
     timed = ["/usr/bin/time", "-f", "%e %M"] + (["sh", "-c", argv] if shell else argv)
     t = time.perf_counter()
     p = subprocess.run(timed, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
@@ -43,7 +52,7 @@ def main():
         results.setdefault(key, []).append(value)
 
     for rep in range(reps):
-        for name in ("A", "B"):
+        for name in ("A", "B", "D"):
             folder = os.path.join(corpora, name)
             book = os.path.join(work, f"{name}.exe")
             cache = os.path.join(work, f"cache-{name}-{rep}")
@@ -52,6 +61,9 @@ def main():
             t, rss = run([folivexc, "make", folder, "-o", book, "--no-cache"])
             note(f"{name}.make_nocache_s", t)
             note(f"{name}.make_nocache_rss_kib", rss)
+            if name != "B":
+                t, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--threads", "1"])
+                note(f"{name}.make_nocache_1thread_s", t)
 
             os.environ["XDG_CACHE_HOME"] = cache
             t, rss = run([folivexc, "make", folder, "-o", book])
@@ -60,7 +72,7 @@ def main():
 
             # One page changed, then the rebuild with the cache the first
             # build filled; the page is put back afterwards.
-            page = os.path.join(folder, "copy3" if name == "B" else "", "library", "os.html")
+            page = os.path.join(folder, *CHANGED_PAGE[name])
             original = open(page, "rb").read()
             try:
                 with open(page, "ab") as f:
@@ -93,7 +105,7 @@ def main():
         for _ in range(3):
             for name in ("C", "C2"):
                 folder = os.path.join(corpora, name)
-                t, rss = run([folivexc, "new", folder, "-o", os.path.join(work, f"{name}.ebp")])
+                t, rss = run([folivexc, "new", folder, "-o", os.path.join(work, f"{name}.ebp"), "--force"])
                 note(f"{name}.new_s", t)
                 note(f"{name}.new_rss_kib", rss)
                 t, _ = run(f"find '{folder}' -type f | wc -l", shell=True)

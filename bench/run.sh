@@ -16,9 +16,13 @@ BUILD=$BENCH/release
 REPS=${1:-3}
 WRK_SECONDS=${BENCH_WRK_SECONDS:-5}
 CORPUS_A=/usr/share/doc/python3.11/html
+# Many small files: the C++ library's API reference, made by Doxygen
+# (7,884 files, 149 MB: *_source.html pages, class diagrams as SVG and image
+# maps, scripts; half the files under 4 KB).
+CORPUS_D=/usr/share/doc/gcc-12-base/libstdc++
 
 # Only the benchmark needs these: the corpus, the peers and the timers.
-BENCH_PACKAGES=(python3.11-doc zip pigz kiwix-tools zim-tools wrk hyperfine time python3)
+BENCH_PACKAGES=(python3.11-doc libstdc++-12-doc zip pigz kiwix-tools zim-tools wrk hyperfine time python3)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -52,6 +56,11 @@ make_corpora() {
     [ -d "$CORPUS_A" ] || { echo "bench: $CORPUS_A is missing" >&2; exit 1; }
     echo "bench: corpus A from $CORPUS_A"
     cp -rL "$CORPUS_A" "$c/A.tmp" && mv "$c/A.tmp" "$c/A"
+  fi
+  if [ ! -d "$c/D" ]; then
+    [ -d "$CORPUS_D" ] || { echo "bench: $CORPUS_D is missing" >&2; exit 1; }
+    echo "bench: corpus D from $CORPUS_D"
+    cp -rL "$CORPUS_D" "$c/D.tmp" && mv "$c/D.tmp" "$c/D"
   fi
   if [ ! -d "$c/B" ]; then
     echo "bench: corpus B (A five times)"
@@ -93,9 +102,11 @@ echo "bench: building and scanning ($REPS repetitions, interleaved)"
 python3 bench/build_bench.py "$BUILD/bin/folivexc" "$BENCH" "$REPS" "$BENCH/build.json"
 
 echo "bench: viewer against kiwix-serve ($REPS repetitions, wrk ${WRK_SECONDS}s each)"
-XDG_CACHE_HOME=$BENCH/work/viewer-cache "$BUILD/bin/folivexc" make "$BENCH/corpora/B" -o "$BENCH/work/B-view.exe" >/dev/null
+for c in B D; do
+  XDG_CACHE_HOME=$BENCH/work/viewer-cache "$BUILD/bin/folivexc" make "$BENCH/corpora/$c" -o "$BENCH/work/$c-view.exe" >/dev/null
+done
 python3 bench/viewer_bench.py "$BUILD/bin/folivex-view" "$BENCH/work/B-view.exe" "$BENCH/B.zim" \
-  "$BENCH/corpora/B" "$REPS" "$WRK_SECONDS" "$BENCH/viewer.json"
+  "$BENCH/corpora/B" "$REPS" "$WRK_SECONDS" "$BENCH/viewer.json" "$BENCH/work/D-view.exe"
 
 STUB_BYTES=$(stat -c %s "$BUILD/windows-i686/bin/folivex-stub.exe")
 echo

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Measures the Folivex viewer against kiwix-serve on the same corpus.
 
-usage: viewer_bench.py FOLIVEX_VIEW BOOK.exe ZIM CORPUS_DIR REPS WRK_SECONDS OUT.json
+usage: viewer_bench.py FOLIVEX_VIEW BOOK.exe ZIM CORPUS_DIR REPS WRK_SECONDS OUT.json BOOK_D.exe
 
 For each repetition, one server after the other (folivex-view, then
 kiwix-serve): the time from starting it to the first page answered, the
 first full-text search (index build included) and the median of later
 searches for the same words, then pages per second with wrk over the same
-200 pages, same settings. Every server is started fresh and stopped after.
-Only loopback addresses are used.
+200 pages, same settings. Then folivex-view alone on the book of the
+many-small-files corpus (BOOK_D.exe): start to first page, and the first
+search asked 2 s after the start, as a reader who opens the search panel
+would, then the later searches. Every server is started fresh and stopped
+after. Only loopback addresses are used.
 """
 import json
 import os
@@ -23,6 +26,9 @@ import urllib.parse
 import urllib.request
 
 QUERIES = ["asyncio", "dictionary comprehension", "socket", "thread", "decorator"]
+QUERIES_D = ["allocator", "vector capacity", "iterator", "shared pointer", "basic string"]
+# When the reader of corpus D asks the first search, after the start.
+FIRST_SEARCH_AFTER_S = 2.0
 WRK = ["wrk", "-t2", "-c16", "--latency"]
 
 
@@ -124,8 +130,24 @@ def wrk_rps(server, paths_file, seconds):
     return rps, errors
 
 
+def search_after_start(view, book, rep):
+    """Start to first page, then the first search 2 s after the start and
+    the median of ten later ones."""
+    server = start_folivex(view, book)
+    try:
+        first_page = first_page_ms(server, "index.html")
+        wait = server.start_time + FIRST_SEARCH_AFTER_S - time.perf_counter()
+        if wait > 0:
+            time.sleep(wait)
+        first = timed_get(server.search_url(QUERIES_D[rep % len(QUERIES_D)]))
+        later = [timed_get(server.search_url(QUERIES_D[(rep + k) % len(QUERIES_D)])) for k in range(1, 11)]
+        return first_page, first, statistics.median(later)
+    finally:
+        server.stop()
+
+
 def main():
-    view, book, zim, corpus, reps, seconds, out_json = sys.argv[1:8]
+    view, book, zim, corpus, reps, seconds, out_json, book_d = sys.argv[1:9]
     reps, seconds = int(reps), int(seconds)
     pages = []
     for root, _, files in os.walk(corpus):
@@ -159,6 +181,12 @@ def main():
             finally:
                 server.stop()
     os.unlink(paths_file)
+    d = results["folivex-view-D"] = {}
+    for rep in range(reps):
+        first_page, first, later = search_after_start(view, book_d, rep)
+        d.setdefault("first_page_ms", []).append(first_page)
+        d.setdefault("first_search_at_2s_ms", []).append(first)
+        d.setdefault("later_search_ms", []).append(later)
     with open(out_json, "w") as f:
         json.dump(results, f, indent=1)
 

@@ -1,14 +1,15 @@
-// BlobPipeline: turns files' bytes into compressed blobs on a few worker
-// threads and hands the blobs back in the order the bytes came in.
+// BlobPipeline: runs the jobs that turn files into compressed blobs on a few
+// worker threads and hands the results back in the order the jobs came in.
 //
-// Every blob is what MakeBlob makes of its bytes, so the results do not
-// depend on the number of threads; with one thread the work is done at once
-// in Submit, on the caller's thread. The caller bounds the memory by the
-// number of items it lets wait (Pending) before it takes the next result.
-//
-// An item may also be a job that makes its blob itself on the worker (a
-// rebuild's file known from the last build, whose blob is taken from the
-// cache without reading the file when it did not change).
+// A job reads its files (or takes their blobs from the earlier book) and
+// makes the blobs itself, on the worker, so the thread that writes the book only
+// writes. Before a job takes bytes into memory it asks the pipeline's budget
+// for them: bytes are counted from then until the result is taken, and a job
+// waits while the budget is spent, except the job whose result is to be
+// taken next, which always goes on (so one large file never stops the
+// build, and memory follows the budget and the largest file, not the book).
+// With one thread every job runs at once in Submit, on the caller's thread;
+// the caller then bounds memory by the number of results it lets wait.
 #pragma once
 
 #include <condition_variable>
@@ -18,12 +19,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "builder/Sha256.h"
+#include "platform/FileStamp.h"
 
 namespace folivex {
 
@@ -52,59 +54,84 @@ struct UninitializedAllocator : std::allocator<T> {
 // A file's bytes on their way to becoming a blob.
 using FileBytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
-class BlobCache;
-
 class BlobPipeline {
 public:
-    // threads 0: one per processor. cache may be null (no cache); it must
-    // outlive the pipeline.
-    explicit BlobPipeline(unsigned threads, BlobCache* cache = nullptr);
-    // Stops the workers; results not taken are dropped.
+    struct Blob {
+        std::vector<uint8_t> blob;
+        uint64_t fileBytes = 0;  // the length of the file the blob holds
+        // The file's stamp, taken before it was read (or found unchanged);
+        // set only when the job was asked to take it.
+        std::optional<FileStamp> stamp;
+        uint32_t blobCrc = 0;      // CRC-32 of the blob, when stamped
+        bool stampAsSeen = false;  // the stamp is the one the last build saw
+    };
+
+    // What a job asks before it takes bytes into memory.
+    class Budget {
+    public:
+        // Waits until bytes fit (or this job's result is the next to be
+        // taken). Throws Cancelled when the pipeline is being destroyed.
+        void Take(uint64_t bytes);
+
+    private:
+        friend class BlobPipeline;
+        Budget(BlobPipeline& pipeline, uint64_t sequence)
+            : m_pipeline(pipeline), m_sequence(sequence) {}
+        BlobPipeline& m_pipeline;
+        uint64_t m_sequence;
+        uint64_t m_taken = 0;
+    };
+    struct Cancelled {};
+
+    // A job makes the blobs of one file or of a few small ones, in order.
+    using Made = std::vector<Blob>;
+    using Job = std::function<Made(Budget&)>;
+
+    // threads 0: one per processor. maxBytes: the budget.
+    BlobPipeline(unsigned threads, uint64_t maxBytes);
+    // Stops the workers (a job waiting for the budget is cancelled);
+    // results not taken are dropped.
     ~BlobPipeline();
     BlobPipeline(const BlobPipeline&) = delete;
     BlobPipeline& operator=(const BlobPipeline&) = delete;
 
     unsigned Threads() const { return m_threads; }
 
-    struct Made {
-        std::vector<uint8_t> blob;
-        // The SHA-256 of the bytes: the cache's key. Zero without a cache.
-        Sha256Digest key{};
-    };
-
-    // Queues data to be made into a blob.
-    void Submit(FileBytes data);
-    // Queues a job run on a worker (or at once, with one thread); what it
-    // throws is rethrown by Next.
-    void Submit(std::function<Made()> job);
-    // Items submitted and not yet taken by Next.
+    // Queues a job (or, with one thread, runs it at once); what it throws
+    // is rethrown by Next.
+    void Submit(Job job);
+    // Jobs submitted whose results are not yet taken.
     size_t Pending() const { return m_results.size(); }
-    // The blob of the oldest item not yet taken; waits until it is made.
-    // Rethrows what making it threw (ContainerError, or what a job threw).
-    // Needs Pending() > 0.
-    Made Next();
+    // The result of the oldest job not yet taken; waits until it is made,
+    // calling whileWaiting (when given) about ten times a second meanwhile.
+    // Rethrows what the job threw. Needs Pending() > 0.
+    Made Next(const std::function<void()>& whileWaiting = {});
 
 private:
     struct Item {
-        FileBytes data;
-        std::function<Made()> job;
+        uint64_t sequence = 0;
+        Job job;
         Made made;
+        uint64_t budgetTaken = 0;
         std::exception_ptr failure;
         bool done = false;
     };
 
     void Make(Item& item);
-    void Enqueue(std::shared_ptr<Item> item);
     void Work();
+    void TakeBudget(Budget& budget, uint64_t bytes);
 
     unsigned m_threads;
-    BlobCache* m_cache;
+    uint64_t m_maxBytes;
     std::vector<std::thread> m_workers;
 
     std::mutex m_mutex;
-    std::condition_variable m_work, m_finished;
+    std::condition_variable m_work, m_finished, m_room;
     std::deque<std::shared_ptr<Item>> m_queue;    // waiting for a worker
     std::deque<std::shared_ptr<Item>> m_results;  // in submission order
+    uint64_t m_submitted = 0;                     // sequence of the next job
+    uint64_t m_nextTaken = 0;                     // sequence Next takes next
+    uint64_t m_bytesHeld = 0;                     // budget taken and not given back
     const Item* m_awaited = nullptr;              // the item Next waits for
     bool m_stopping = false;
 };

@@ -7,9 +7,9 @@
 #include <limits>
 #include <optional>
 
-#include "builder/BlobCache.h"
 #include "builder/BlobPipeline.h"
-#include "builder/DigestMemo.h"
+#include "builder/BuildMemo.h"
+#include "builder/EarlierBook.h"
 #include "format/ArchiveIndex.h"
 #include "format/ArchiveStream.h"
 #include "format/Container.h"
@@ -36,6 +36,10 @@ constexpr const char* kCannotBuild = "Cannot build the e-book:\n";
 constexpr size_t kMaxProjectEntries = 65535;
 // A blob states its length as an int32.
 constexpr uint64_t kMaxEntryFileSize = 0x7FFFFFFF;
+
+// Bytes of files read and blobs made that the workers may hold before the
+// book's writer takes them (one file always gets through, however large).
+constexpr uint64_t kBytesInFlight = 32ull << 20;
 
 // Added to the e-book's name for the file a build writes before it replaces
 // the e-book.
@@ -96,9 +100,10 @@ std::vector<uint8_t> PageDirectory(const BookProject& project,
     return EncodePageDirectory(records);
 }
 
-// Reads a whole file; errors name it by name. Throws CFileException, or
-// ArchiveLimitError for a file too large for one entry.
-FileBytes ReadWholeFile(const PageSource& source) {
+// Reads a whole file, its bytes taken from budget when given; errors name
+// it by name. Throws CFileException, or ArchiveLimitError for a file too
+// large for one entry.
+FileBytes ReadWholeFile(const PageSource& source, BlobPipeline::Budget* budget = nullptr) {
     try {
         CFile file(source.diskPath, CFile::modeRead);
         const uint64_t length = file.GetLength();
@@ -106,6 +111,7 @@ FileBytes ReadWholeFile(const PageSource& source) {
             throw ArchiveLimitError(source.name +
                                     " is larger than 2 GiB (2,147,483,647 bytes), the most one "
                                     "e-book entry can hold.");
+        if (budget) budget->Take(length);
         FileBytes data(static_cast<size_t>(length));
         if (file.Read(data.data(), data.size()) != data.size())
             throw CFileException(CFileException::endOfFile, source.diskPath);
@@ -117,15 +123,18 @@ FileBytes ReadWholeFile(const PageSource& source) {
     }
 }
 
-// A file's bytes as a compressed blob. zlib failing for another reason than
-// a small buffer is reported like a failure to read the file.
-std::vector<uint8_t> CompressFile(const PageSource& source) {
-    const FileBytes data = ReadWholeFile(source);
+// Bytes as a compressed blob. zlib failing for another reason than a small
+// buffer is reported like a failure to read the file.
+std::vector<uint8_t> BlobOf(const PageSource& source, const FileBytes& data) {
     try {
         return MakeBlob(std::span<const uint8_t>(data.data(), data.size()));
     } catch (const ContainerError&) {
         throw CFileException(CFileException::genericException, source.name);
     }
+}
+
+std::vector<uint8_t> CompressFile(const PageSource& source) {
+    return BlobOf(source, ReadWholeFile(source));
 }
 
 void RemoveQuietly(const std::string& path) {
@@ -203,75 +212,141 @@ void WriteArchiveInMemory(const BookProject& project, const std::vector<PageSour
     archive.EndUpdate();
 }
 
-// One file handed to the pipeline. A file the last build saw goes to a
-// worker as a whole (stamp, cache, and reading only when it changed), which
-// spares this thread a system call per file; memory is then bounded by the
-// size it had then. Other files are read here, as without a memo.
-struct Submitted {
-    uint64_t bytes = 0;  // read, or expected
-    // The stamp taken before the file was read (or found unchanged), set
-    // by the worker; Next makes it visible here.
-    std::shared_ptr<std::optional<FileStamp>> stamp;
+// Where the blobs of unchanged files come from; both null without a memo.
+struct BlobSources {
+    BuildMemo* memo = nullptr;
+    const EarlierBook* earlier = nullptr;  // null when no earlier book fits
 };
 
-BlobPipeline::Made BlobOfKnownFile(BlobCache& cache, const DigestMemo::Record& seen,
-                                   const PageSource& source, std::optional<FileStamp>& stamp) {
-    stamp = StampOfFile(source.diskPath);
-    if (stamp && *stamp == seen.stamp) {
-        if (auto blob = cache.Load(seen.digest, stamp->size))
-            return {std::move(*blob), seen.digest};
+// What a worker makes of one included file: with a memo the file is stamped
+// first, and when the stamp is the one the last build saw, its blob comes
+// from the earlier book without the file being opened; otherwise (or when
+// that blob is not sound) the file is read and compressed.
+BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
+                                BlobPipeline::Budget& budget) {
+    BlobPipeline::Blob made;
+    if (sources.memo) {
+        made.stamp = StampOfFile(source.diskPath);
+        const BuildMemo::Record* seen = sources.memo->Seen(source.name);
+        made.stampAsSeen = seen && made.stamp && *made.stamp == seen->stamp;
+        if (sources.earlier && made.stampAsSeen) {
+            budget.Take(seen->blob.length);
+            if (auto blob = sources.earlier->Blob(seen->blob, made.stamp->size)) {
+                made.blob = std::move(*blob);
+                made.fileBytes = made.stamp->size;
+                made.blobCrc = seen->blob.crc;
+                return made;
+            }
+        }
     }
-    const FileBytes data = ReadWholeFile(source);  // changed since, or its entry is gone
-    const std::span<const uint8_t> bytes(data.data(), data.size());
-    BlobPipeline::Made made;
-    made.key = Sha256Of(bytes);
-    made.blob = cache.BlobFor(made.key, bytes);
+    const FileBytes data = ReadWholeFile(source, &budget);
+    made.fileBytes = data.size();
+    made.blob = BlobOf(source, data);
+    if (sources.memo) made.blobCrc = BlobCrc(made.blob);
     return made;
 }
 
-// The memo knows each file by its name, which stays the same whichever
-// spelling on disk it is read from.
-Submitted SubmitFile(BlobPipeline& pipeline, BlobCache* cache, const DigestMemo* memo,
-                     const PageSource& source) {
-    Submitted submitted;
-    if (memo) {
-        submitted.stamp = std::make_shared<std::optional<FileStamp>>();
-        if (const DigestMemo::Record* seen = memo->Seen(source.name)) {
-            submitted.bytes = seen->stamp.size;
-            pipeline.Submit([cache, seen, &source, stamp = submitted.stamp] {
-                return BlobOfKnownFile(*cache, *seen, source, *stamp);
-            });
-            return submitted;
-        }
-        *submitted.stamp = StampOfFile(source.diskPath);
-    }
-    FileBytes data = ReadWholeFile(source);
-    submitted.bytes = data.size();
-    pipeline.Submit(std::move(data));
-    return submitted;
-}
+// A file the last build saw goes to a worker with others up to these
+// bounds, so that a rebuild, whose files are mostly copied from the earlier
+// book in microseconds, spends its time on them rather than on handing
+// each over between threads.
+constexpr size_t kMaxGroupFiles = 32;
+constexpr uint64_t kMaxGroupBytes = 256 << 10;
 
-// The blob of the oldest file handed to the pipeline, its digest
-// remembered for the next build.
-std::vector<uint8_t> TakeBlob(BlobPipeline& pipeline, DigestMemo* memo, const PageSource& source,
-                              const Submitted& submitted) {
-    BlobPipeline::Made made;
-    try {
-        made = pipeline.Next();
-    } catch (const ContainerError&) {
-        throw CFileException(CFileException::genericException, source.name);
+// The files of the book on their way through the pipeline, and what is
+// told of them.
+class FileFlow {
+public:
+    FileFlow(BlobPipeline& pipeline, ArchiveStream& archive, BlobSources sources, size_t filesTotal,
+             const BuildProgressFn& progress)
+        : m_pipeline(pipeline), m_archive(archive), m_sources(sources), m_progress(progress) {
+        m_state.filesTotal = filesTotal;
+        Tell();
     }
-    if (memo && *submitted.stamp) memo->Remember(source.name, **submitted.stamp, made.key);
-    return std::move(made.blob);
-}
+
+    // Hands source on: with other small files the last build saw, or
+    // alone.
+    void Submit(const PageSource& source) {
+        const BuildMemo::Record* seen =
+            m_sources.earlier ? m_sources.memo->Seen(source.name) : nullptr;
+        if (!seen || seen->stamp.size > kMaxGroupBytes) {
+            SubmitAlone(source);
+            return;
+        }
+        m_open.push_back(&source);
+        m_openBytes += seen->stamp.size;
+        if (m_open.size() >= kMaxGroupFiles || m_openBytes >= kMaxGroupBytes) Close();
+    }
+    void SubmitAlone(const PageSource& source) {
+        Close();
+        m_open.push_back(&source);
+        Close();
+    }
+    // Files handed on and not yet written.
+    size_t Waiting() const { return m_waitingFiles + m_open.size(); }
+
+    // Writes the blobs of the oldest group handed on as entries (type, each
+    // file's id) and remembers where they went.
+    void WriteOldest(int type) {
+        if (m_waiting.empty()) Close();
+        const std::vector<const PageSource*> group = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_waitingFiles -= group.size();
+        const BlobPipeline::Made made = m_pipeline.Next([this] { Tell(); });
+        for (size_t i = 0; i < group.size(); ++i) Write(type, *group[i], made[i]);
+    }
+
+private:
+    // The group being gathered goes to the pipeline.
+    void Close() {
+        if (m_open.empty()) return;
+        m_pipeline.Submit([group = m_open, sources = m_sources](BlobPipeline::Budget& budget) {
+            BlobPipeline::Made made;
+            made.reserve(group.size());
+            for (const PageSource* source : group)
+                made.push_back(MakeFileBlob(*source, sources, budget));
+            return made;
+        });
+        m_waitingFiles += m_open.size();
+        m_waiting.push_back(std::move(m_open));
+        m_open.clear();
+        m_openBytes = 0;
+    }
+
+    void Write(int type, const PageSource& source, const BlobPipeline::Blob& made) {
+        const uint64_t offset = m_archive.Add(type, source.id, made.blob);
+        if (m_sources.memo && made.stamp)
+            m_sources.memo->Remember(
+                source.name, *made.stamp,
+                {offset, static_cast<uint32_t>(made.blob.size()), made.blobCrc}, made.stampAsSeen);
+        ++m_state.filesDone;
+        m_state.bytesDone += made.fileBytes;
+        Tell();
+    }
+
+    void Tell() const {
+        if (m_progress) m_progress(m_state);
+    }
+
+    BlobPipeline& m_pipeline;
+    ArchiveStream& m_archive;
+    BlobSources m_sources;
+    const BuildProgressFn& m_progress;
+    BuildProgress m_state;
+    std::deque<std::vector<const PageSource*>> m_waiting;  // groups handed on
+    size_t m_waitingFiles = 0;
+    std::vector<const PageSource*> m_open;  // the group being gathered
+    uint64_t m_openBytes = 0;
+};
 
 // The archive after a fresh stub, with the same bytes as
-// WriteArchiveInMemory: pages are read here in order, compressed by the
-// pipeline's workers (or taken from the cache) and written out as soon as
-// their turn comes, so memory holds only the few pages in flight. With a
-// memo, pages unchanged since the last build are not even read.
+// WriteArchiveInMemory: each file is read and compressed on a worker (or,
+// unchanged since the last build, taken from the earlier book) and written
+// out as soon as its turn comes, so memory holds only the few files in
+// flight.
 void StreamArchive(const BookProject& project, const std::vector<PageSource>& pages,
-                   const std::string& path, unsigned threads, BlobCache* cache, DigestMemo* memo) {
+                   const std::string& path, unsigned threads, BlobSources sources,
+                   const BuildProgressFn& progress) {
     const std::vector<uint8_t> directory = PageDirectory(project, pages);
     std::vector<ArchiveStream::TypePlan> plan;
     if (!pages.empty()) plan.push_back({kTypePages, static_cast<uint32_t>(pages.size())});
@@ -280,65 +355,53 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
     plan.push_back({kTypeBook, bookEntries});
     ArchiveStream archive(path, std::move(plan));
 
-    BlobPipeline pipeline(threads, cache);
-    // Pages waiting for their turn keep the workers busy while a large page
-    // at the head is still being compressed. They are bounded in number and
-    // in bytes (one page is always let through, however large), so memory
-    // follows the largest page and the thread count, not the book.
-    const size_t maxWaiting = 16 * size_t{pipeline.Threads()};
-    const uint64_t maxWaitingBytes = uint64_t{8} << 20 << (pipeline.Threads() > 1 ? 1 : 0);
-    std::deque<std::pair<const PageSource*, Submitted>> waiting;
-    uint64_t waitingBytes = 0;
-    const auto writeOldest = [&] {
-        const auto& [page, submitted] = waiting.front();
-        archive.Add(kTypePages, page->id, TakeBlob(pipeline, memo, *page, submitted));
-        waitingBytes -= submitted.bytes;
-        waiting.pop_front();
-    };
+    BlobPipeline pipeline(threads, kBytesInFlight);
+    const PageSource splash = SplashSource(project);
+    FileFlow flow(pipeline, archive, sources, pages.size() + (project.splashFile.empty() ? 0 : 1),
+                  progress);
+    // Files waiting for their turn keep the workers busy while a large one
+    // at the head is still being compressed: as many as the budget lets the
+    // workers hold. With one thread their number bounds the memory.
+    const size_t maxWaiting = pipeline.Threads() == 1 ? 16 : 1024;
     for (const PageSource& page : pages) {
-        // Room is made before the next file is read, so that reading it
-        // is the last thing held in memory beyond the bound.
-        while (!waiting.empty() && waiting.size() >= maxWaiting) writeOldest();
-        Submitted submitted = SubmitFile(pipeline, cache, memo, page);
-        waitingBytes += submitted.bytes;
-        waiting.emplace_back(&page, std::move(submitted));
-        while (waiting.size() > 1 && waitingBytes > maxWaitingBytes) writeOldest();
+        while (flow.Waiting() >= maxWaiting) flow.WriteOldest(kTypePages);
+        flow.Submit(page);
     }
-    while (!waiting.empty()) writeOldest();
+    // The splash is read while the last pages are written.
+    if (!project.splashFile.empty()) flow.SubmitAlone(splash);
+    while (flow.Waiting() > (project.splashFile.empty() ? 0 : 1)) flow.WriteOldest(kTypePages);
 
     if (!directory.empty()) archive.Add(kTypeBook, kIdPageDirectory, directory);
-    if (!project.splashFile.empty()) {
-        const PageSource source = SplashSource(project);
-        const Submitted splash = SubmitFile(pipeline, cache, memo, source);
-        archive.Add(kTypeBook, kIdSplash, TakeBlob(pipeline, memo, source, splash));
-    }
+    if (!project.splashFile.empty()) flow.WriteOldest(kTypeBook);
     archive.Add(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
     for (const auto& [id, text] : TextsOf(project)) archive.Add(kTypeBook, id, EncodeText(*text));
     archive.Add(kTypeBook, kIdMarker, kBookMarker);
     archive.Finish();
 }
 
-// The archive after the stub in the file at path. The file is closed when
-// this returns or throws.
+// The archive after the stub in the file at path. The file
+// is closed when this returns or throws. With a cache folder, memo is set
+// to what this build learnt, to be saved once the book has its place.
 void WriteArchive(const BookProject& project, const std::vector<PageSource>& pages,
-                  const std::string& path, std::span<const uint8_t> stub, unsigned threads,
-                  const std::optional<std::string>& cacheFolder) {
+                  const std::string& path, std::span<const uint8_t> stub, const CBookApp& app,
+                  bool mayReadEarlierBook, const BuildProgressFn& progress,
+                  std::optional<BuildMemo>& memo) {
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
     if (EndsWithArchiveTrailer(stub)) {
         WriteArchiveInMemory(project, pages, path);
         return;
     }
-    const std::string folder = cacheFolder.value_or(BlobCache::DefaultFolder());
+    const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
     if (folder.empty()) {
-        StreamArchive(project, pages, path, threads, nullptr, nullptr);
+        StreamArchive(project, pages, path, app.buildThreads, {}, progress);
         return;
     }
-    BlobCache cache(folder);
-    DigestMemo memo(DigestMemo::PathFor(folder, project.projectDir), StampClockNowNs());
-    StreamArchive(project, pages, path, threads, &cache, &memo);
-    memo.Save();
-    if (cache.Stored() > 0) cache.Trim();
+    memo.emplace(BuildMemo::PathFor(folder, project.projectDir), StampClockNowNs());
+    // Written in place, the earlier book is the file being written.
+    const std::unique_ptr<EarlierBook> earlier =
+        mayReadEarlierBook ? EarlierBook::Open(memo->BookPath(), memo->BookStamp()) : nullptr;
+    StreamArchive(project, pages, path, app.buildThreads, {&*memo, earlier.get()}, progress);
 }
 
 // Writes the viewer stub into the file the build writes. False after the
@@ -397,7 +460,7 @@ bool CanBuild(CBookApp& app) {
 
 }  // namespace
 
-int BuildEBook(CBookApp& app, std::vector<std::string>* warnings) {
+int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildProgressFn& progress) {
     BookProject& project = app.project;
     WaitCursor wait(app.GetPrompts());
     if (!CanBuild(app)) return 0;
@@ -418,9 +481,10 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings) {
     else
         ShowWarnings(app, leftOut);
 
+    std::optional<BuildMemo> memo;
     try {
-        WriteArchive(project, pages, output.WritePath(), app.viewerStub, app.buildThreads,
-                     app.blobCacheFolder);
+        WriteArchive(project, pages, output.WritePath(), app.viewerStub, app, !output.InPlace(),
+                     progress, memo);
     } catch (const CFileException& error) {
         return ReportArchiveFailure(app, output, error);
     } catch (const CArchiveException& error) {
@@ -441,6 +505,12 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings) {
         app.ReportFileError(kCannotSave, error);
         output.Discard();
         return 0;
+    }
+    // Only now is the book where the next build will look for it.
+    if (memo) {
+        const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
+        const uint64_t replaced = memo->FileBytes();
+        BuildMemo::TrimFolder(folder, memo->Save(output.FinalPath()), replaced);
     }
     return result;
 }

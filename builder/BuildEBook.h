@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "builder/BuildProgress.h"
+
 namespace folivex {
 
 class CBookApp;
@@ -34,7 +36,15 @@ class CBookApp;
 // (PathResolver.h). An included entry that is the output itself, or its
 // temporary file, is left out of the book with a warning: appended to
 // warnings when given, else shown as one message with the exclamation icon.
-int BuildEBook(CBookApp& app, std::vector<std::string>* warnings = nullptr);
+//
+// Pages are read and compressed on app.buildThreads workers. With a cache
+// folder (app.blobCacheFolder, BuildMemo.h), a file unchanged since the last
+// build of the folder is not read: its blob is taken from the e-book that
+// build wrote, when that is still there as it was. The book's bytes are the
+// same either way. progress, when given, hears how far the build has come
+// (BuildProgress.h), on this thread.
+int BuildEBook(CBookApp& app, std::vector<std::string>* warnings = nullptr,
+               const BuildProgressFn& progress = {});
 
 // The files a build of ebookFile writes: the e-book and its temporary file.
 // A scan for that build leaves them out (ScanProjectFolder's leaveOut).

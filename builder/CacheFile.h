@@ -1,7 +1,7 @@
-// The files of the blob cache and the digest memo. They are read and
-// written directly, not through CFile, so they play no part in a build's
-// file errors, and each is replaced whole, so that builds running at the
-// same time (in threads or processes) never see half of one.
+// The files of the build memo's cache folder. They are read and written
+// directly, not through CFile, so they play no part in a build's file
+// errors, and each is replaced whole, so that builds running at the same
+// time (in threads or processes) never see half of one.
 #pragma once
 
 #include <cstdint>
@@ -35,18 +35,8 @@ private:
 };
 
 // A suffix that no other thread or process picks at the same time; the
-// cache's trimming removes old files carrying ".tmp".
+// cache folder's trimming removes old files carrying ".tmp".
 std::string TemporarySuffix();
-
-enum class CacheRead { missing, damaged, read };
-
-// Reads the whole file at path: its first header.size() bytes into header
-// and the rest into body. damaged when the file is shorter than the header
-// or its rest longer than maxBody (nothing that large is allocated). A file
-// read is marked as used (its time set to now) unless that was done within
-// the hour, so that the cache's trimming drops what was used least lately.
-CacheRead ReadCacheFile(const std::string& path, std::span<uint8_t> header, uint64_t maxBody,
-                        std::vector<uint8_t>& body);
 
 // Writes the parts one after the other to a temporary name beside path and
 // renames it over path. False on any failure, which leaves path as it was

@@ -15,6 +15,7 @@
 #include "builder/StubContract.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
+#include "cli/ProgressLine.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
 #include "platform/Ascii.h"
@@ -80,20 +81,21 @@ std::vector<uint8_t> LoadStub(const std::string& stubFile) {
     return bytes;
 }
 
-// How the build runs: --threads N (0: one per processor) and --no-cache
-// (compress every page even when the per-user cache holds its blob). Neither
-// changes the e-book's bytes.
+// How the build runs: --threads N (0: one per processor), --no-cache
+// (read and compress every file even when the earlier book holds its blob)
+// and --quiet (no progress line). None changes the e-book's bytes.
 struct RunOptions {
     unsigned threads = 0;
     bool noCache = false;
+    bool quiet = false;
 };
 
 // Takes args[i] when it is a run option (and its value); false otherwise.
 // problem is set when the option is malformed.
 bool TakeRunOption(const Args& args, size_t& i, RunOptions& run, std::string& problem) {
     const std::string& a = args[i];
-    if (a == "--no-cache") {
-        run.noCache = true;
+    if (a == "--no-cache" || a == "--quiet") {
+        (a == "--quiet" ? run.quiet : run.noCache) = true;
         return true;
     }
     if (a != "--threads") return false;
@@ -142,7 +144,18 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
     app.buildThreads = run.threads;
     if (run.noCache) app.blobCacheFolder = std::string();
     std::vector<std::string> warnings;
-    const int built = BuildEBook(app, &warnings);
+    // On a terminal, a line shows how far the build has come; it is erased
+    // before any message and at the end.
+    ProgressLine line([](std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fflush(stderr);
+    });
+    BuildProgressFn progress;
+    if (!run.quiet && ProgressLine::StderrIsTerminal())
+        progress = [&line](const BuildProgress& p) { line.Show(p); };
+    prompts.SetBeforeMessage([&line] { line.Clear(); });
+    const int built = BuildEBook(app, &warnings, progress);
+    line.Clear();
     PrintWarnings(warnings);
     if (built) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());

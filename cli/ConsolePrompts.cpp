@@ -5,6 +5,7 @@
 namespace folivex::cli {
 
 MsgResult ConsolePrompts::ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    if (m_before) m_before();
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
     if (icon == MsgIcon::Stop) m_errorShown = true;

@@ -2,6 +2,9 @@
 // ever waits for an answer, and pickers are cancelled.
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include "platform/Prompts.h"
 
 namespace folivex::cli {
@@ -17,11 +20,15 @@ public:
     std::optional<std::string> PickFolder(const FolderDialogRequest& request) override;
     void SetWaitCursor(bool) override {}
 
+    // Called before each message is printed (a progress line erases itself).
+    void SetBeforeMessage(std::function<void()> before) { m_before = std::move(before); }
+
     // True once a message with the stop icon (an error) was shown.
     bool ErrorShown() const { return m_errorShown; }
 
 private:
     bool m_errorShown = false;
+    std::function<void()> m_before;
 };
 
 }  // namespace folivex::cli

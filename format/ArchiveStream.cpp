@@ -64,7 +64,7 @@ ArchiveStream::~ArchiveStream() {
     m_file.Abort();
 }
 
-void ArchiveStream::Add(int type, int id, std::span<const uint8_t> data) {
+uint64_t ArchiveStream::Add(int type, int id, std::span<const uint8_t> data) {
     if (m_typeStarted && m_written == m_plan[m_type].entries) {
         ++m_type;
         m_typeStarted = false;
@@ -83,6 +83,7 @@ void ArchiveStream::Add(int type, int id, std::span<const uint8_t> data) {
     EntryView entry(id, data);
     m_archive->WriteObject(entry);
     ++m_written;
+    return m_archive->GetPosition() - data.size();
 }
 
 void ArchiveStream::StartType() {

@@ -42,7 +42,8 @@ public:
     // std::logic_error when the calls break the plan or data is empty,
     // ArchiveLimitError (before writing it) when the entry would take the
     // file past kMaxBookFileSize, CFileException when writing fails.
-    void Add(int type, int id, std::span<const uint8_t> data);
+    // Returns the file offset at which data's first byte is written.
+    uint64_t Add(int type, int id, std::span<const uint8_t> data);
 
     // Writes the trailer, cuts the file after it and closes it. Throws
     // std::logic_error when entries are still missing, CFileException.

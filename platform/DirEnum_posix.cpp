@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "platform/DirEnum.h"
 #include "platform/Path.h"
@@ -17,19 +18,35 @@ namespace folivex {
 namespace {
 
 void SortItems(std::vector<DirItem>& items) {
-    // Sorts indexes by the lower-cased names, then moves each item once.
-    std::vector<std::string> keys;
-    keys.reserve(items.size());
-    for (const auto& item : items) keys.push_back(ToLowerSystem(item.name));
-    std::vector<uint32_t> order(items.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        if (keys[a] != keys[b]) return keys[a] < keys[b];
-        return items[a].name < items[b].name;
+    // Sorts (key, index) pairs by the lower-cased names, then moves each
+    // item once. Most names are lower case already and are their own key;
+    // only the others are lowered into keys of their own.
+    std::vector<std::string> lowered;
+    struct Key {
+        std::string_view text;
+        uint32_t index;
+    };
+    std::vector<Key> keys(items.size());
+    lowered.reserve(
+        static_cast<size_t>(std::count_if(items.begin(), items.end(), [](const DirItem& item) {
+            return !IsLowerAscii(item.name);
+        })));  // never reallocated
+    for (uint32_t i = 0; i < items.size(); ++i) {
+        const std::string& name = items[i].name;
+        if (IsLowerAscii(name)) {
+            keys[i] = {name, i};
+        } else {
+            lowered.push_back(ToLowerSystem(name));
+            keys[i] = {lowered.back(), i};
+        }
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.text != b.text) return a.text < b.text;
+        return items[a.index].name < items[b.index].name;
     });
     std::vector<DirItem> sorted;
     sorted.reserve(items.size());
-    for (const uint32_t i : order) sorted.push_back(std::move(items[i]));
+    for (const Key& key : keys) sorted.push_back(std::move(items[key.index]));
     items = std::move(sorted);
 }
 

@@ -6,7 +6,9 @@
 // call number failOnCall (counting from 1), or the write that would take the
 // written total past failAfterBytes, throws CFileException with the given
 // cause instead of doing its work (a write first writes the bytes that still
-// fit). Not thread-safe: for single-threaded tests only.
+// fit). Calls from several threads are counted one at a time (the build
+// reads files on worker threads); install and remove a plan while no file
+// call runs, and read its counts after.
 #pragma once
 
 #include <cstdint>

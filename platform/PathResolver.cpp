@@ -19,7 +19,8 @@ const PathResolver::Listing& PathResolver::ListingOf(const std::string& folder) 
     ListFolder(folder, listing.items);
     listing.lowerNames.reserve(listing.items.size());
     for (const DirItem& item : listing.items)
-        listing.lowerNames.push_back(ToLowerSystem(item.name));
+        listing.lowerNames.push_back(IsLowerAscii(item.name) ? item.name
+                                                             : ToLowerSystem(item.name));
     return listing;
 }
 

@@ -20,6 +20,13 @@ namespace folivex {
 // read as Windows-1252 first, as every stored text is. ASCII letters are
 // lowered in place without decoding, so ASCII names cost no more than a copy.
 std::string ToLowerSystem(std::string_view text);
+// True when ToLowerSystem(text) is text itself without a look at it: no
+// capital ASCII letter and nothing beyond ASCII, as most file names are.
+inline bool IsLowerAscii(std::string_view text) {
+    for (const char c : text)
+        if ((c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
 
 // The simple lower-case mapping of one code point (itself when it has none).
 char32_t ToLowerCodePoint(char32_t cp);

@@ -198,6 +198,9 @@ private:
             NoteUnlisted(folder, whyNot);
             return;
         }
+        // Lower-cased a part at a time, which gives what lower-casing the
+        // whole relative path would: the parts meet at an ASCII "".
+        const std::string lowerBase = ToLowerSystem(Relative(base));
         for (const DirItem& item : items) {
             if (item.isHidden) continue;
             // On POSIX a name may hold "\", which the stored paths take for
@@ -207,17 +210,21 @@ private:
                     BackslashWarning(Shown(folder, item.name), item.isFolder));
                 continue;
             }
-            const std::string fullPath = base + item.name;
             if (item.isFolder) {
-                if (Enter(item.device, item.inode)) Walk(fullPath);
+                if (Enter(item.device, item.inode)) Walk(base + item.name);
                 continue;
             }
             if (IsLeftOut(folder, item)) {
                 m_report.warnings.push_back(OutputLeftOutWarning(Shown(folder, item.name)));
                 continue;
             }
-            AddOrMark(fullPath, item.name);
+            AddOrMark(base, lowerBase, item.name);
         }
+    }
+
+    // name as its part of a lower-cased path; most names are that already.
+    static std::string LowerName(const std::string& name) {
+        return IsLowerAscii(name) ? name : ToLowerSystem(name);
     }
 
     bool IsLeftOut(const std::string& folder, const DirItem& item) const {
@@ -238,15 +245,17 @@ private:
             Unlisted{ToLowerSystem(relative) + '\\', WithNativeSeparators(relative), reason});
     }
 
-    void AddOrMark(const std::string& fullPath, std::string_view name) {
+    // The file name in the folder whose path ends in base (lowerBase: the
+    // part of it under the project folder, lower-cased).
+    void AddOrMark(const std::string& base, const std::string& lowerBase, const std::string& name) {
         // Lower-casing only the part under the project folder keeps the cut
         // at the right byte even where lower-casing changes a name's length.
-        std::string relative = ToLowerSystem(Relative(fullPath));
+        std::string relative = lowerBase + LowerName(name);
 
         if (CPieceElem* found = m_index.Find(relative)) {
             // Met before in this walk: a file whose path differs only in
             // case. The first one met keeps the entry.
-            if (found->foundInScan) NoteCollision(*found, fullPath);
+            if (found->foundInScan) NoteCollision(*found, base + name);
             found->foundInScan = 1;
             return;
         }

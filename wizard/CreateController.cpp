@@ -25,7 +25,7 @@ const TextControl kTextControls[] = {
 
 }  // namespace
 
-ControlView& CreateController::View() {
+CreateView& CreateController::View() {
     assert(m_view != nullptr && "the Create page's view is attached before it is shown");
     return *m_view;
 }
@@ -80,8 +80,16 @@ void CreateController::CreateEBook() {
 }
 
 bool CreateController::Build() {
+    CreateView& view = View();
+    view.BuildStarted();
+    struct EndsTheBuild {
+        CreateView& view;
+        ~EndsTheBuild() { view.BuildEnded(); }
+    } ends{view};
     // The build has told the author what failed when it returns 0.
-    return BuildEBook(m_app) != 0;
+    return BuildEBook(m_app, nullptr, [&view](const BuildProgress& progress) {
+               view.ShowBuildProgress(progress);
+           }) != 0;
 }
 
 void CreateController::RunEBook() {

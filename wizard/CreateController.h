@@ -23,7 +23,7 @@ public:
     explicit CreateController(CWizardApp& app) : m_app(app) {}
 
     // The page's view; set before the page is first shown.
-    void Attach(ControlView& view) { m_view = &view; }
+    void Attach(CreateView& view) { m_view = &view; }
 
     void OnSetActive() override { ShowValues(); }
     void CopyValues() override;
@@ -45,13 +45,13 @@ public:
     void ShowValues();
 
 private:
-    ControlView& View();
+    CreateView& View();
     // The build of the e-book: the one place that calls BuildEBook. True
     // when the e-book was written.
     bool Build();
 
     CWizardApp& m_app;
-    ControlView* m_view = nullptr;
+    CreateView* m_view = nullptr;
     ShownTexts m_shown;
 };
 

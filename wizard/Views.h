@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "builder/BuildProgress.h"
+
 namespace folivex {
 
 class FilePropertiesController;
@@ -33,6 +35,17 @@ public:
     virtual void SetCheck(int id, bool checked) = 0;
     virtual bool GetCheck(int id) const = 0;
     virtual void Enable(int id, bool enabled) = 0;
+};
+
+// The Create page: its controls, and what it shows while Create E-Book
+// builds. BuildStarted comes just before the build, BuildEnded when it has
+// ended, failed or not; ShowBuildProgress between them as the build reports,
+// on the thread that runs the build.
+class CreateView : public ControlView {
+public:
+    virtual void BuildStarted() = 0;
+    virtual void ShowBuildProgress(const BuildProgress& progress) = 0;
+    virtual void BuildEnded() = 0;
 };
 
 // A column of the file list: its caption and its width in units of a

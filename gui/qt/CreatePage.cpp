@@ -8,6 +8,7 @@
 #include <QTextOption>
 #include <limits>
 
+#include "gui/qt/BuildProgressWindow.h"
 #include "gui/qt/ControlNames.h"
 #include "gui/qt/DialogUnits.h"
 #include "wizard/CreateController.h"
@@ -84,6 +85,20 @@ CCreatePage::CCreatePage(CreateController& controller, QWidget* parent)
     du.Place(pick, 154, 123, 16, 14);
     fileLabel->setBuddy(pick);
     controller.Attach(*this);
+}
+
+CCreatePage::~CCreatePage() = default;
+
+void CCreatePage::BuildStarted() {
+    m_progress = std::make_unique<CBuildProgressWindow>(window());
+}
+
+void CCreatePage::ShowBuildProgress(const BuildProgress& progress) {
+    if (m_progress) m_progress->Update(progress);
+}
+
+void CCreatePage::BuildEnded() {
+    m_progress.reset();
 }
 
 }  // namespace folivex

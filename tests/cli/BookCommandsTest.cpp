@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "cli/ProgressLine.h"
 #include "format/Container.h"
 #include "format/UpdateArchive.h"
 #include "tests/cli/CliRunner.h"
@@ -47,6 +48,8 @@ TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
                   "--no-toolbar", "--buttons", "home,,prevnext,fontsize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "E-Book " + book + " created successfully.\n");
+    // stderr is no terminal here: no progress line.
+    EXPECT_EQ(r.err, "");
 
     r = Run({"verify", book});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -438,6 +441,60 @@ TEST_F(BookCommands, ExtractRefusesPathsThatLeaveTheFolder) {
     fs::create_directory_symlink(dir / "elsewhere", dir / "out2/sub");
     Run({"extract", book, dir / "out2"});
     EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+}
+
+// The progress line on a clock of our own: what reaches the terminal at
+// each moment of a build.
+TEST(ProgressLine, DrawsAtMostTenTimesASecondAndClearsWhatItDrew) {
+    using namespace std::chrono_literals;
+    auto now = std::chrono::steady_clock::time_point{};
+    std::vector<std::string> written;
+    cli::ProgressLine line([&](std::string_view text) { written.emplace_back(text); },
+                           [&] { return now; });
+    struct Step {
+        std::chrono::milliseconds at;
+        size_t done;
+        uint64_t bytes;
+        const char* expected;  // nullptr: nothing written
+    };
+    const Step steps[] = {
+        {0ms, 0, 0, nullptr},  // a quick build shows nothing
+        {99ms, 10, 1'000'000, nullptr},
+        {100ms, 12, 2'000'000, "\rfolivexc: 12 of 7,884 files, 2.0 MB, 20.0 MB/s"},
+        {150ms, 40, 3'000'000, nullptr},
+        {199ms, 41, 3'100'000, nullptr},
+        {200ms, 1234, 12'345'678, "\rfolivexc: 1,234 of 7,884 files, 12.3 MB, 61.7 MB/s"},
+        // A shorter line covers what the longer one left.
+        {2000ms, 1235, 12'400'000, "\rfolivexc: 1,235 of 7,884 files, 12.4 MB, 6.2 MB/s "},
+    };
+    for (const Step& step : steps) {
+        written.clear();
+        now = std::chrono::steady_clock::time_point{} + step.at;
+        line.Show({step.done, 7884, step.bytes});
+        if (step.expected)
+            EXPECT_EQ(written, std::vector<std::string>{step.expected}) << step.at.count() << " ms";
+        else
+            EXPECT_TRUE(written.empty()) << step.at.count() << " ms";
+    }
+    written.clear();
+    line.Clear();
+    EXPECT_EQ(written, std::vector<std::string>{"\r" + std::string(49, ' ') + "\r"});
+    written.clear();
+    line.Clear();  // nothing drawn since
+    EXPECT_TRUE(written.empty());
+}
+
+TEST_F(BookCommands, QuietIsARunOptionOfBuildAndMake) {
+    const std::string book = dir / "quiet.exe";
+    auto r = Run({"make", sample, "-o", book, "--stub", stub, "--quiet"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = Run({"new", sample, "-o", dir / "p.ebp"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"build", dir / "p.ebp", "-o", book, "--stub", stub, "--quiet", "--threads", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"info", book, "--quiet"});
+    EXPECT_EQ(r.exitCode, 2) << "not an option of info";
 }
 
 }  // namespace

@@ -3,15 +3,18 @@
 // controller; the window, the About box and help; the settings store and the
 // launcher; a walk through the real wizard.
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTextEdit>
 #include <cstdio>
 
 #include "GuiTestSupport.h"
+#include "gui/qt/BuildProgressWindow.h"
 #include "gui/qt/QtPrompts.h"
 #include "gui/qt/WizardPage.h"
 
@@ -371,6 +374,48 @@ private slots:
                  std::optional<std::string>("Is a directory"));
         QCOMPARE(launcher.Start(path("run.exe")), std::optional<std::string>());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("ran")), 5000);
+    }
+    // The window of a long build, on a clock of the test's own: nothing in
+    // the first second, then files done of total, at most every 50 ms; the
+    // wizard cannot be closed meanwhile; the window goes with the build.
+    void aLongBuildShowsHowManyFilesAreInAndClosesAtTheEnd() {
+        Fixture f;
+        QWidget& wizard = f.Sheet();
+        qint64 now = 0;
+        {
+            CBuildProgressWindow window(&wizard, [&] { return now; });
+            struct Moment {
+                qint64 ms;
+                size_t done;
+                const char* shown;  // nullptr: no window yet
+            };
+            const Moment moments[] = {
+                {0, 0, nullptr},
+                {400, 3, nullptr},
+                {990, 5, nullptr},
+                {1040, 6, "6 of 10 files"},
+                {1060, 7, "6 of 10 files"},  // too soon to repaint
+                {1500, 10, "10 of 10 files"},
+            };
+            for (const Moment& m : moments) {
+                now = m.ms;
+                window.Update({m.done, 10, m.done * 1000});
+                QProgressDialog* shown = wizard.findChild<QProgressDialog*>("buildProgress");
+                if (!m.shown) {
+                    QVERIFY2(shown == nullptr || !shown->isVisible(),
+                             "no window in the first second");
+                    continue;
+                }
+                QVERIFY(shown != nullptr && shown->isVisible());
+                QCOMPARE(shown->labelText(), QString::fromLatin1(m.shown));
+                QCOMPARE(shown->maximum(), 10);
+            }
+            QCloseEvent close;
+            QCoreApplication::sendEvent(&wizard, &close);
+            QVERIFY(!close.isAccepted());
+            QVERIFY(wizard.isVisible());
+        }
+        QVERIFY(wizard.findChild<QProgressDialog*>("buildProgress") == nullptr);
     }
 };
 

@@ -117,6 +117,28 @@ TEST_F(SearchIndexTest, BuildsOnceUnderConcurrentFirstQueries) {
     EXPECT_EQ(right, 8);
 }
 
+// The viewer builds the index ahead of the first query, at low priority;
+// a query that comes meanwhile waits for the whole index.
+TEST_F(SearchIndexTest, QueriesDuringABuildAheadGetTheWholeIndex) {
+    const SearchIndex reference(*book, 1);
+    for (int round = 0; round < 20; ++round) {
+        SearchIndex index(*book, 2);
+        std::thread ahead([&] { index.EnsureBuilt(true); });
+        const auto found = index.Search("orchard apple", 10);
+        ahead.join();
+        EXPECT_EQ(Paths(found), Paths(reference.Search("orchard apple", 10))) << round;
+        EXPECT_EQ(index.WordCount(), reference.WordCount()) << round;
+    }
+}
+
+// A viewer closing while the index is built does not wait for all of it.
+TEST_F(SearchIndexTest, AStoppedBuildEndsWithoutIndexingTheRest) {
+    SearchIndex index(*book, 2);
+    index.StopBuilding();
+    index.EnsureBuilt(true);
+    EXPECT_EQ(index.Search("orchard", 10).total, 0u);
+}
+
 TEST(SearchQuery, FoldsAndDeduplicatesQueryWords) {
     EXPECT_EQ(SearchIndex::QueryTerms("Apple apple APPLE, pear"),
               (std::vector<std::string>{"apple", "pear"}));

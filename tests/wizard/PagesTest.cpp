@@ -120,6 +120,10 @@ TEST_F(PagesTest, CreateReportsSuccessWithTheFullPath) {
     EXPECT_EQ(prompts.messages, Messages({{"E-Book " + out + " created successfully.",
                                            MsgButtons::OK, MsgIcon::Information}}));
     EXPECT_TRUE(std::filesystem::exists(out));
+    // The view was told of the build from its start to its end.
+    ASSERT_GE(createPage.buildEvents.size(), 3u);
+    EXPECT_EQ(createPage.buildEvents.front(), "started");
+    EXPECT_EQ(createPage.buildEvents.back(), "ended");
 
     // With a file name set, the next build asks for none.
     sheet.Create().OnCommand(IDC_CREATE_EBOOK);
@@ -200,9 +204,9 @@ TEST_P(FieldTest, KeepsItsBytesUnlessTypedOver) {
     for (bool next : {true, true, false, false, true, true}) next ? sheet.OnNext() : sheet.OnBack();
     const bool onInterface = c.id == IDC_SPLASH_FILE || c.id == IDC_ICON_FILE;
     if (onInterface) sheet.OnBack();
-    FakeControls<ControlView>& page = onInterface ? interfacePage : createPage;
-    EXPECT_EQ(page.GetText(c.id), c.shown);
-    page.texts[c.id] += c.typed;
+    std::map<int, std::string>& texts = onInterface ? interfacePage.texts : createPage.texts;
+    EXPECT_EQ(texts[c.id], c.shown);
+    texts[c.id] += c.typed;
     sheet.OnCloseRequest(CloseRequest::CloseBox);
 
     const auto saved = ReadProject(Path("book.ebp"));

@@ -64,6 +64,19 @@ public:
     std::map<int, std::function<std::string(const std::string&)>> changeOnShow;
 };
 
+// Keeps what a build showed: "started", the files done at each report,
+// "ended".
+class FakeCreateView : public FakeControls<CreateView> {
+public:
+    void BuildStarted() override { buildEvents.push_back("started"); }
+    void ShowBuildProgress(const BuildProgress& p) override {
+        buildEvents.push_back(std::to_string(p.filesDone) + "/" + std::to_string(p.filesTotal));
+    }
+    void BuildEnded() override { buildEvents.push_back("ended"); }
+
+    std::vector<std::string> buildEvents;
+};
+
 class FakeContentView : public FakeControls<ContentView> {
 public:
     void CreateColumns(const std::vector<ListColumn>& c) override {
@@ -235,7 +248,7 @@ protected:
     FakeSheetView sheetView;
     FakeContentView contentPage;
     FakeControls<ControlView> interfacePage;
-    FakeControls<ControlView> createPage;
+    FakeCreateView createPage;
 };
 
 }  // namespace test

@@ -11,6 +11,7 @@
 
 #include "html/Url.h"
 #include "platform/Json.h"
+#include "platform/ThreadPriority.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/PageTitles.h"
@@ -202,6 +203,7 @@ struct BookSite::Impl {
 
     Impl(const BookReader& b) : book(b), titles(b), search(b) {}
     ~Impl() {
+        search.StopBuilding();
         if (titleReader.joinable()) titleReader.join();
     }
     Impl(const Impl&) = delete;
@@ -410,7 +412,14 @@ void BookSite::SetIconFile(std::vector<uint8_t> ico) {
 
 void BookSite::StartReadingTitles() {
     if (m_impl->titleReader.joinable()) return;
-    m_impl->titleReader = std::thread([m = m_impl.get()] { m->titles.All(); });
+    // Titles first (the shell asks for them at once), then the search
+    // index, one after the other so that they do not fight over the cores,
+    // and below the threads that answer requests so that no page waits.
+    m_impl->titleReader = std::thread([m = m_impl.get()] {
+        LowerThisThreadPriority();
+        m->titles.All();
+        m->search.EnsureBuilt(true);
+    });
 }
 
 SiteResponse BookSite::ErrorPage(int status, std::string_view detail) {

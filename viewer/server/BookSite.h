@@ -41,7 +41,9 @@ public:
 
     // Reads the pages' titles, which /api/book carries, on a thread of its
     // own, so that the shell's first request finds them ready while the
-    // browser is still starting. The destructor waits for that thread.
+    // browser is still starting; then builds the search index there, so
+    // that the reader's first search finds it ready. That thread runs at low
+    // priority. The destructor waits for it.
     void StartReadingTitles();
 
     // Answers a GET or HEAD (the caller drops the body for HEAD).

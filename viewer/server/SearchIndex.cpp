@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "html/PageText.h"
+#include "platform/ThreadPriority.h"
 #include "platform/Utf8.h"
 #include "viewer/BookReader.h"
 #include "viewer/server/Words.h"
@@ -175,6 +176,20 @@ size_t CharStart(std::string_view s, size_t pos) {
     return pos;
 }
 
+// Moves the postings of part into into, word by word. Each worker indexed
+// documents of its own, so a word's postings from two parts never overlap.
+void MergeInto(Dictionary& into, Dictionary& part) {
+    for (uint32_t i = 0; i < part.Size(); ++i) {
+        uint32_t at = into.FindOrAdd(part.Word(i), part.Hash(i)).term - 1;
+        std::vector<Posting>& to = into.Postings(at);
+        std::vector<Posting>& from = part.Postings(i);
+        if (to.empty())
+            to = std::move(from);
+        else
+            to.insert(to.end(), from.begin(), from.end());
+    }
+}
+
 }  // namespace
 
 struct SearchIndex::Impl {
@@ -182,6 +197,7 @@ struct SearchIndex::Impl {
     unsigned threads;
 
     mutable std::once_flag built;
+    mutable std::atomic<bool> stopping{false};
     mutable Dictionary dictionary;
     mutable std::vector<Document> documents;
     mutable double averageLength = 1;
@@ -192,7 +208,7 @@ struct SearchIndex::Impl {
 
     Impl(const BookReader& b, unsigned t) : book(b), threads(t) {}
 
-    void Build() const;
+    void Build(bool lowPriority) const;
     void IndexDocument(Dictionary& dict, uint32_t doc, std::vector<uint32_t>& touched) const;
     std::shared_ptr<const std::string> Text(size_t doc) const;
     std::vector<std::string> Snippet(const std::string& text,
@@ -249,7 +265,7 @@ void SearchIndex::Impl::IndexDocument(Dictionary& dict, uint32_t doc,
     d.length = words;
 }
 
-void SearchIndex::Impl::Build() const {
+void SearchIndex::Impl::Build(bool lowPriority) const {
     const auto& pages = book.Pages();
     for (size_t i = 0; i < pages.size(); ++i)
         if (pages[i].inSearch != 0) documents.push_back(Document{i, 0, {}});
@@ -263,30 +279,25 @@ void SearchIndex::Impl::Build() const {
         std::vector<uint32_t> touched;
         for (;;) {
             size_t first = next.fetch_add(kPagesPerClaim);
-            if (first >= documents.size()) return;
+            if (first >= documents.size() || stopping) return;
             size_t last = std::min(first + kPagesPerClaim, documents.size());
             for (size_t doc = first; doc < last; ++doc)
                 IndexDocument(partial[k], static_cast<uint32_t>(doc), touched);
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned k = 1; k < n; ++k) workers.emplace_back(work, k);
+    for (unsigned k = 1; k < n; ++k)
+        workers.emplace_back([&, k] {
+            if (lowPriority) LowerThisThreadPriority();
+            work(k);
+        });
     work(0);
     for (auto& w : workers) w.join();
 
     dictionary = std::move(partial[0]);
     for (unsigned k = 1; k < n; ++k) {
-        Dictionary& part = partial[k];
-        for (uint32_t i = 0; i < part.Size(); ++i) {
-            uint32_t into = dictionary.FindOrAdd(part.Word(i), part.Hash(i)).term - 1;
-            std::vector<Posting>& to = dictionary.Postings(into);
-            std::vector<Posting>& from = part.Postings(i);
-            if (to.empty())
-                to = std::move(from);
-            else
-                to.insert(to.end(), from.begin(), from.end());
-        }
-        part = Dictionary();
+        MergeInto(dictionary, partial[k]);
+        partial[k] = Dictionary();
     }
     double total = 0;
     for (const Document& d : documents) total += d.length;
@@ -364,8 +375,12 @@ SearchIndex::SearchIndex(const BookReader& book, unsigned threads)
 
 SearchIndex::~SearchIndex() = default;
 
-void SearchIndex::EnsureBuilt() const {
-    std::call_once(m_impl->built, [this] { m_impl->Build(); });
+void SearchIndex::EnsureBuilt(bool lowPriority) const {
+    std::call_once(m_impl->built, [this, lowPriority] { m_impl->Build(lowPriority); });
+}
+
+void SearchIndex::StopBuilding() const {
+    m_impl->stopping = true;
 }
 
 size_t SearchIndex::IndexedPageCount() const {

@@ -1,7 +1,8 @@
 // SearchIndex: full-text search over the pages of a book whose inSearch flag
 // is set.
 //
-// The index is built on the first query (or by EnsureBuilt): every
+// The index is built on the first query, or ahead of it by EnsureBuilt
+// (the viewer does that in the background at start, at low priority): every
 // searchable page is inflated, reduced to its text (html/PageText), split into
 // case-folded words (Words.h) and recorded as postings (page, count, whether
 // the word is in the page's title). The build runs on all cores. Queries
@@ -43,9 +44,14 @@ public:
     SearchIndex(const SearchIndex&) = delete;
     SearchIndex& operator=(const SearchIndex&) = delete;
 
-    // Builds the index unless it is built already.
-    void EnsureBuilt() const;
+    // Builds the index unless it is built already; a query meanwhile waits
+    // for it. With lowPriority the building threads give way to every other
+    // (ThreadPriority.h).
+    void EnsureBuilt(bool lowPriority = false) const;
     Results Search(std::string_view query, size_t maxResults) const;
+    // Makes a build under way stop soon, leaving the index partial: for a
+    // viewer that is closing, after which no query comes.
+    void StopBuilding() const;
 
     // The words of a query, folded and without repeats (at most 16).
     static std::vector<std::string> QueryTerms(std::string_view query);

@@ -1,0 +1,54 @@
+#include "builder/EarlierBook.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace folivex {
+
+uint32_t BlobCrc(std::span<const uint8_t> blob) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    size_t done = 0;
+    while (done < blob.size()) {  // crc32 takes at most 4 GiB per call
+        const uInt chunk = static_cast<uInt>(std::min<size_t>(blob.size() - done, 1u << 30));
+        crc = crc32(crc, blob.data() + done, chunk);
+        done += chunk;
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+std::unique_ptr<EarlierBook> EarlierBook::Open(const std::string& path, const FileStamp& stamp) {
+    if (path.empty()) return nullptr;
+    std::unique_ptr<EarlierBook> book(new EarlierBook);
+    try {
+        book->m_file.Open(path, CFile::modeRead);
+    } catch (const CFileException&) {
+        return nullptr;
+    }
+    // Stamped once open: a book replaced in between is the one read, and
+    // its stamp then differs.
+    const std::optional<FileStamp> now = StampOfFile(path);
+    if (!now || *now != stamp) return nullptr;
+    book->m_length = now->size;
+    return book;
+}
+
+std::optional<std::vector<uint8_t>> EarlierBook::Blob(const BuildMemo::Place& place,
+                                                      uint64_t fileLength) const {
+    if (place.length < 4 || place.offset > m_length || place.length > m_length - place.offset)
+        return std::nullopt;
+    std::vector<uint8_t> blob(place.length);
+    try {
+        // A positioned read: the workers share the file without a lock.
+        if (m_file.ReadAt(place.offset, blob.data(), blob.size()) != blob.size())
+            return std::nullopt;
+    } catch (const CFileException&) {
+        return std::nullopt;
+    }
+    uint64_t stated = 0;
+    for (int i = 3; i >= 0; --i) stated = (stated << 8) | blob[static_cast<size_t>(i)];
+    if (stated != fileLength || BlobCrc(blob) != place.crc) return std::nullopt;
+    return blob;
+}
+
+}  // namespace folivex

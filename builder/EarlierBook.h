@@ -1,0 +1,43 @@
+// EarlierBook: the e-book the last build of a folder wrote, as a source of
+// blobs for the next build (BuildMemo.h).
+//
+// It is used only while it has the stamp the memo recorded when it took its
+// place, and every blob taken from it is checked against the memo (its
+// length, its CRC-32 and the file length it states), so a book changed,
+// replaced or damaged since gives nothing and the file is read again. A
+// failure to read it is no error of the build: the file is read instead.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "builder/BuildMemo.h"
+#include "platform/File.h"
+
+namespace folivex {
+
+class EarlierBook {
+public:
+    // The book at path when it is there with that stamp; else nothing.
+    static std::unique_ptr<EarlierBook> Open(const std::string& path, const FileStamp& stamp);
+
+    // The blob at place, when it reads whole and is the one the memo knew
+    // for a file of fileLength bytes. Safe to call from several threads.
+    std::optional<std::vector<uint8_t>> Blob(const BuildMemo::Place& place,
+                                             uint64_t fileLength) const;
+
+private:
+    EarlierBook() = default;
+
+    mutable CFile m_file;
+    uint64_t m_length = 0;
+};
+
+// The CRC-32 of a blob, as the memo keeps it.
+uint32_t BlobCrc(std::span<const uint8_t> blob);
+
+}  // namespace folivex
