@@ -7,7 +7,8 @@ Per repetition and corpus (A, B, D), one after the other: folivexc make
 without the cache (every page compressed), make with an empty cache (a
 user's first build), the rebuild after one page changed (same cache), zip
 -r -6, and tar | pigz -6; on A and D also make without the cache on one
-thread, against which the default (one thread per core) is the speed-up.
+thread, against which the default (one thread per core) is the speed-up,
+and folivexc check (the link report on its own).
 Then the scan: folivexc new against find | wc -l on corpus C and on C2
 (twice the files). Peak memory comes from /usr/bin/time -v. The rebuild's
 output is compared byte for byte with a full build of the same folder
@@ -64,6 +65,10 @@ def main():
             if name != "B":
                 t, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--threads", "1"])
                 note(f"{name}.make_nocache_1thread_s", t)
+                # The link report alone, reading the pages itself: an upper
+                # bound of what it adds to the build, which reads them anyway.
+                t, _ = run([folivexc, "check", folder])
+                note(f"{name}.check_s", t)
 
             os.environ["XDG_CACHE_HOME"] = cache
             t, rss = run([folivexc, "make", folder, "-o", book])

@@ -48,6 +48,9 @@ def main():
             one = build[f"{c}.make_nocache_1thread_s"]
             row(f"build {c}, no cache: 1 thread / {NPROC} threads", one, nc, f"{NPROC} threads", "s",
                 one / nc, ">= 1.7", one / nc >= 1.7)
+            chk = build[f"{c}.check_s"]
+            row(f"link report {c} on its own (folivexc check)", chk, nc, "build, no cache", "s",
+                chk / nc, "<= 0.15", chk / nc <= 0.15)
         rb = build[f"{c}.rebuild_s"]
         row(f"rebuild {c}, one page changed", rb, cold, "first build", "s", rb / cold,
             *aim("<= 0.10", rb / cold <= 0.10 and build[f"{c}.rebuild_identical"]))

@@ -10,6 +10,7 @@
 #include "builder/BlobPipeline.h"
 #include "builder/BuildMemo.h"
 #include "builder/EarlierBook.h"
+#include "builder/LinkReport.h"
 #include "format/ArchiveIndex.h"
 #include "format/ArchiveStream.h"
 #include "format/Container.h"
@@ -54,6 +55,7 @@ struct PageSource {
     int id = 0;
     std::string name;
     std::string diskPath;
+    long entry = -1;  // the index of its entry in the project; -1 for the splash
 };
 
 // The included pages in project order, each read from the file the scan
@@ -68,8 +70,10 @@ std::vector<PageSource> IncludedPages(const BookProject& project, std::vector<Kn
     for (size_t i = 0; i < count; ++i) {
         const CPieceElem& page = *project.pages[i];
         if (!page.included) continue;
-        PageSource source{
-            static_cast<int>(i + 1), JoinStoredPath(project.projectDir, page.path), {}};
+        PageSource source{static_cast<int>(i + 1),
+                          JoinStoredPath(project.projectDir, page.path),
+                          {},
+                          static_cast<long>(i)};
         const PathResolver::Result file = resolver.Resolve(page.path);
         if (!file.found && file.skipped) {
             leftOut.push_back(OutputLeftOutWarning(WithNativeSeparators(page.path)));
@@ -133,8 +137,20 @@ std::vector<uint8_t> BlobOf(const PageSource& source, const FileBytes& data) {
     }
 }
 
-std::vector<uint8_t> CompressFile(const PageSource& source) {
-    return BlobOf(source, ReadWholeFile(source));
+// Whether the link report, when there is one, reads this file: a page or a
+// style sheet.
+bool LinksRead(const LinkReport* links, const PageSource& source) {
+    return links && source.entry >= 0 && links->Reads(static_cast<size_t>(source.entry));
+}
+
+void TellLinks(LinkReport* links, const PageSource& source, std::span<const uint8_t> bytes) {
+    if (LinksRead(links, source)) links->Add(static_cast<size_t>(source.entry), bytes);
+}
+
+std::vector<uint8_t> CompressFile(const PageSource& source, LinkReport* links) {
+    const FileBytes data = ReadWholeFile(source);
+    TellLinks(links, source, std::span<const uint8_t>(data.data(), data.size()));
+    return BlobOf(source, data);
 }
 
 void RemoveQuietly(const std::string& path) {
@@ -193,17 +209,17 @@ void ShowWarnings(CBookApp& app, const std::vector<std::string>& warnings) {
 // marker) as the writer makes it, all entries in memory until the end: for
 // a stub that already ends in an archive, which is merged.
 void WriteArchiveInMemory(const BookProject& project, const std::vector<PageSource>& pages,
-                          const std::string& path) {
+                          const std::string& path, LinkReport* links) {
     CUpdateArchive archive;
     archive.BeginUpdate(path);
 
     for (const PageSource& page : pages)
-        archive.UpdateEntry(kTypePages, page.id, CompressFile(page));
+        archive.UpdateEntry(kTypePages, page.id, CompressFile(page, links));
     // With no included page the directory is empty and nothing is stored.
     archive.UpdateEntry(kTypeBook, kIdPageDirectory, PageDirectory(project, pages));
 
     if (!project.splashFile.empty())
-        archive.UpdateEntry(kTypeBook, kIdSplash, CompressFile(SplashSource(project)));
+        archive.UpdateEntry(kTypeBook, kIdSplash, CompressFile(SplashSource(project), nullptr));
 
     archive.UpdateEntry(kTypeBook, kIdSettings, EncodeSettings(SettingsOf(project)));
     for (const auto& [id, text] : TextsOf(project)) AddText(archive, id, *text);
@@ -212,10 +228,12 @@ void WriteArchiveInMemory(const BookProject& project, const std::vector<PageSour
     archive.EndUpdate();
 }
 
-// Where the blobs of unchanged files come from; both null without a memo.
+// Where the blobs of unchanged files come from (both null without a memo),
+// and who else reads the files on the way.
 struct BlobSources {
     BuildMemo* memo = nullptr;
     const EarlierBook* earlier = nullptr;  // null when no earlier book fits
+    LinkReport* links = nullptr;
 };
 
 // What a worker makes of one included file: with a memo the file is stamped
@@ -232,6 +250,9 @@ BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
         if (sources.earlier && made.stampAsSeen) {
             budget.Take(seen->blob.length);
             if (auto blob = sources.earlier->Blob(seen->blob, made.stamp->size)) {
+                // The file is not read: the link report reads its blob.
+                if (LinksRead(sources.links, source))
+                    TellLinks(sources.links, source, InflateBlob(*blob));
                 made.blob = std::move(*blob);
                 made.fileBytes = made.stamp->size;
                 made.blobCrc = seen->blob.crc;
@@ -240,6 +261,7 @@ BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
         }
     }
     const FileBytes data = ReadWholeFile(source, &budget);
+    TellLinks(sources.links, source, std::span<const uint8_t>(data.data(), data.size()));
     made.fileBytes = data.size();
     made.blob = BlobOf(source, data);
     if (sources.memo) made.blobCrc = BlobCrc(made.blob);
@@ -384,24 +406,24 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
 // to what this build learnt, to be saved once the book has its place.
 void WriteArchive(const BookProject& project, const std::vector<PageSource>& pages,
                   const std::string& path, std::span<const uint8_t> stub, const CBookApp& app,
-                  bool mayReadEarlierBook, const BuildProgressFn& progress,
+                  bool mayReadEarlierBook, const BuildProgressFn& progress, LinkReport* links,
                   std::optional<BuildMemo>& memo) {
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
     if (EndsWithArchiveTrailer(stub)) {
-        WriteArchiveInMemory(project, pages, path);
+        WriteArchiveInMemory(project, pages, path, links);
         return;
     }
     const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
     if (folder.empty()) {
-        StreamArchive(project, pages, path, app.buildThreads, {}, progress);
+        StreamArchive(project, pages, path, app.buildThreads, {nullptr, nullptr, links}, progress);
         return;
     }
     memo.emplace(BuildMemo::PathFor(folder, project.projectDir), StampClockNowNs());
     // Written in place, the earlier book is the file being written.
     const std::unique_ptr<EarlierBook> earlier =
         mayReadEarlierBook ? EarlierBook::Open(memo->BookPath(), memo->BookStamp()) : nullptr;
-    StreamArchive(project, pages, path, app.buildThreads, {&*memo, earlier.get()}, progress);
+    StreamArchive(project, pages, path, app.buildThreads, {&*memo, earlier.get(), links}, progress);
 }
 
 // Writes the viewer stub into the file the build writes. False after the
@@ -460,7 +482,8 @@ bool CanBuild(CBookApp& app) {
 
 }  // namespace
 
-int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildProgressFn& progress) {
+int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildProgressFn& progress,
+               LinkReport* links) {
     BookProject& project = app.project;
     WaitCursor wait(app.GetPrompts());
     if (!CanBuild(app)) return 0;
@@ -484,7 +507,7 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
     std::optional<BuildMemo> memo;
     try {
         WriteArchive(project, pages, output.WritePath(), app.viewerStub, app, !output.InPlace(),
-                     progress, memo);
+                     progress, links, memo);
     } catch (const CFileException& error) {
         return ReportArchiveFailure(app, output, error);
     } catch (const CArchiveException& error) {

@@ -19,6 +19,7 @@
 namespace folivex {
 
 class CBookApp;
+class LinkReport;
 
 // Builds app.project into app.project.ebookFile behind the wait cursor.
 // Returns 1 when the e-book was written and the icon step succeeded or had
@@ -43,8 +44,13 @@ class CBookApp;
 // build wrote, when that is still there as it was. The book's bytes are the
 // same either way. progress, when given, hears how far the build has come
 // (BuildProgress.h), on this thread.
+//
+// links, when given, is handed every included page and style sheet as the
+// build reads it (or, for a file taken from the earlier book, its blob's
+// bytes), on the workers; its findings are complete when the build has
+// written the book (LinkReport.h, LinkReportFor).
 int BuildEBook(CBookApp& app, std::vector<std::string>* warnings = nullptr,
-               const BuildProgressFn& progress = {});
+               const BuildProgressFn& progress = {}, LinkReport* links = nullptr);
 
 // The files a build of ebookFile writes: the e-book and its temporary file.
 // A scan for that build leaves them out (ScanProjectFolder's leaveOut).

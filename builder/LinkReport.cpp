@@ -4,8 +4,11 @@
 #include <array>
 
 #include "html/Url.h"
+#include "platform/Json.h"
+#include "platform/PathResolver.h"
 #include "platform/Text.h"
 #include "platform/Utf8.h"
+#include "project/BookProject.h"
 
 namespace folivex {
 
@@ -60,6 +63,14 @@ LinkReport::LinkReport(std::vector<LinkReportFile> files)
     : m_files(std::move(files)), m_reads(m_files.size()) {
     m_index.reserve(m_files.size());
     for (size_t i = 0; i < m_files.size(); ++i) m_index.emplace(m_files[i].stored, i);
+}
+
+const LinkReportFile& LinkReport::File(size_t index) const {
+    return m_files.at(index);
+}
+
+size_t LinkReport::FileCount() const {
+    return m_files.size();
 }
 
 bool LinkReport::Reads(size_t index) const {
@@ -152,6 +163,23 @@ std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
     return out;
 }
 
+LinkReport LinkReportFor(const BookProject& project) {
+    PathResolver resolver(project.projectDir);
+    std::vector<LinkReportFile> files;
+    files.reserve(project.pages.size());
+    for (const auto& page : project.pages) {
+        LinkReportFile file{page->path, {}, page->included != 0, page->inPageSequence != 0, {}};
+        if (file.included) {
+            if (const auto found = resolver.Resolve(page->path).found) {
+                file.spelled = WithSlashes(found->spelled);
+                file.diskPath = found->path;
+            }
+        }
+        files.push_back(std::move(file));
+    }
+    return LinkReport(std::move(files));
+}
+
 bool IsBroken(const LinkFinding& finding) {
     return finding.kind == LinkFinding::missing || finding.kind == LinkFinding::excluded ||
            finding.kind == LinkFinding::noFragment;
@@ -185,6 +213,25 @@ std::string LinkReportText(const std::vector<LinkFinding>& findings) {
         text += std::string(kKinds[f.kind].name) + " " + Where(f) +
                 (f.target.empty() ? "" : " " + f.target) + "\n";
     return text;
+}
+
+std::string LinkReportJson(const std::vector<LinkFinding>& findings) {
+    std::array<size_t, kKinds.size()> counts{};
+    for (const LinkFinding& f : findings) ++counts[f.kind];
+    std::string json = "{\n  \"counts\": {";
+    for (size_t k = 0; k < kKinds.size(); ++k)
+        json += std::string(k ? ", " : "") + json::String(kKinds[k].name) + ": " +
+                std::to_string(counts[k]);
+    json += "},\n  \"findings\": [";
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const LinkFinding& f = findings[i];
+        json += std::string(i ? "," : "") +
+                "\n    {\"kind\": " + json::String(kKinds[f.kind].name) +
+                ", \"page\": " + json::String(ToUtf8(f.page)) +
+                ", \"line\": " + std::to_string(f.line) +
+                ", \"target\": " + json::String(ToUtf8(f.target)) + "}";
+    }
+    return json + (findings.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
 }  // namespace folivex

@@ -20,6 +20,8 @@
 
 namespace folivex {
 
+struct BookProject;
+
 struct LinkFinding {
     enum Kind {
         missing,      // the target is not in the folder, or lies outside the book
@@ -41,11 +43,15 @@ struct LinkReportFile {
     std::string spelled;  // the path as spelled on disk ("/" separators); empty when unknown
     bool included = true;
     bool inPageSequence = false;
+    std::string diskPath;  // the file a build reads for it; empty when none fits
 };
 
 class LinkReport {
 public:
     explicit LinkReport(std::vector<LinkReportFile> files);
+
+    size_t FileCount() const;
+    const LinkReportFile& File(size_t index) const;
 
     // Whether the build should hand file `index` to Add: an included HTML
     // page or style sheet.
@@ -79,6 +85,10 @@ private:
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
 };
 
+// The report for a project: its entries in order, each spelled as the file
+// the build reads for it (PathResolver.h).
+LinkReport LinkReportFor(const BookProject& project);
+
 // The report as the author first sees it: counts of each kind, then the
 // first maxPerKind findings of each ("page:line: target"). Empty when there
 // are no findings.
@@ -86,6 +96,9 @@ std::string LinkReportSummary(const std::vector<LinkFinding>& findings, size_t m
 
 // Every finding, one per line ("kind page:line target"), for --report FILE.
 std::string LinkReportText(const std::vector<LinkFinding>& findings);
+// Every finding as a JSON document: {"findings": [{"kind": ..., "page": ...,
+// "line": ..., "target": ...}, ...]} with counts by kind.
+std::string LinkReportJson(const std::vector<LinkFinding>& findings);
 
 // Whether a finding is a broken reference (not a note or a list entry).
 bool IsBroken(const LinkFinding& finding);

@@ -137,7 +137,7 @@ bool OutputAllowed(const std::string& output, const std::string& projectFile, bo
 
 // Builds app's project with the stub; prints the outcome.
 int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
-          const RunOptions& run) {
+          const RunOptions& run, const LinkOptions& linkOptions) {
     const std::vector<uint8_t> stub = LoadStub(stubFile);
     if (stub.empty()) return 1;
     app.viewerStub = stub;
@@ -154,12 +154,14 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
     if (!run.quiet && ProgressLine::StderrIsTerminal())
         progress = [&line](const BuildProgress& p) { line.Show(p); };
     prompts.SetBeforeMessage([&line] { line.Clear(); });
-    const int built = BuildEBook(app, &warnings, progress);
+    LinkReport links = LinkReportFor(app.project);
+    const int built = BuildEBook(app, &warnings, progress, &links);
     line.Clear();
     PrintWarnings(warnings);
     if (built) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());
-        return 0;
+        std::fflush(stdout);
+        return ReportLinks(links.Findings(linkOptions.external), linkOptions);
     }
     // The icon step fails without a message when the viewer program has no
     // icon of its own to replace; say so here.
@@ -175,11 +177,12 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
 int CmdBuild(const Args& args) {
     std::string project, output, stub;
     RunOptions run;
+    LinkOptions links;
     bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string problem;
-        if (TakeRunOption(args, i, run, problem)) {
+        if (TakeRunOption(args, i, run, problem) || TakeLinkOption(args, i, links, problem)) {
             if (!problem.empty()) return Usage(problem);
         } else if (a == "--force") {
             force = true;
@@ -205,7 +208,7 @@ int CmdBuild(const Args& args) {
     if (app.project.ebookFile.empty())
         return Usage("the project names no e-book file; give one with -o BOOK.exe");
     if (!OutputAllowed(app.project.ebookFile, project, force)) return 1;
-    return Build(app, prompts, stub, run);
+    return Build(app, prompts, stub, run, links);
 }
 
 namespace {
@@ -213,11 +216,12 @@ namespace {
 // What make takes from its command line. The start-up options begin as the
 // settings record's defaults; the buttons are the project's unless given.
 struct MakeOptions {
-    std::string folder, output, stub, splash, icon;
+    std::string folder, output, stub, splash, icon, home;
     std::vector<std::pair<TextField, std::string>> texts;
     std::optional<std::array<int32_t, kToolbarButtonCount>> buttons;
     BookSettings start;
     RunOptions run;
+    LinkOptions links;
     bool force = false;
 };
 
@@ -244,7 +248,7 @@ std::optional<std::string> TakeButtons(const std::string& list,
 
 bool TakesValue(const std::string& option) {
     return option == "-o" || option == "--stub" || option == "--splash" || option == "--icon" ||
-           option == "--buttons" || TextOptions().count(option) != 0;
+           option == "--home" || option == "--buttons" || TextOptions().count(option) != 0;
 }
 
 // Stores the value of one of make's options that take one (TakesValue);
@@ -254,6 +258,8 @@ std::string TakeValue(const std::string& option, const std::string& value, MakeO
         make.output = value;
     } else if (option == "--stub") {
         make.stub = value;
+    } else if (option == "--home") {
+        make.home = value;
     } else if (option == "--splash") {
         make.splash = AbsolutePath(value);
     } else if (option == "--icon") {
@@ -289,7 +295,8 @@ std::string ParseMake(const Args& args, MakeOptions& make) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string problem;
-        if (TakeRunOption(args, i, make.run, problem) || TakeSwitch(a, make)) {
+        if (TakeRunOption(args, i, make.run, problem) ||
+            TakeLinkOption(args, i, make.links, problem) || TakeSwitch(a, make)) {
             if (!problem.empty()) return problem;
         } else if (TakesValue(a)) {
             if (i + 1 >= args.size()) return a + " needs a value";
@@ -333,8 +340,9 @@ int CmdMake(const Args& args) {
     if (!StartFolderProject(app, make.folder, FilesWrittenByBuild(make.output))) return 1;
     if (app.project.pages.empty())
         return Fail("folivexc: the folder " + make.folder + " holds no files");
+    if (!ChooseHomePage(app.project, make.home)) return 1;
     ApplyMakeOptions(make, app.project);
-    return Build(app, prompts, make.stub, make.run);
+    return Build(app, prompts, make.stub, make.run, make.links);
 }
 
 // ---- reading a built book ----

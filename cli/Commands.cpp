@@ -13,12 +13,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  folivexc new FOLDER -o PROJECT.ebp [--force] [text options]\n"
+    "  folivexc new FOLDER -o PROJECT.ebp [--force] [--home PAGE] [text options]\n"
     "  folivexc rescan PROJECT.ebp [FOLDER]\n"
     "  folivexc info PROJECT.ebp|BOOK.exe [--json]\n"
     "  folivexc build PROJECT.ebp [-o BOOK.exe] [--force] [--stub FILE] [run options]\n"
-    "  folivexc make FOLDER -o BOOK.exe [--force] [--stub FILE] [text options] [book options]\n"
-    "                [run options]\n"
+    "                [link options]\n"
+    "  folivexc make FOLDER -o BOOK.exe [--force] [--stub FILE] [--home PAGE] [text options]\n"
+    "                [book options] [run options] [link options]\n"
+    "  folivexc check PROJECT.ebp|FOLDER [link options]\n"
     "  folivexc extract BOOK.exe DIR\n"
     "  folivexc verify BOOK.exe\n"
     "text options: --title T --author A --copyright C --url U --email E --about TEXT\n"
@@ -31,8 +33,14 @@ constexpr const char* kUsage =
     "              unchanged since the last build from the e-book it wrote, as noted in\n"
     "              ~/.cache/folivex/builds); the e-book is the same either way\n"
     "              --quiet (no progress line on stderr; it shows only on a terminal)\n"
+    "link options: --report FILE (every finding: JSON when FILE ends in .json, else text)\n"
+    "              --strict (exit 1 when a reference is broken)\n"
+    "              --external (list http:, https: and mailto: links; never fetched)\n"
     "--force:      replace an existing file that is not an e-book (build, make) or an existing\n"
     "              project file (new); the project file itself is never an e-book's output\n"
+    "--home PAGE:  the page the book opens on, a file of the folder (new, make); without it\n"
+    "              index.html or index.htm at the top of the folder, else the first page of\n"
+    "              the page sequence\n"
     "--stub FILE:  build with the viewer program FILE instead of the one carried inside\n"
     "              (build, make), e.g. folivex-view-win64.exe for 64-bit-only Windows\n";
 
@@ -70,6 +78,7 @@ int Run(const Args& commandLine) {
     if (command == "info") return CmdInfo(args);
     if (command == "build") return CmdBuild(args);
     if (command == "make") return CmdMake(args);
+    if (command == "check") return CmdCheck(args);
     if (command == "extract") return CmdExtract(args);
     if (command == "verify") return CmdVerify(args);
     if (command == "--help" || command == "-h" || command == "help") {

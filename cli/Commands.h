@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/LinkReport.h"
 #include "project/BookApp.h"
 
 namespace folivex::cli {
@@ -21,12 +22,33 @@ int CmdNew(const Args& args);
 int CmdRescan(const Args& args);
 int CmdProjectInfo(const std::string& path, bool json);
 
+// Opens the project file at path into app; false after the error went to
+// stderr.
+bool OpenProjectFile(CBookApp& app, const std::string& path);
+
 // E-books (BookCommands.cpp).
 int CmdBuild(const Args& args);
 int CmdMake(const Args& args);
 int CmdBookInfo(const std::string& path, bool json);
 int CmdExtract(const Args& args);
 int CmdVerify(const Args& args);
+
+// The link report (LinkCommands.cpp): --report FILE (JSON when FILE ends
+// in ".json", else text), --strict (exit 1 when a reference is broken),
+// --external (list links to the web).
+struct LinkOptions {
+    std::string reportFile;
+    bool strict = false;
+    bool external = false;
+};
+// Takes args[i] when it is a link option (and its value); false otherwise.
+// problem is set when the option is malformed.
+bool TakeLinkOption(const Args& args, size_t& i, LinkOptions& links, std::string& problem);
+// Prints the summary of findings to stderr and writes the report file when
+// asked; the exit code: 1 with --strict and a broken reference, or when
+// the report file cannot be written; 0 otherwise.
+int ReportLinks(const std::vector<LinkFinding>& findings, const LinkOptions& options);
+int CmdCheck(const Args& args);
 
 // The absolute form of a path given on the command line, without a
 // trailing separator except for the root itself.
@@ -46,6 +68,12 @@ const std::map<std::string, TextField>& TextOptions();
 // a message on stderr, when the folder cannot be listed.
 bool StartFolderProject(CBookApp& app, const std::string& folder,
                         const std::vector<std::string>& leaveOut = {});
+
+// Puts the home page in the first place: home when given (a file of the
+// project's folder, see FindEntry), else DefaultHomePage (project/
+// HomePage.h); says which on stdout ("Home page: index.html"). False, with
+// a message on stderr, when home is no file of the folder.
+bool ChooseHomePage(BookProject& project, const std::string& home);
 
 // Prints each warning on a line of its own to stderr, after
 // "folivexc: warning: ".

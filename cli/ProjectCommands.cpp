@@ -18,6 +18,7 @@
 #include "project/BookApp.h"
 #include "project/Defaults.h"
 #include "project/FolderScan.h"
+#include "project/HomePage.h"
 
 namespace folivex::cli {
 
@@ -100,8 +101,9 @@ void PrintProjectJson(const BookProject& p) {
     std::fputs(out.c_str(), stdout);
 }
 
-// Opens the project file into app; false after the error went to stderr.
-bool Open(CBookApp& app, const std::string& path) {
+}  // namespace
+
+bool OpenProjectFile(CBookApp& app, const std::string& path) {
     app.projectFile = path;
     app.lastProjectFile = path;
     if (!app.OpenProject()) {
@@ -112,8 +114,6 @@ bool Open(CBookApp& app, const std::string& path) {
     app.projectOpen = 1;
     return true;
 }
-
-}  // namespace
 
 std::string AbsolutePath(const std::string& path) {
     std::string s = path;
@@ -161,13 +161,49 @@ bool StartFolderProject(CBookApp& app, const std::string& folder,
     return true;
 }
 
+namespace {
+
+// home as a path within folder: given relative to the folder, or naming a
+// file inside it from the current folder or absolutely.
+std::string WithinFolder(const std::string& folder, const std::string& home,
+                         const BookProject& project) {
+    if (FindEntry(project, home)) return home;
+    const std::string absolute = AbsolutePath(home);
+    if (absolute.size() > folder.size() + 1 && absolute.starts_with(folder) &&
+        (absolute[folder.size()] == '/' || absolute[folder.size()] == '\\'))
+        return absolute.substr(folder.size() + 1);
+    return home;
+}
+
+}  // namespace
+
+bool ChooseHomePage(BookProject& project, const std::string& home) {
+    std::optional<size_t> index;
+    if (!home.empty()) {
+        index = FindEntry(project, WithinFolder(project.projectDir, home, project));
+        if (!index) {
+            std::fprintf(stderr, "folivexc: %s is not a file of the folder %s\n", home.c_str(),
+                         project.projectDir.c_str());
+            return false;
+        }
+    } else {
+        index = DefaultHomePage(project);
+    }
+    if (!index) return true;
+    MakeHomePage(project, *index);
+    std::string shown = project.pages.front()->path;
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    std::printf("Home page: %s\n", shown.c_str());
+    return true;
+}
+
 void PrintWarnings(const std::vector<std::string>& warnings) {
     for (const std::string& warning : warnings)
         std::fprintf(stderr, "folivexc: warning: %s\n", warning.c_str());
 }
 
 int CmdNew(const Args& args) {
-    std::string folder, output;
+    std::string folder, output, home;
     bool force = false;
     std::vector<std::pair<TextField, std::string>> texts;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -175,9 +211,9 @@ int CmdNew(const Args& args) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--force") {
             force = true;
-        } else if (a == "-o") {
-            if (!hasValue) return Usage("-o needs a file name");
-            output = args[++i];
+        } else if (a == "-o" || a == "--home") {
+            if (!hasValue) return Usage(a + (a == "-o" ? " needs a file name" : " needs a page"));
+            (a == "-o" ? output : home) = args[++i];
         } else if (auto it = TextOptions().find(a); it != TextOptions().end()) {
             if (!hasValue) return Usage(a + " needs a value");
             texts.emplace_back(it->second, args[++i]);
@@ -201,6 +237,7 @@ int CmdNew(const Args& args) {
     ConsolePrompts prompts;
     CBookApp app(prompts);
     if (!StartFolderProject(app, folder)) return 1;
+    if (!ChooseHomePage(app.project, home)) return 1;
     for (const auto& [member, value] : texts) app.project.*member = value;
 
     app.projectFile = output;
@@ -212,7 +249,7 @@ int CmdRescan(const Args& args) {
     if (args.empty() || args.size() > 2) return Usage("rescan takes PROJECT.ebp [FOLDER]");
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    if (!Open(app, args[0])) return 1;
+    if (!OpenProjectFile(app, args[0])) return 1;
 
     const std::string folder = args.size() == 2 ? AbsolutePath(args[1]) : app.project.projectDir;
     if (folder.empty()) return Usage("the project names no folder; give one");
@@ -226,7 +263,7 @@ int CmdRescan(const Args& args) {
 int CmdProjectInfo(const std::string& path, bool json) {
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    if (!Open(app, path)) return 1;
+    if (!OpenProjectFile(app, path)) return 1;
     if (json)
         PrintProjectJson(app.project);
     else

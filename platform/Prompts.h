@@ -54,6 +54,13 @@ public:
     // pressed (OK for an OK box).
     virtual MsgResult ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
 
+    // A message with more to read on request (a "Details..." part where the
+    // toolkit has one). By default the details follow the text in one box.
+    virtual MsgResult ShowMessageWithDetails(const std::string& text, const std::string& details,
+                                             MsgIcon icon) {
+        return ShowMessage(details.empty() ? text : text + "\n\n" + details, MsgButtons::OK, icon);
+    }
+
     // The full path chosen, or nothing when cancelled.
     virtual std::optional<std::string> PickFile(const FileDialogRequest& request) = 0;
 

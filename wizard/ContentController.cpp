@@ -6,6 +6,7 @@
 #include "platform/DirEnum.h"
 #include "platform/Utf8.h"
 #include "project/FolderScan.h"
+#include "project/HomePage.h"
 #include "wizard/ControlIds.h"
 #include "wizard/FilePropertiesController.h"
 #include "wizard/WizardApp.h"
@@ -169,8 +170,7 @@ void ContentController::OnFileProperties() {
 void ContentController::MakeHomePage(size_t row) {
     auto& pages = m_app.project.pages;
     if (row >= pages.size()) return;
-    std::rotate(pages.begin(), pages.begin() + static_cast<ptrdiff_t>(row),
-                pages.begin() + static_cast<ptrdiff_t>(row) + 1);
+    folivex::MakeHomePage(m_app.project, row);
 
     // The rows above it move down one place with their selection.
     std::vector<char> selected = View().SelectedRows();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "builder/BuildEBook.h"
+#include "builder/LinkReport.h"
 #include "wizard/ControlIds.h"
 #include "wizard/WizardApp.h"
 
@@ -74,12 +75,20 @@ bool CreateController::PickOutputFile() {
 void CreateController::CreateEBook() {
     CopyValues();
     if (m_app.project.ebookFile.empty() && !PickOutputFile()) return;
-    if (!Build()) return;
-    m_app.GetPrompts().ShowMessage("E-Book " + m_app.project.ebookFile + " created successfully.",
-                                   MsgButtons::OK, MsgIcon::Information);
+    LinkReport links = LinkReportFor(m_app.project);
+    if (!Build(links)) return;
+    const std::string done = "E-Book " + m_app.project.ebookFile + " created successfully.";
+    const std::string summary = LinkReportSummary(links.Findings(false));
+    if (summary.empty()) {
+        m_app.GetPrompts().ShowMessage(done, MsgButtons::OK, MsgIcon::Information);
+        return;
+    }
+    // The counts in the message, the first findings of each kind behind it.
+    m_app.GetPrompts().ShowMessageWithDetails(done + "\n\n" + summary.substr(0, summary.find('\n')),
+                                              summary, MsgIcon::Information);
 }
 
-bool CreateController::Build() {
+bool CreateController::Build(LinkReport& links) {
     CreateView& view = View();
     view.BuildStarted();
     struct EndsTheBuild {
@@ -87,9 +96,8 @@ bool CreateController::Build() {
         ~EndsTheBuild() { view.BuildEnded(); }
     } ends{view};
     // The build has told the author what failed when it returns 0.
-    return BuildEBook(m_app, nullptr, [&view](const BuildProgress& progress) {
-               view.ShowBuildProgress(progress);
-           }) != 0;
+    const auto progress = [&view](const BuildProgress& p) { view.ShowBuildProgress(p); };
+    return BuildEBook(m_app, nullptr, progress, &links) != 0;
 }
 
 void CreateController::RunEBook() {

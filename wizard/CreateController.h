@@ -17,6 +17,7 @@
 namespace folivex {
 
 class CWizardApp;
+class LinkReport;
 
 class CreateController : public PageController {
 public:
@@ -35,7 +36,8 @@ public:
     // The save picker for the e-book file, starting at lastEBookFile or
     // "ebook.exe"; no overwrite question. True when a file was chosen.
     bool PickOutputFile();
-    // Copy; pick a file when none is set; build; report success.
+    // Copy; pick a file when none is set; build; report success, with the
+    // link report's summary when it found anything.
     void CreateEBook();
     // Starts the stored e-book file; silent when it cannot.
     void RunEBook();
@@ -47,8 +49,8 @@ public:
 private:
     CreateView& View();
     // The build of the e-book: the one place that calls BuildEBook. True
-    // when the e-book was written.
-    bool Build();
+    // when the e-book was written; links has then read every page.
+    bool Build(LinkReport& links);
 
     CWizardApp& m_app;
     CreateView* m_view = nullptr;

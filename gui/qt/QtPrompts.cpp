@@ -50,10 +50,22 @@ QWidget* Owner() {
 }  // namespace
 
 MsgResult QtPrompts::ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    return ShowBox(text, {}, buttons, icon);
+}
+
+MsgResult QtPrompts::ShowMessageWithDetails(const std::string& text, const std::string& details,
+                                            MsgIcon icon) {
+    return ShowBox(text, details, MsgButtons::OK, icon);
+}
+
+MsgResult QtPrompts::ShowBox(const std::string& text, const std::string& details,
+                             MsgButtons buttons, MsgIcon icon) {
     QMessageBox box(Owner());
     box.setWindowTitle(ProgramBaseName());
     box.setText(ToQString(text));
     box.setTextFormat(Qt::PlainText);
+    // Qt's "Show Details..." button opens it below the text.
+    if (!details.empty()) box.setDetailedText(ToQString(details));
     switch (icon) {
         case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
         case MsgIcon::Stop: box.setIcon(QMessageBox::Critical); break;

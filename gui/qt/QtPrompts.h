@@ -28,9 +28,15 @@ QStringList ConvertFilter(const std::string& filter);
 class QtPrompts : public Prompts {
 public:
     MsgResult ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    MsgResult ShowMessageWithDetails(const std::string& text, const std::string& details,
+                                     MsgIcon icon) override;
     std::optional<std::string> PickFile(const FileDialogRequest& request) override;
     std::optional<std::string> PickFolder(const FolderDialogRequest& request) override;
     void SetWaitCursor(bool on) override;
+
+private:
+    static MsgResult ShowBox(const std::string& text, const std::string& details,
+                             MsgButtons buttons, MsgIcon icon);
 };
 
 }  // namespace folivex

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/LinkReport.h"
+#include "tests/support/BuiltBook.h"
 
 namespace folivex {
 namespace {
@@ -21,7 +22,7 @@ std::string Report(const std::vector<File>& files, bool withExternal = false) {
     for (const File& f : files) {
         std::string stored = f.spelled;
         for (char& c : stored) c = c == '/' ? '\\' : static_cast<char>(std::tolower(c));
-        entries.push_back({stored, f.spelled, f.included, f.inPageSequence});
+        entries.push_back({stored, f.spelled, f.included, f.inPageSequence, {}});
     }
     LinkReport report(entries);
     for (size_t i = 0; i < files.size(); ++i) {
@@ -90,6 +91,41 @@ TEST(LinkReport, SummaryCountsFirstAndListsTheFirstOfEachKind) {
               "unreachable: pages nothing links to, outside the page sequence\n"
               "  old.html\n");
     EXPECT_EQ(LinkReportSummary({}), "");
+}
+
+// The build hands the report every page it reads, on its workers, and the
+// blobs it takes from the earlier book instead of reading the file: each
+// way gives the same findings, with the JSON report holding them all.
+TEST(LinkReport, TheBuildReadsEveryPageAlsoWhenItTakesThemFromTheEarlierBook) {
+    test::TempDir dir;
+    ScriptedPrompts prompts;
+    CBookApp app(prompts);
+    app.viewerStub = test::MakeFakePe().bytes;
+    app.project.projectDir = dir / "book";
+    app.project.ebookFile = dir / "book.exe";
+    app.blobCacheFolder = dir / "cache";
+    test::AddPage(app, "index.htm", "<a href=two.htm#nowhere>2</a>\n<a href=Draft.htm>d</a>");
+    test::AddPage(app, "two.htm", "<link rel=stylesheet href=style.css><p id=here>");
+    test::AddPage(app, "style.css", "p {\n background: url(\"gone.png\") }");
+    test::AddPage(app, "draft.htm", "<a href=index.htm>", false);
+    for (auto& page : app.project.pages) page->inPageSequence = 1;
+    const std::string expected =
+        "no-fragment index.htm:1 two.htm#nowhere\n"
+        "excluded index.htm:2 Draft.htm\n"
+        "missing style.css:2 gone.png\n";
+    for (const unsigned threads : {1u, 2u, 2u}) {  // the last one from the earlier book
+        app.buildThreads = threads;
+        LinkReport links = LinkReportFor(app.project);
+        ASSERT_EQ(BuildEBook(app, nullptr, {}, &links), 1);
+        const std::vector<LinkFinding> findings = links.Findings(false);
+        EXPECT_EQ(LinkReportText(findings), expected) << threads;
+        const std::string json = LinkReportJson(findings);
+        EXPECT_NE(json.find("\"no-fragment\": 1"), std::string::npos) << json;
+        EXPECT_NE(json.find("{\"kind\": \"missing\", \"page\": \"style.css\", \"line\": 2, "
+                            "\"target\": \"gone.png\"}"),
+                  std::string::npos)
+            << json;
+    }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFile;
+using test::ReadText;
 using test::TempDir;
 using test::WriteFile;
 using test::WriteText;
@@ -41,13 +42,54 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// The sample book has no broken reference; a copy with one of each kind
+// the command line can meet gets them reported after the build, which
+// still succeeds unless --strict; check says the same without building.
+TEST_F(BookCommands, BuildsReportBrokenLinksAndCheckReadsWithoutBuilding) {
+    auto r = Run({"check", sample});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "No broken references in " + sample + ".\n");
+    EXPECT_EQ(r.err, "");
+
+    const std::string broken = dir / "broken";
+    fs::copy(sample, broken, fs::copy_options::recursive);
+    WriteText(broken + "/extra.html",
+              "<link rel=stylesheet href=style.css>\n<a href=gone.html>gone</a>\n"
+              "<img src=\"Pictures/none.png\"> <a href=viewer.html#nowhere>v</a>\n"
+              "<a href=QUICK-START.html>q</a> <a href=\"https://example.com/\">web</a>\n");
+    const std::string book = dir / "broken.exe";
+    r = Run({"make", broken, "-o", book, "--stub", stub, "--external", "--report", dir / "r.txt"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Home page: index.html\nE-Book " + book + " created successfully.\n");
+    EXPECT_TRUE(
+        r.err.starts_with("Link report: 2 missing, 1 no-fragment, 1 case-only, 1 external\n"
+                          "missing: not in the folder\n  extra.html:2: gone.html\n  extra.html:3: "
+                          "Pictures/none.png\n"))
+        << r.err;
+    EXPECT_EQ(ReadText(dir / "r.txt"),
+              "missing extra.html:2 gone.html\n"
+              "missing extra.html:3 Pictures/none.png\n"
+              "no-fragment extra.html:3 viewer.html#nowhere\n"
+              "case-only extra.html:4 QUICK-START.html\n"
+              "external extra.html:4 https://example.com/\n");
+
+    r = Run({"make", broken, "-o", book, "--stub", stub, "--strict"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(fs::exists(book));  // built all the same
+    r = Run({"check", broken, "--strict", "--report", dir / "r.json"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(ReadText(dir / "r.json").find("\"missing\": 2, \"excluded\": 0"), std::string::npos);
+    EXPECT_EQ(Run({"check", broken, "--report"}).exitCode, 2);
+}
+
 TEST_F(BookCommands, MakeVerifyInfoAndExtractGiveTheSampleBookBack) {
     ASSERT_TRUE(fs::is_directory(sample));
     const std::string book = dir / "sample.exe";
     auto r = Run({"make", sample, "-o", book, "--stub", stub, "--title", "Sample \"Book\"",
                   "--no-toolbar", "--buttons", "home,,prevnext,fontsize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "E-Book " + book + " created successfully.\n");
+    EXPECT_EQ(r.out, "Home page: index.html\nE-Book " + book + " created successfully.\n");
     // stderr is no terminal here: no progress line.
     EXPECT_EQ(r.err, "");
 

@@ -115,6 +115,56 @@ TEST_F(ProjectCommands, RescanKeepsChoicesAndAppendsNewFiles) {
     EXPECT_NE(r.out.find("\"projectDir\": \"" + dir / "other" + "\""), std::string::npos);
 }
 
+// new (and make, which shares it) opens the book on the page given with
+// --home, else on index.html or index.htm at the top, else on the first
+// page of the page sequence; it says which on stdout.
+TEST_F(ProjectCommands, NewChoosesTheHomePageAndSaysWhich) {
+    struct Case {
+        std::vector<const char*> files;
+        std::vector<std::string> options;
+        const char* home;  // the first entry; nullptr: the command fails
+        const char* said;  // stdout
+    };
+    const std::vector<Case> cases = {
+        {{"a.py", "sub/index.html", "b.htm", "index.htm"},
+         {},
+         "index.htm",
+         "Home page: index.htm\n"},
+        {{"index.htm", "index.html"}, {}, "index.html", "Home page: index.html\n"},
+        {{"notes.txt", "guide.htm"}, {}, "guide.htm", "Home page: guide.htm\n"},
+        {{"notes.txt"}, {}, "notes.txt", ""},
+        {{"index.htm", "sub/Two.htm"},
+         {"--home", "sub/Two.htm"},
+         "sub\\\\two.htm",
+         "Home page: sub/two.htm\n"},
+        {{"index.htm"}, {"--home", "missing.htm"}, nullptr, ""},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const std::string folder = dir / ("book" + std::to_string(i));
+        for (const char* file : c.files) WriteText(folder + "/" + file, "<p>page</p>");
+        const std::string project = dir / ("p" + std::to_string(i) + ".ebp");
+        std::vector<std::string> args = {"new", folder, "-o", project};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        auto r = Run(args);
+        EXPECT_EQ(r.out, c.said) << i;
+        if (!c.home) {
+            EXPECT_EQ(r.exitCode, 1) << i;
+            EXPECT_EQ(r.err, "folivexc: missing.htm is not a file of the folder " + folder + "\n");
+            EXPECT_FALSE(fs::exists(project));
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        r = Run({"info", project, "--json"});
+        const size_t first = r.out.find("{\"path\": \"");
+        ASSERT_NE(first, std::string::npos) << r.out;
+        EXPECT_EQ(
+            r.out.compare(first + 10, std::string(c.home).size() + 1, std::string(c.home) + "\""),
+            0)
+            << i << r.out;
+    }
+}
+
 TEST_F(ProjectCommands, FolderWithoutPagesStillGivesAProject) {
     WriteText(dir / "pics/x.png", "x");
     const std::string project = dir / "pics.ebp";

@@ -70,6 +70,11 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 // Bytes from a string literal, e.g. Bytes("\x03\x00\x01\x00", 4).
+inline std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 inline std::vector<uint8_t> Bytes(const char* s, size_t n) {
     return std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(s),
                                 reinterpret_cast<const uint8_t*>(s) + n);

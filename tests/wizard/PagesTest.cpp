@@ -131,6 +131,22 @@ TEST_F(PagesTest, CreateReportsSuccessWithTheFullPath) {
     EXPECT_EQ(prompts.messages.size(), 2u);
 }
 
+// A book whose pages point nowhere is still built; the message says so in
+// one line, with the first findings of each kind behind "Details...".
+TEST_F(PagesTest, CreateTellsOfBrokenLinksBesideTheSuccess) {
+    ToPage(SheetController::kCreatePage);
+    WriteText(dir / "book/two.html", "<p>\n<a href=gone.html>gone</a>");
+    const std::string out = Path("ebook.exe");
+    prompts.AnswerFile(out);
+    sheet.Create().OnCommand(IDC_CREATE_EBOOK);
+    EXPECT_EQ(prompts.messages,
+              Messages({{"E-Book " + out +
+                             " created successfully.\n\nLink report: 1 missing\n\n"
+                             "Link report: 1 missing\nmissing: not in the folder\n"
+                             "  two.html:2: gone.html\n",
+                         MsgButtons::OK, MsgIcon::Information}}));
+}
+
 TEST_F(PagesTest, ShowsTheProjectAndPicksFromTheLastEBook) {
     ToPage(SheetController::kCreatePage);
     sheet.OnBack();

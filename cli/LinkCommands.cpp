@@ -1,0 +1,154 @@
+// The link report on the command line: its options for build, make and
+// check, the summary on stderr and the full report in a file, and folivexc
+// check, which reads the pages without building.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "builder/LinkReport.h"
+#include "cli/Commands.h"
+#include "cli/ConsolePrompts.h"
+#include "platform/DirEnum.h"
+#include "platform/File.h"
+#include "platform/FileReplace.h"
+#include "project/HomePage.h"
+
+namespace folivex::cli {
+
+namespace {
+
+// A page larger than this is not read for its links (it is no page a
+// reader could open either); the build still stores it.
+constexpr uint64_t kMaxCheckedFileBytes = 256ull << 20;
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Writes text to path, replacing it only once complete. False after a
+// message on stderr.
+bool WriteReportFile(const std::string& path, const std::string& text) {
+    FileReplacement output(path, ".saving");
+    try {
+        CFile out;
+        output.Begin(out);
+        out.Write(text.data(), text.size());
+        out.Close();
+        output.Commit();
+        return true;
+    } catch (const CFileException& error) {
+        output.Discard();
+        std::fprintf(stderr, "%s\n",
+                     FileErrorMessage("Cannot write the link report:", error).c_str());
+        return false;
+    }
+}
+
+// Reads file `index` of report into it; false (with a warning) when the
+// file cannot be read.
+bool ReadForLinks(LinkReport& report, size_t index, std::string& problem) {
+    const LinkReportFile& file = report.File(index);
+    if (file.diskPath.empty()) {
+        problem = "cannot read " + file.stored + ": no such file in the folder";
+        return false;
+    }
+    try {
+        CFile in(file.diskPath, CFile::modeRead);
+        const uint64_t length = std::min(in.GetLength(), kMaxCheckedFileBytes);
+        std::vector<uint8_t> bytes(static_cast<size_t>(length));
+        bytes.resize(in.Read(bytes.data(), bytes.size()));
+        report.Add(index, bytes);
+        return true;
+    } catch (const CFileException& error) {
+        problem = FileErrorMessage("cannot read " + file.spelled + ":", error);
+        return false;
+    }
+}
+
+// Reads every file the report reads, on one thread per processor. The
+// problems met, in file order.
+std::vector<std::string> ReadAll(LinkReport& report) {
+    std::vector<size_t> wanted;
+    for (size_t i = 0; i < report.FileCount(); ++i)
+        if (report.Reads(i)) wanted.push_back(i);
+    std::vector<std::string> problems(wanted.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t k; (k = next.fetch_add(1)) < wanted.size();)
+            ReadForLinks(report, wanted[k], problems[k]);
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
+    work();
+    for (auto& worker : workers) worker.join();
+    problems.erase(std::remove(problems.begin(), problems.end(), std::string()), problems.end());
+    return problems;
+}
+
+}  // namespace
+
+bool TakeLinkOption(const Args& args, size_t& i, LinkOptions& links, std::string& problem) {
+    const std::string& a = args[i];
+    if (a == "--strict" || a == "--external") {
+        (a == "--strict" ? links.strict : links.external) = true;
+        return true;
+    }
+    if (a != "--report") return false;
+    if (i + 1 >= args.size())
+        problem = "--report needs a file name";
+    else
+        links.reportFile = args[++i];
+    return true;
+}
+
+int ReportLinks(const std::vector<LinkFinding>& findings, const LinkOptions& options) {
+    const std::string summary = LinkReportSummary(findings);
+    std::fputs(summary.c_str(), stderr);
+    if (!options.reportFile.empty()) {
+        const std::string text = EndsWith(options.reportFile, ".json") ? LinkReportJson(findings)
+                                                                       : LinkReportText(findings);
+        if (!WriteReportFile(options.reportFile, text)) return 1;
+    }
+    const bool broken = std::any_of(findings.begin(), findings.end(), IsBroken);
+    return options.strict && broken ? 1 : 0;
+}
+
+int CmdCheck(const Args& args) {
+    std::string path;
+    LinkOptions links;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string problem;
+        if (TakeLinkOption(args, i, links, problem)) {
+            if (!problem.empty()) return Usage(problem);
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return Usage("unknown option for check: " + args[i]);
+        } else if (path.empty()) {
+            path = args[i];
+        } else {
+            return Usage("check takes one project file or folder");
+        }
+    }
+    if (path.empty()) return Usage("check needs a project file or a folder");
+
+    ConsolePrompts prompts;
+    CBookApp app(prompts);
+    std::vector<DirItem> items;
+    if (ListFolder(path, items)) {
+        // As make would build it, on the page make would open it on.
+        if (!StartFolderProject(app, path)) return 1;
+        if (const auto home = DefaultHomePage(app.project)) MakeHomePage(app.project, *home);
+    } else if (!OpenProjectFile(app, path)) {
+        return 1;
+    }
+    LinkReport report = LinkReportFor(app.project);
+    PrintWarnings(ReadAll(report));
+    const std::vector<LinkFinding> findings = report.Findings(links.external);
+    if (std::none_of(findings.begin(), findings.end(), IsBroken))
+        std::printf("No broken references in %s.\n", path.c_str());
+    return ReportLinks(findings, links);
+}
+
+}  // namespace folivex::cli
