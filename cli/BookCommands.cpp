@@ -135,11 +135,9 @@ bool OutputAllowed(const std::string& output, const std::string& projectFile, bo
     return false;
 }
 
-// Builds app's project with the stub; prints the outcome.
-int Build(CBookApp& app, ConsolePrompts& prompts, const std::string& stubFile,
+// Builds app's project with the stub (LoadStub's); prints the outcome.
+int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& stub,
           const RunOptions& run, const LinkOptions& linkOptions) {
-    const std::vector<uint8_t> stub = LoadStub(stubFile);
-    if (stub.empty()) return 1;
     app.viewerStub = stub;
     app.buildThreads = run.threads;
     if (run.noCache) app.blobCacheFolder = std::string();
@@ -208,7 +206,9 @@ int CmdBuild(const Args& args) {
     if (app.project.ebookFile.empty())
         return Usage("the project names no e-book file; give one with -o BOOK.exe");
     if (!OutputAllowed(app.project.ebookFile, project, force)) return 1;
-    return Build(app, prompts, stub, run, links);
+    const std::vector<uint8_t> stubBytes = LoadStub(stub);
+    if (stubBytes.empty()) return 1;
+    return Build(app, prompts, stubBytes, run, links);
 }
 
 namespace {
@@ -333,6 +333,9 @@ int CmdMake(const Args& args) {
     MakeOptions make;
     if (const std::string problem = ParseMake(args, make); !problem.empty()) return Usage(problem);
     if (!OutputAllowed(make.output, std::string(), make.force)) return 1;
+    // A viewer program that cannot be used is refused before the scan.
+    const std::vector<uint8_t> stub = LoadStub(make.stub);
+    if (stub.empty()) return 1;
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
@@ -342,7 +345,7 @@ int CmdMake(const Args& args) {
         return Fail("folivexc: the folder " + make.folder + " holds no files");
     if (!ChooseHomePage(app.project, make.home)) return 1;
     ApplyMakeOptions(make, app.project);
-    return Build(app, prompts, make.stub, make.run, make.links);
+    return Build(app, prompts, stub, make.run, make.links);
 }
 
 // ---- reading a built book ----

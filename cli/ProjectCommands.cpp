@@ -202,33 +202,50 @@ void PrintWarnings(const std::vector<std::string>& warnings) {
         std::fprintf(stderr, "folivexc: warning: %s\n", warning.c_str());
 }
 
-int CmdNew(const Args& args) {
+namespace {
+
+// What new takes from its command line.
+struct NewOptions {
     std::string folder, output, home;
     bool force = false;
     std::vector<std::pair<TextField, std::string>> texts;
+};
+
+// Reads new's command line; the usage problem, or empty.
+std::string ParseNew(const Args& args, NewOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "--force") {
-            force = true;
+            options.force = true;
         } else if (a == "-o" || a == "--home") {
-            if (!hasValue) return Usage(a + (a == "-o" ? " needs a file name" : " needs a page"));
-            (a == "-o" ? output : home) = args[++i];
+            if (!hasValue) return a + (a == "-o" ? " needs a file name" : " needs a page");
+            (a == "-o" ? options.output : options.home) = args[++i];
         } else if (auto it = TextOptions().find(a); it != TextOptions().end()) {
-            if (!hasValue) return Usage(a + " needs a value");
-            texts.emplace_back(it->second, args[++i]);
+            if (!hasValue) return a + " needs a value";
+            options.texts.emplace_back(it->second, args[++i]);
         } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option for new: " + a);
-        } else if (folder.empty()) {
-            folder = a;
+            return "unknown option for new: " + a;
+        } else if (options.folder.empty()) {
+            options.folder = a;
         } else {
-            return Usage("new takes one folder");
+            return "new takes one folder";
         }
     }
-    if (folder.empty()) return Usage("new needs a folder");
-    if (output.empty()) return Usage("new needs -o PROJECT.ebp");
+    if (options.folder.empty()) return "new needs a folder";
+    if (options.output.empty()) return "new needs -o PROJECT.ebp";
+    return {};
+}
+
+}  // namespace
+
+int CmdNew(const Args& args) {
+    NewOptions options;
+    if (const std::string problem = ParseNew(args, options); !problem.empty())
+        return Usage(problem);
+    const std::string& output = options.output;
     // A project file there holds the author's order and choices.
-    if (!force && CFile::Exists(output)) {
+    if (!options.force && CFile::Exists(output)) {
         std::fprintf(stderr, "folivexc: %s already exists; give --force to replace it\n",
                      output.c_str());
         return 1;
@@ -236,9 +253,9 @@ int CmdNew(const Args& args) {
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    if (!StartFolderProject(app, folder)) return 1;
-    if (!ChooseHomePage(app.project, home)) return 1;
-    for (const auto& [member, value] : texts) app.project.*member = value;
+    if (!StartFolderProject(app, options.folder)) return 1;
+    if (!ChooseHomePage(app.project, options.home)) return 1;
+    for (const auto& [member, value] : options.texts) app.project.*member = value;
 
     app.projectFile = output;
     app.lastProjectFile = output;

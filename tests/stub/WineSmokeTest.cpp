@@ -176,7 +176,8 @@ TEST(WineSmoke, FolivexcExeMakesTheSameBookAsFolivexc) {
                       WinePath(windowsBook), "--title", title, "--no-cache"},
                      dir);
     ASSERT_EQ(made.exitCode, 0) << made.err;
-    EXPECT_EQ(made.out, "E-Book " + WinePath(windowsBook) + " created successfully.\r\n");
+    EXPECT_EQ(made.out, "Home page: index.html\r\nE-Book " + WinePath(windowsBook) +
+                            " created successfully.\r\n");
     EXPECT_EQ(test::ReadFile(windowsBook), test::ReadFile(linuxBook));
 
     std::string linuxInfo;
