@@ -172,43 +172,60 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& st
 
 }  // namespace
 
-int CmdBuild(const Args& args) {
+namespace {
+
+// What build takes from its command line.
+struct BuildOptions {
     std::string project, output, stub;
     RunOptions run;
     LinkOptions links;
     bool force = false;
+};
+
+// Reads build's command line; the usage problem, or empty.
+std::string ParseBuild(const Args& args, BuildOptions& build) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string problem;
-        if (TakeRunOption(args, i, run, problem) || TakeLinkOption(args, i, links, problem)) {
-            if (!problem.empty()) return Usage(problem);
+        if (TakeRunOption(args, i, build.run, problem) ||
+            TakeLinkOption(args, i, build.links, problem)) {
+            if (!problem.empty()) return problem;
         } else if (a == "--force") {
-            force = true;
+            build.force = true;
         } else if (a == "-o" || a == "--stub") {
-            if (i + 1 >= args.size()) return Usage(a + " needs a file name");
-            (a == "-o" ? output : stub) = args[++i];
+            if (i + 1 >= args.size()) return a + " needs a file name";
+            (a == "-o" ? build.output : build.stub) = args[++i];
         } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option for build: " + a);
-        } else if (project.empty()) {
-            project = a;
+            return "unknown option for build: " + a;
+        } else if (build.project.empty()) {
+            build.project = a;
         } else {
-            return Usage("build takes one project file");
+            return "build takes one project file";
         }
     }
-    if (project.empty()) return Usage("build needs a project file");
+    return build.project.empty() ? "build needs a project file" : "";
+}
+
+}  // namespace
+
+int CmdBuild(const Args& args) {
+    BuildOptions build;
+    if (const std::string problem = ParseBuild(args, build); !problem.empty())
+        return Usage(problem);
+    const std::string& project = build.project;
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
     app.projectFile = project;
     if (!app.OpenProject()) return 1;
     app.projectOpen = 1;
-    if (!output.empty()) app.project.ebookFile = output;
+    if (!build.output.empty()) app.project.ebookFile = build.output;
     if (app.project.ebookFile.empty())
         return Usage("the project names no e-book file; give one with -o BOOK.exe");
-    if (!OutputAllowed(app.project.ebookFile, project, force)) return 1;
-    const std::vector<uint8_t> stubBytes = LoadStub(stub);
-    if (stubBytes.empty()) return 1;
-    return Build(app, prompts, stubBytes, run, links);
+    if (!OutputAllowed(app.project.ebookFile, project, build.force)) return 1;
+    const std::vector<uint8_t> stub = LoadStub(build.stub);
+    if (stub.empty()) return 1;
+    return Build(app, prompts, stub, build.run, build.links);
 }
 
 namespace {
