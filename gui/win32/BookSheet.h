@@ -6,7 +6,8 @@
 // its controls; the sheet's own move is always refused. Cancel, the close
 // box and the system menu's Close ask the controller to close, which copies
 // and saves first; Escape never closes. The About item is appended to the
-// system menu; the Help button and F1 ask for help.
+// system menu; the Help button and F1 ask for help. Minimised, the window
+// shows the program icon.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +56,7 @@ public:
 
 private:
     intptr_t Create(bool modeless);
+    void PaintMinimised();
 
     SheetController& m_controller;
     Win32ContentPage m_content;

@@ -157,12 +157,31 @@ bool BookSheet::OnSheetMessage(unsigned message, uintptr_t wParam, intptr_t, int
             m_controller.OnHelp();
             result = TRUE;
             return true;
+        case WM_PAINT:
+            if (!IsIconic(m_window)) return false;
+            PaintMinimised();
+            return true;
+        case WM_QUERYDRAGICON: result = reinterpret_cast<intptr_t>(ProgramIcon()); return true;
         case WM_NCDESTROY:
             SetWindowLongPtrW(m_window, GWLP_WNDPROC, baseProcedure);
             m_window = nullptr;
             return false;
         default: return false;
     }
+}
+
+void BookSheet::PaintMinimised() {
+    // Where the system still draws minimised windows themselves: the
+    // program icon in the middle of the window.
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(m_window, &paint);
+    SendMessageW(m_window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    GetClientRect(m_window, &client);
+    const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, ProgramIcon());
+    EndPaint(m_window, &paint);
 }
 
 bool BookSheet::QueryCancel() {
