@@ -2,8 +2,8 @@
 #   cmake -DARCH=win64|win32 -DVERSION=1.0 -DSHIP=DIR -DHELP=help.exe [-DVIEW=STUB]
 #         -DREADME=README.txt.in -DOUT=DIR -P WindowsDist.cmake
 # OUT/folivex-VERSION-ARCH.zip then holds, at its top: every program the
-# nested build shipped into SHIP (folivexc.exe; folivex.exe, the wizard, once
-# it is built), help.exe, VIEW as folivex-view-win64.exe (win64 only) and
+# nested build shipped into SHIP (folivexc.exe and folivex.exe, the wizard),
+# help.exe, VIEW as folivex-view-win64.exe (win64 only) and
 # README.txt, made from README for this zip with Windows line ends.
 set(name folivex-${VERSION}-${ARCH})
 set(stage ${OUT}/${name})

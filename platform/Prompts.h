@@ -17,6 +17,9 @@ enum class MsgIcon { Exclamation, Stop, Question, Information };
 enum class MsgResult { OK, Yes, No, Cancel };
 
 // Flags of the file pickers, with the values the Windows dialogs give them.
+// commdlg.h and shlobj.h define these names as macros with the same values;
+// a Win32 file that includes them first uses those.
+#ifndef OFN_HIDEREADONLY
 enum FileDialogFlags : uint32_t {
     OFN_OVERWRITEPROMPT = 0x00000002,
     OFN_HIDEREADONLY = 0x00000004,
@@ -24,13 +27,16 @@ enum FileDialogFlags : uint32_t {
     OFN_FILEMUSTEXIST = 0x00001000,
     OFN_EXPLORER = 0x00080000,
 };
+#endif
 
 // Flags of the folder picker.
+#ifndef BIF_RETURNONLYFSDIRS
 enum FolderDialogFlags : uint32_t {
     BIF_RETURNONLYFSDIRS = 0x0001,
     BIF_EDITBOX = 0x0010,
     BIF_VALIDATE = 0x0020,
 };
+#endif
 
 struct FileDialogRequest {
     bool save = false;        // save-style picker (else open-style)

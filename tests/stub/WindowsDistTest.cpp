@@ -76,10 +76,12 @@ std::set<std::string> ImportedDlls(const std::vector<uint8_t>& exe) {
 }
 
 // What every Windows has: a program that imports only these runs as one
-// file.
+// file. The wizard adds the common controls and dialogs and COM, which the
+// shell's pickers use.
 bool NeedsOnlyTheSystem(const std::vector<uint8_t>& exe) {
-    const std::set<std::string> system = {"kernel32.dll", "user32.dll", "advapi32.dll",
-                                          "shell32.dll",  "msvcrt.dll", "ws2_32.dll"};
+    const std::set<std::string> system = {"advapi32.dll", "comctl32.dll", "comdlg32.dll",
+                                          "kernel32.dll", "msvcrt.dll",   "ole32.dll",
+                                          "shell32.dll",  "user32.dll",   "ws2_32.dll"};
     const auto dlls = ImportedDlls(exe);
     return !dlls.empty() && std::includes(system.begin(), system.end(), dlls.begin(), dlls.end());
 }
@@ -93,11 +95,18 @@ TEST_P(WindowsDist, HoldsWhatItsReadmeSays) {
     const std::string root = dir / "unpacked";
     ASSERT_EQ(Unpack(std::string(FOLIVEX_DIST_DIR) + "/" + name, root), zip.files) << name;
 
-    // The command-line program, for its machine, with the C++ runtime,
-    // threads and zlib linked in.
-    const auto folivexc = test::ReadFile(root + "/folivexc.exe");
-    EXPECT_EQ(Machine(folivexc), zip.machine);
-    EXPECT_TRUE(NeedsOnlyTheSystem(folivexc)) << name;
+    // The command-line program and the wizard, for its machine, with the
+    // C++ runtime, threads and zlib linked in.
+    for (const char* program : {"folivexc.exe", "folivex.exe"}) {
+        const auto exe = test::ReadFile(root + "/" + program);
+        EXPECT_EQ(Machine(exe), zip.machine) << program;
+        EXPECT_TRUE(NeedsOnlyTheSystem(exe)) << name << ": " << program;
+    }
+    // The wizard is a program with windows (GUI subsystem), not a console
+    // one.
+    const auto wizard = test::ReadFile(root + "/folivex.exe");
+    const ByteReader pe(wizard);
+    EXPECT_EQ(pe.U16At(uint64_t{pe.U32At(60)} + 24 + 68), 2) << "IMAGE_SUBSYSTEM_WINDOWS_GUI";
 
     // The user guide is a book on the viewer every e-book carries.
     const std::string help = root + "/help.exe";
@@ -129,8 +138,10 @@ TEST_P(WindowsDist, HoldsWhatItsReadmeSays) {
 INSTANTIATE_TEST_SUITE_P(
     , WindowsDist,
     ::testing::Values(
-        Zip{"win64", {"README.txt", "folivexc.exe", "help.exe", "folivex-view-win64.exe"}, 0x8664},
-        Zip{"win32", {"README.txt", "folivexc.exe", "help.exe"}, 0x014C}),
+        Zip{"win64",
+            {"README.txt", "folivex.exe", "folivexc.exe", "help.exe", "folivex-view-win64.exe"},
+            0x8664},
+        Zip{"win32", {"README.txt", "folivex.exe", "folivexc.exe", "help.exe"}, 0x014C}),
     [](const auto& param) { return std::string(param.param.arch); });
 
 }  // namespace

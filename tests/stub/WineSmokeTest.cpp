@@ -1,13 +1,16 @@
 // The Windows programs for real, under wine64: an e-book made by folivexc
 // on the x86-64 stub serves its own archive over HTTP, also from a path
-// outside ASCII; folivexc.exe makes the same bytes as folivexc; and the
-// Windows platform tests (tests/windows) pass. (The i686 programs cannot
-// run here: this kernel starts no 32-bit programs.)
+// outside ASCII; folivexc.exe makes the same bytes as folivexc; folivex.exe
+// opens its wizard on a virtual display and keeps its settings in the
+// registry; and the Windows tests (tests/windows) pass. (The i686 programs
+// cannot run here: this kernel starts no 32-bit programs.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "tests/support/HttpClient.h"
 #include "tests/support/ServedViewer.h"
@@ -26,18 +29,70 @@ constexpr const char* kWine64 = "/usr/lib/wine/wine64";
 const std::vector<std::string> kWineEnvironment = {std::string("WINEPREFIX=") + FOLIVEX_WINEPREFIX,
                                                    "WINEDEBUG=-all", "LC_ALL=C.UTF-8"};
 
+// Ends the wineserver of the tests' prefix and waits for it: the next
+// Windows program starts a new one, with a new desktop on the display it is
+// given (a wineserver keeps the desktop, and its display, of the program
+// that started it).
+void EndWineServer() {
+    std::string ignored;
+    test::RunCommand("WINEPREFIX=" + test::ShellQuote(FOLIVEX_WINEPREFIX) +
+                         " /usr/lib/wine/wineserver -k >/dev/null 2>&1; WINEPREFIX=" +
+                         test::ShellQuote(FOLIVEX_WINEPREFIX) +
+                         " /usr/lib/wine/wineserver -w >/dev/null 2>&1",
+                     ignored);
+}
+
+// A virtual X display (Xvfb) on which wine draws the windows of the
+// programs it runs while this object lives; Name() is empty when Xvfb is not
+// installed. The wine tests take turns (RESOURCE_LOCK in CMakeLists.txt), so
+// no other test's program shares the wineserver meanwhile.
+class WineDisplay {
+public:
+    WineDisplay() {
+        if (!fs::exists("/usr/bin/Xvfb")) return;
+        // A display number that no other server holds.
+        int number = 100 + static_cast<int>(getpid() % 400);
+        while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+               fs::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+            ++number;
+        const std::string name = ":" + std::to_string(number);
+        m_server = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+            "/usr/bin/Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!fs::exists("/tmp/.X11-unix/X" + std::to_string(number))) {
+            if (std::chrono::steady_clock::now() > deadline || !m_server->Running()) return;
+            std::this_thread::sleep_for(50ms);
+        }
+        EndWineServer();
+        m_name = name;
+    }
+    ~WineDisplay() {
+        if (!m_name.empty()) EndWineServer();
+    }
+    WineDisplay(const WineDisplay&) = delete;
+    WineDisplay& operator=(const WineDisplay&) = delete;
+    const std::string& Name() const { return m_name; }
+
+private:
+    std::unique_ptr<test::ChildProcess> m_server;
+    std::string m_name;
+};
+
 struct WineRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-// Runs a Windows program to its end. Its output goes to files, so that no
-// pipe of the test is left to the wineserver, which outlives the program.
-WineRun RunUnderWine(const std::vector<std::string>& args, const test::TempDir& dir) {
+// Runs a Windows program to its end, with its windows on display when one
+// is given. Its output goes to files, so that no pipe of the test is left
+// to the wineserver, which outlives the program.
+WineRun RunUnderWine(const std::vector<std::string>& args, const test::TempDir& dir,
+                     const std::string& display = "") {
     const std::string out = dir / "wine-stdout.txt", err = dir / "wine-stderr.txt";
     std::string command = "env";
     for (const std::string& e : kWineEnvironment) command += " " + test::ShellQuote(e);
+    if (!display.empty()) command += " DISPLAY=" + test::ShellQuote(display);
     command += std::string(" ") + kWine64;
     for (const std::string& a : args) command += " " + test::ShellQuote(a);
     command += " </dev/null >" + test::ShellQuote(out) + " 2>" + test::ShellQuote(err);
@@ -152,9 +207,66 @@ TEST(WineSmoke, WindowsViewerServesItsOwnBook) {
 TEST(WineSmoke, TheWindowsPlatformTestsPass) {
     if (!fs::exists(kWine64)) GTEST_SKIP() << "wine64 is not installed";
     test::TempDir dir;
-    const WineRun run = RunUnderWine({FOLIVEX_WINDOWS_TESTS}, dir);
+    // The wizard's tests need a display for their windows; without Xvfb
+    // they are skipped.
+    const WineDisplay display;
+    const WineRun run = RunUnderWine({FOLIVEX_WINDOWS_TESTS}, dir, display.Name());
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("[  PASSED  ]"), std::string::npos) << run.out;
+    if (!display.Name().empty()) {
+        EXPECT_EQ(run.out.find("no display for windows"), std::string::npos) << run.out;
+    }
+}
+
+// Runs xdotool on display; its exit code and output.
+int XdoTool(const std::string& display, const std::string& args, std::string& out) {
+    return test::RunCommand(
+        "DISPLAY=" + test::ShellQuote(display) + " xdotool " + args + " 2>/dev/null", out);
+}
+
+// folivex.exe as the author starts it: the wizard opens on the Content
+// page, Escape leaves it open, the close box (Alt+F4) ends the program, and
+// the nine remembered values are then in the registry under its name.
+TEST(WineSmoke, TheWizardOpensAndKeepsItsSettingsInTheRegistry) {
+    if (!fs::exists(kWine64)) GTEST_SKIP() << "wine64 is not installed";
+    std::string ignored;
+    if (test::RunCommand("command -v xdotool >/dev/null", ignored) != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    const WineDisplay display;
+    if (display.Name().empty()) GTEST_SKIP() << "Xvfb is not installed";
+    test::TempDir dir;
+    const std::string key = "HKCU\\Software\\Tessaroke\\folivex";
+    RunUnderWine({"reg", "delete", key, "/f"}, dir, display.Name());
+
+    std::vector<std::string> command = {"/usr/bin/env", "DISPLAY=" + display.Name()};
+    command.insert(command.end(), kWineEnvironment.begin(), kWineEnvironment.end());
+    command.insert(command.end(), {kWine64, FOLIVEX_FOLIVEX_WIN64});
+    test::ChildProcess wizard(command);
+    ASSERT_TRUE(wizard.Started());
+    std::string window;
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (window.empty() && wizard.Running() && std::chrono::steady_clock::now() < deadline) {
+        if (XdoTool(display.Name(), "search --name '^Content$'", window) != 0) window.clear();
+        std::this_thread::sleep_for(200ms);
+    }
+    ASSERT_FALSE(window.empty()) << "no window titled Content (exit code " << wizard.ExitCode()
+                                 << ")";
+    window = window.substr(0, window.find('\n'));
+    std::string out;
+    XdoTool(display.Name(), "windowfocus --sync " + window + " key Escape", out);
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(wizard.Running()) << "Escape closed the wizard";
+    XdoTool(display.Name(), "key alt+F4", out);
+    EXPECT_EQ(wizard.Wait(30s), 0);
+
+    const WineRun stored = RunUnderWine({"reg", "query", key + "\\Options"}, dir, display.Name());
+    for (const char* name : {"LastProject", "LastProjectFile", "LastIcon", "LastSplash",
+                             "LastEBook", "LastAuthor", "LastCopyright", "LastUrl", "LastEMail"}) {
+        EXPECT_NE(stored.out.find(std::string(name) + "    REG_SZ"), std::string::npos)
+            << name << " in\n"
+            << stored.out;
+    }
+    EXPECT_NE(stored.out.find("*Your Name*"), std::string::npos) << stored.out;
 }
 
 // folivexc.exe does what folivexc does: the same book to the byte, the same
