@@ -61,7 +61,7 @@ private:
     SheetController& m_controller;
     Win32ContentPage m_content;
     Win32ControlPage m_interface;
-    Win32ControlPage m_create;
+    Win32CreatePage m_create;
     WindowHandle m_window = nullptr;
     bool m_ended = false;
     bool m_closeBox = false;

@@ -82,6 +82,28 @@ public:
     DialogWindow& Dialog() override { return *this; }
 };
 
+// The Create page: the controls of Win32ControlPage, and while Create
+// E-Book builds, the sheet repaints; once the build has lasted a second, a
+// small window says how many files of how many are in. Input waits until
+// the build has ended.
+class Win32CreatePage : public DialogView<CreateView>, public Win32Page {
+public:
+    using Win32Page::Win32Page;
+    ~Win32CreatePage() override;
+    DialogWindow& Dialog() override { return *this; }
+
+    void BuildStarted() override;
+    void ShowBuildProgress(const BuildProgress& progress) override;
+    void BuildEnded() override;
+
+private:
+    void OpenProgressWindow();
+
+    uint64_t m_startMs = 0;
+    uint64_t m_lastRepaintMs = 0;
+    WindowHandle m_progress = nullptr;  // the small window, once shown
+};
+
 // The Content page: its buttons and the file list, a report-view list
 // control in which several rows can be selected.
 class Win32ContentPage : public DialogView<ContentView>, public Win32Page {
