@@ -63,6 +63,11 @@ int CmdInfo(const Args& args) {
 
 }  // namespace
 
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}
+
 int Usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "folivexc: %s\n", problem.c_str());
     std::fputs(kUsage, stderr);

@@ -26,7 +26,7 @@ int CmdProjectInfo(const std::string& path, bool json);
 // stderr.
 bool OpenProjectFile(CBookApp& app, const std::string& path);
 
-// E-books (BookCommands.cpp).
+// E-books (BookCommands.cpp: build, make; BookReadCommands.cpp: the rest).
 int CmdBuild(const Args& args);
 int CmdMake(const Args& args);
 int CmdBookInfo(const std::string& path, bool json);
@@ -78,6 +78,9 @@ bool ChooseHomePage(BookProject& project, const std::string& home);
 // Prints each warning on a line of its own to stderr, after
 // "folivexc: warning: ".
 void PrintWarnings(const std::vector<std::string>& warnings);
+
+// Prints message and a line end to stderr and returns 1.
+int Fail(const std::string& message);
 
 // Prints the usage text to stderr and returns 2.
 int Usage(const std::string& problem);

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "format/ArchiveIndex.h"
 #include "gui/win32/BookSheet.h"
 #include "gui/win32/ResourceIds.h"
 #include "gui/win32/Win32Seams.h"
 #include "platform/Wide.h"
+#include "tests/support/FakePe.h"
 #include "tests/wizard/WizardTestSupport.h"
 
 namespace folivex {
@@ -339,6 +341,16 @@ TEST_F(Win32Wizard, WalksThePagesWithTheControllersDeciding) {
     const std::string title = "Caf\xC3\xA9 \xD0\xBA\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0";
     SetDlgItemTextW(create, IDC_TITLE, Widen(title).c_str());
     SetDlgItemTextW(create, IDC_ABOUT_INFO, L"one\r\ntwo");
+
+    // Create E-Book: a file name first, then the book, then the message.
+    app.viewerStub = test::MakeFakePe().bytes;
+    const std::string book = dir / "walk.exe";
+    prompts.AnswerFile(book);
+    Click(2, IDC_CREATE_EBOOK);
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, "E-Book " + book + " created successfully.");
+    EXPECT_TRUE(EndsWithArchiveTrailer(book));
+    EXPECT_EQ(WindowText(GetDlgItem(create, IDC_EBOOK_FILE)), book);
     Press(PSBTN_BACK);
     EXPECT_EQ(WindowText(window), "Interface");
     EXPECT_EQ(app.project.title, title);
@@ -354,7 +366,7 @@ TEST_F(Win32Wizard, WalksThePagesWithTheControllersDeciding) {
     SetKeyboardState(keys);
     Pump();
     EXPECT_FALSE(sheet.Ended());
-    EXPECT_TRUE(prompts.fileRequests.empty()) << "nothing was saved";
+    EXPECT_EQ(prompts.fileRequests.size(), 1u) << "only the e-book's name was asked for";
 
     // Cancel: the never-saved project goes through Save As, then the
     // wizard closes.
