@@ -100,7 +100,8 @@ TEST(LinkReport, TheBuildReadsEveryPageAlsoWhenItTakesThemFromTheEarlierBook) {
     test::TempDir dir;
     ScriptedPrompts prompts;
     CBookApp app(prompts);
-    app.viewerStub = test::MakeFakePe().bytes;
+    const std::vector<uint8_t> stub = test::MakeFakePe().bytes;  // the app only points at it
+    app.viewerStub = stub;
     app.project.projectDir = dir / "book";
     app.project.ebookFile = dir / "book.exe";
     app.blobCacheFolder = dir / "cache";

@@ -343,7 +343,8 @@ TEST_F(Win32Wizard, WalksThePagesWithTheControllersDeciding) {
     SetDlgItemTextW(create, IDC_ABOUT_INFO, L"one\r\ntwo");
 
     // Create E-Book: a file name first, then the book, then the message.
-    app.viewerStub = test::MakeFakePe().bytes;
+    const std::vector<uint8_t> stub = test::MakeFakePe().bytes;  // the app only points at it
+    app.viewerStub = stub;
     const std::string book = dir / "walk.exe";
     prompts.AnswerFile(book);
     Click(2, IDC_CREATE_EBOOK);
