@@ -103,7 +103,7 @@ python3 bench/build_bench.py "$BUILD/bin/folivexc" "$BENCH" "$REPS" "$BENCH/buil
 
 echo "bench: viewer against kiwix-serve ($REPS repetitions, wrk ${WRK_SECONDS}s each)"
 for c in B D; do
-  XDG_CACHE_HOME=$BENCH/work/viewer-cache "$BUILD/bin/folivexc" make "$BENCH/corpora/$c" -o "$BENCH/work/$c-view.exe" >/dev/null
+  XDG_CACHE_HOME=$BENCH/work/viewer-cache "$BUILD/bin/folivexc" make "$BENCH/corpora/$c" -o "$BENCH/work/$c-view.exe" >/dev/null 2>"$BENCH/work/$c-view.log"
 done
 python3 bench/viewer_bench.py "$BUILD/bin/folivex-view" "$BENCH/work/B-view.exe" "$BENCH/B.zim" \
   "$BENCH/corpora/B" "$REPS" "$WRK_SECONDS" "$BENCH/viewer.json" "$BENCH/work/D-view.exe"

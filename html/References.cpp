@@ -39,6 +39,23 @@ bool IsReferenceAttribute(std::string_view element, std::string_view attribute, 
     return false;
 }
 
+// Whether an attribute of this name can name a reference or an anchor: a
+// quick look that spares the table above the attributes most tags carry
+// (class, title, alt, ...).
+bool MayMatter(std::string_view name) {
+    if (name.empty()) return false;
+    switch (name.front()) {
+        case 'h': return name == "href";
+        case 's': return name == "src" || name == "srcset" || name == "style";
+        case 'd': return name == "data";
+        case 'p': return name == "poster";
+        case 'b': return name == "background";
+        case 'i': return name == "id";
+        case 'n': return name == "name";
+        default: return false;
+    }
+}
+
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
     while (!s.empty() && IsAsciiSpace(s.back())) s.remove_suffix(1);
@@ -127,17 +144,21 @@ private:
     }
 
     void TakeTag(const Token& tag) {
-        const size_t line = m_lines.LineAt(tag.offset);
+        // Counted only for a tag that holds a reference: most hold none.
+        size_t line = 0;
+        auto lineOfTag = [&] { return line != 0 ? line : (line = m_lines.LineAt(tag.offset)); };
         Attributes attributes(tag);
         std::string_view name, value;
         while (attributes.Next(name, value)) {
+            if (!MayMatter(name)) continue;
             bool navigation = false;
             if (IsReferenceAttribute(tag.Name(), name, navigation)) {
-                AddReference(m_found.references, value, line, navigation);
+                AddReference(m_found.references, value, lineOfTag(), navigation);
             } else if (name == "srcset" && (tag.Name() == "img" || tag.Name() == "source")) {
-                AddSrcset(m_found.references, value, line);
+                AddSrcset(m_found.references, value, lineOfTag());
             } else if (name == "style") {
-                for (Reference& r : ExtractCssReferences(DecodeCharacterReferences(value), line))
+                for (Reference& r :
+                     ExtractCssReferences(DecodeCharacterReferences(value), lineOfTag()))
                     m_found.references.push_back(std::move(r));
             } else if (name == "id" || (name == "name" && tag.Name() == "a")) {
                 const std::string anchor = DecodeCharacterReferences(value);
