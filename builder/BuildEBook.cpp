@@ -10,6 +10,7 @@
 #include "builder/BlobPipeline.h"
 #include "builder/BuildMemo.h"
 #include "builder/EarlierBook.h"
+#include "builder/LinkMemo.h"
 #include "builder/LinkReport.h"
 #include "format/ArchiveIndex.h"
 #include "format/ArchiveStream.h"
@@ -234,7 +235,21 @@ struct BlobSources {
     BuildMemo* memo = nullptr;
     const EarlierBook* earlier = nullptr;  // null when no earlier book fits
     LinkReport* links = nullptr;
+    const LinkMemo* linkMemo = nullptr;  // what the link report read last time
 };
+
+// Hands the link report what it read in this blob at the last build; false
+// when the link memo does not hold it.
+bool TellLinksFromMemo(const BlobSources& sources, const PageSource& source,
+                       const BuildMemo::Record& seen) {
+    if (sources.linkMemo == nullptr) return false;
+    const auto entry = static_cast<size_t>(source.entry);
+    const html::PageReferences* found =
+        sources.linkMemo->Find(sources.links->File(entry).stored, seen.blob.crc, seen.blob.length);
+    if (found == nullptr) return false;
+    sources.links->Restore(entry, *found);
+    return true;
+}
 
 // What a worker makes of one included file: with a memo the file is stamped
 // first, and when the stamp is the one the last build saw, its blob comes
@@ -250,8 +265,9 @@ BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
         if (sources.earlier && made.stampAsSeen) {
             budget.Take(seen->blob.length);
             if (auto blob = sources.earlier->Blob(seen->blob, made.stamp->size)) {
-                // The file is not read: the link report reads its blob.
-                if (LinksRead(sources.links, source))
+                // The file is not read: the link report takes what it read
+                // in this blob last time, else reads the blob.
+                if (LinksRead(sources.links, source) && !TellLinksFromMemo(sources, source, *seen))
                     TellLinks(sources.links, source, InflateBlob(*blob));
                 made.blob = std::move(*blob);
                 made.fileBytes = made.stamp->size;
@@ -337,6 +353,9 @@ private:
 
     void Write(int type, const PageSource& source, const BlobPipeline::Blob& made) {
         const uint64_t offset = m_archive.Add(type, source.id, made.blob);
+        if (m_sources.links && m_sources.memo && source.entry >= 0)
+            m_sources.links->SetBlob(static_cast<size_t>(source.entry), made.blobCrc,
+                                     static_cast<uint32_t>(made.blob.size()));
         if (m_sources.memo && made.stamp)
             m_sources.memo->Remember(
                 source.name, *made.stamp,
@@ -423,7 +442,11 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
     // Written in place, the earlier book is the file being written.
     const std::unique_ptr<EarlierBook> earlier =
         mayReadEarlierBook ? EarlierBook::Open(memo->BookPath(), memo->BookStamp()) : nullptr;
-    StreamArchive(project, pages, path, app.buildThreads, {&*memo, earlier.get(), links}, progress);
+    const LinkMemo linkMemo = links && earlier
+                                  ? LinkMemo::Load(BuildMemo::PathFor(folder, project.projectDir))
+                                  : LinkMemo();
+    StreamArchive(project, pages, path, app.buildThreads, {&*memo, earlier.get(), links, &linkMemo},
+                  progress);
 }
 
 // Writes the viewer stub into the file the build writes. False after the
@@ -534,6 +557,7 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
         const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
         const uint64_t replaced = memo->FileBytes();
         BuildMemo::TrimFolder(folder, memo->Save(output.FinalPath()), replaced);
+        if (links) LinkMemo::Save(BuildMemo::PathFor(folder, project.projectDir), *links);
     }
     return result;
 }

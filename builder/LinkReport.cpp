@@ -94,6 +94,25 @@ void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
     read.done = true;
 }
 
+void LinkReport::Restore(size_t index, const html::PageReferences& found) {
+    if (!Reads(index)) return;
+    m_reads[index].found = found;
+    m_reads[index].done = true;
+}
+
+void LinkReport::SetBlob(size_t index, uint32_t blobCrc, uint32_t blobLength) {
+    Read& read = m_reads.at(index);
+    read.blobSet = true;
+    read.blobCrc = blobCrc;
+    read.blobLength = blobLength;
+}
+
+LinkReport::Kept LinkReport::KeptFor(size_t index) const {
+    const Read& read = m_reads.at(index);
+    if (!read.done || !read.blobSet) return {};
+    return {&read.found, read.blobCrc, read.blobLength};
+}
+
 long LinkReport::IndexOf(const std::string& path) const {
     std::string stored = ToLowerSystem(path);
     std::replace(stored.begin(), stored.end(), '/', '\\');

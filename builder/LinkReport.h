@@ -61,6 +61,20 @@ public:
     // Safe to call from several threads at once for different indexes.
     void Add(size_t index, std::span<const uint8_t> bytes);
 
+    // What an earlier build read in file `index` (LinkMemo.h), taken
+    // instead of reading it. Safe from several threads for different indexes.
+    void Restore(size_t index, const html::PageReferences& found);
+
+    // The blob the book holds for file `index`, so that what was read in it
+    // can be kept for the next build (LinkMemo.h).
+    void SetBlob(size_t index, uint32_t blobCrc, uint32_t blobLength);
+    struct Kept {
+        const html::PageReferences* found = nullptr;  // null: not read, or no blob set
+        uint32_t blobCrc = 0;
+        uint32_t blobLength = 0;
+    };
+    Kept KeptFor(size_t index) const;
+
     // Every finding, by referring file in project order, then by line;
     // external links only when asked for. Call after every Add has returned.
     std::vector<LinkFinding> Findings(bool withExternal) const;
@@ -69,6 +83,9 @@ private:
     struct Read {
         bool done = false;
         html::PageReferences found;
+        bool blobSet = false;
+        uint32_t blobCrc = 0;
+        uint32_t blobLength = 0;
     };
 
     void Resolve(size_t from, const html::Reference& reference, bool withExternal,

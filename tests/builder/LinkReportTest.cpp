@@ -2,6 +2,7 @@
 // and the references that must not be reported.
 #include <gtest/gtest.h>
 
+#include "builder/LinkMemo.h"
 #include "builder/LinkReport.h"
 #include "tests/support/BuiltBook.h"
 
@@ -127,6 +128,51 @@ TEST(LinkReport, TheBuildReadsEveryPageAlsoWhenItTakesThemFromTheEarlierBook) {
                   std::string::npos)
             << json;
     }
+}
+
+// What the report read in a page is kept for its blob and given back only
+// for that blob; a damaged memo is an empty one.
+TEST(LinkMemo, KeepsWhatWasReadForTheBlobAndForgetsWhenDamaged) {
+    test::TempDir dir;
+    const std::string memoPath = dir / "memo";
+    LinkReport report({{"index.htm", "index.htm", true, true, {}},
+                       {"two.htm", "two.htm", true, true, {}},
+                       {"pic.png", "pic.png", true, false, {}}});
+    const std::string_view page = "<p id=top>\n<a href=\"two.htm#x\">2</a>";
+    report.Add(0, std::span(reinterpret_cast<const uint8_t*>(page.data()), page.size()));
+    report.SetBlob(0, 0xCAFE, 40);
+    report.SetBlob(1, 0xBEEF, 9);  // never read: nothing to keep
+    LinkMemo::Save(memoPath, report);
+
+    const LinkMemo memo = LinkMemo::Load(memoPath);
+    const html::PageReferences* found = memo.Find("index.htm", 0xCAFE, 40);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->anchors, std::vector<std::string>{"top"});
+    ASSERT_EQ(found->references.size(), 1u);
+    EXPECT_EQ(found->references[0].target, "two.htm#x");
+    EXPECT_EQ(found->references[0].line, 2u);
+    EXPECT_TRUE(found->references[0].navigation);
+    EXPECT_EQ(memo.Find("index.htm", 0xCAFF, 40), nullptr) << "another blob";
+    EXPECT_EQ(memo.Find("two.htm", 0xBEEF, 9), nullptr);
+
+    // Restored into a new report, the page gives the same findings.
+    LinkReport again({{"index.htm", "index.htm", true, true, {}},
+                      {"two.htm", "two.htm", true, true, {}},
+                      {"pic.png", "pic.png", true, false, {}}});
+    again.Restore(0, *found);
+    again.Add(1, {});
+    EXPECT_EQ(LinkReportText(again.Findings(false)), "no-fragment index.htm:2 two.htm#x\n");
+
+    std::vector<uint8_t> bytes = test::ReadFile(memoPath + ".links");
+    for (const size_t cut : {bytes.size() - 1, size_t{12}, size_t{3}}) {
+        test::WriteFile(
+            memoPath + ".links",
+            std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
+        EXPECT_EQ(LinkMemo::Load(memoPath).Find("index.htm", 0xCAFE, 40), nullptr) << cut;
+    }
+    bytes[bytes.size() - 20] ^= 0xFF;  // inside a string length or a count
+    test::WriteFile(memoPath + ".links", bytes);
+    (void)LinkMemo::Load(memoPath);  // whatever it makes of it, no crash
 }
 
 }  // namespace
