@@ -256,6 +256,8 @@ void BuildMemo::TrimFolderNow(const std::string& cacheFolder, uint64_t maxBytes)
         if (total <= goal) break;
         std::error_code removeError;
         if (fs::remove(item.path, removeError)) total -= item.size;
+        // What the link report kept for that build goes with it (LinkMemo.h).
+        fs::remove(item.path.string() + ".links", removeError);
     }
 }
 

@@ -93,7 +93,8 @@ public:
     uint64_t FileBytes() const;
 
     // When the cache folder's memos take more than maxBytes, deletes the
-    // least recently used until they take at most three quarters of it; also
+    // least recently used (each with the link report's findings kept beside
+    // it) until they take at most three quarters of it; also
     // removes temporary files left by builds that were killed. Failures are
     // ignored. Looking at every file costs time, so it is done only when the
     // folder grew: the memo just saved (savedBytes) is longer than the one
