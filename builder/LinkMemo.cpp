@@ -106,15 +106,10 @@ void LinkMemo::Save(const std::string& buildMemoPath, const LinkReport& report) 
             out.push_back(r.navigation ? 1 : 0);
         }
     }
-    FileReplacement file(MemoPath(buildMemoPath), ".saving");
     try {
-        CFile memo;
-        file.Begin(memo);
-        memo.Write(out.data(), out.size());
-        memo.Close();
-        file.Commit();
+        ReplaceFileWith(MemoPath(buildMemoPath), ".saving", out);
     } catch (const CFileException&) {
-        file.Discard();
+        // The next build reads the pages again.
     }
 }
 

@@ -30,16 +30,11 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 // Writes text to path, replacing it only once complete. False after a
 // message on stderr.
 bool WriteReportFile(const std::string& path, const std::string& text) {
-    FileReplacement output(path, ".saving");
     try {
-        CFile out;
-        output.Begin(out);
-        out.Write(text.data(), text.size());
-        out.Close();
-        output.Commit();
+        ReplaceFileWith(path, ".saving",
+                        std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
         return true;
     } catch (const CFileException& error) {
-        output.Discard();
         std::fprintf(stderr, "%s\n",
                      FileErrorMessage("Cannot write the link report:", error).c_str());
         return false;

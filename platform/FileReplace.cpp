@@ -85,4 +85,19 @@ void FileReplacement::Discard() noexcept {
     }
 }
 
+void ReplaceFileWith(const std::string& target, const std::string& suffix,
+                     std::span<const uint8_t> bytes) {
+    FileReplacement file(target, suffix);
+    CFile out;
+    file.Begin(out);
+    try {
+        out.Write(bytes.data(), bytes.size());
+        out.Close();
+    } catch (const CFileException& error) {
+        out.Abort();
+        throw file.NamedForTarget(error);
+    }
+    file.Commit();  // a failure leaves the old file; the destructor discards ours
+}
+
 }  // namespace folivex

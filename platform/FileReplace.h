@@ -25,6 +25,7 @@
 // fault seam (FaultInjection.h) reaches them.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "platform/File.h"
@@ -98,6 +99,12 @@ std::string FollowFileLinks(const std::string& path);
 // True when folder (native) takes no new file from this process: not
 // writable, or on a read-only volume.
 bool FolderRefusesNewFiles(const std::string& folder);
+
+// Writes bytes as the whole new content of target through a
+// FileReplacement (suffix as there): the old file stays as it was unless
+// every byte was written. Throws CFileException naming target.
+void ReplaceFileWith(const std::string& target, const std::string& suffix,
+                     std::span<const uint8_t> bytes);
 
 // Gives the file at to the permission bits (and, where the process may, the
 // owner and group) of the file at from. Quietly does nothing when from does
