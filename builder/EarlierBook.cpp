@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "format/Container.h"
+
 namespace folivex {
 
 uint32_t BlobCrc(std::span<const uint8_t> blob) {
@@ -45,9 +47,11 @@ std::optional<std::vector<uint8_t>> EarlierBook::Blob(const BuildMemo::Place& pl
     } catch (const CFileException&) {
         return std::nullopt;
     }
-    uint64_t stated = 0;
-    for (int i = 3; i >= 0; --i) stated = (stated << 8) | blob[static_cast<size_t>(i)];
-    if (stated != fileLength || BlobCrc(blob) != place.crc) return std::nullopt;
+    try {
+        if (BlobLength(blob) != fileLength || BlobCrc(blob) != place.crc) return std::nullopt;
+    } catch (const ContainerError&) {
+        return std::nullopt;  // a length no blob states: the file is read instead
+    }
     return blob;
 }
 

@@ -5,8 +5,8 @@
 
 #include "html/Url.h"
 #include "platform/Json.h"
+#include "platform/Path.h"
 #include "platform/PathResolver.h"
-#include "platform/Text.h"
 #include "platform/Utf8.h"
 #include "project/BookProject.h"
 
@@ -14,16 +14,12 @@ namespace folivex {
 
 namespace {
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 // Stored paths are lower case, so their extensions are too.
 bool IsHtml(const std::string& stored) {
-    return EndsWith(stored, ".htm") || EndsWith(stored, ".html");
+    return stored.ends_with(".htm") || stored.ends_with(".html");
 }
 bool IsStyleSheet(const std::string& stored) {
-    return EndsWith(stored, ".css");
+    return stored.ends_with(".css");
 }
 
 std::string WithSlashes(std::string path) {
@@ -114,9 +110,7 @@ LinkReport::Kept LinkReport::KeptFor(size_t index) const {
 }
 
 long LinkReport::IndexOf(const std::string& path) const {
-    std::string stored = ToLowerSystem(path);
-    std::replace(stored.begin(), stored.end(), '/', '\\');
-    const auto found = m_index.find(stored);
+    const auto found = m_index.find(ToStoredPath(path));
     return found == m_index.end() ? -1 : static_cast<long>(found->second);
 }
 

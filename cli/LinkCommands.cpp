@@ -22,11 +22,6 @@ namespace {
 // reader could open either); the build still stores it.
 constexpr uint64_t kMaxCheckedFileBytes = 256ull << 20;
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // Writes text to path, replacing it only once complete. False after a
 // message on stderr.
 bool WriteReportFile(const std::string& path, const std::string& text) {
@@ -103,7 +98,7 @@ int ReportLinks(const std::vector<LinkFinding>& findings, const LinkOptions& opt
     const std::string summary = LinkReportSummary(findings);
     std::fputs(summary.c_str(), stderr);
     if (!options.reportFile.empty()) {
-        const std::string text = EndsWith(options.reportFile, ".json") ? LinkReportJson(findings)
+        const std::string text = options.reportFile.ends_with(".json") ? LinkReportJson(findings)
                                                                        : LinkReportText(findings);
         if (!WriteReportFile(options.reportFile, text)) return 1;
     }

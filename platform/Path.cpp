@@ -1,5 +1,9 @@
 #include "platform/Path.h"
 
+#include <algorithm>
+
+#include "platform/Text.h"
+
 namespace folivex {
 
 bool IsPathSeparator(char c) {
@@ -8,6 +12,13 @@ bool IsPathSeparator(char c) {
 
 bool EndsWithSeparator(std::string_view path) {
     return !path.empty() && IsPathSeparator(path.back());
+}
+
+std::string ToStoredPath(std::string_view relative) {
+    std::string stored = ToLowerSystem(relative);
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    while (stored.starts_with(".\\")) stored.erase(0, 2);
+    return stored;
 }
 
 std::string JoinStoredPath(std::string_view folder, std::string_view name) {

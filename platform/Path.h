@@ -21,6 +21,11 @@ bool EndsWithSeparator(std::string_view path);
 // component that exists under no spelling is kept as given.
 std::string NativePath(std::string_view path);
 
+// A path relative to a project's folder ("/" or "\\" separators, any case)
+// in the form entries store it: lower case, "\\" separators, no leading
+// "./".
+std::string ToStoredPath(std::string_view relative);
+
 // Joins folder and name with one "\" (none added when folder already ends
 // with a separator or is empty).
 std::string JoinStoredPath(std::string_view folder, std::string_view name);

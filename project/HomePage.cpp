@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/Text.h"
+#include "platform/Path.h"
 
 namespace folivex {
 
@@ -15,10 +15,7 @@ void MakeHomePage(BookProject& project, size_t index) {
 }
 
 std::optional<size_t> FindEntry(const BookProject& project, std::string_view path) {
-    // Stored paths are lower case with "\" separators.
-    std::string stored = ToLowerSystem(path);
-    std::replace(stored.begin(), stored.end(), '/', '\\');
-    while (stored.starts_with(".\\")) stored.erase(0, 2);
+    const std::string stored = ToStoredPath(path);
     for (size_t i = 0; i < project.pages.size(); ++i)
         if (project.pages[i]->path == stored) return i;
     return std::nullopt;
