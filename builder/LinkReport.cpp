@@ -76,23 +76,22 @@ bool LinkReport::Reads(size_t index) const {
 
 void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
     if (!Reads(index)) return;
-    const std::string text =
-        ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::string converted;
+    const std::string_view text = IsValidUtf8(raw) ? raw : (converted = Windows1252ToUtf8(raw));
     Read& read = m_reads[index];
-    if (IsStyleSheet(m_files[index].stored)) {
+    if (IsStyleSheet(m_files[index].stored))
         read.found.references = html::ExtractCssReferences(text);
-    } else {
+    else
         read.found = html::ExtractPageReferences(text);
-        auto& anchors = read.found.anchors;
-        std::sort(anchors.begin(), anchors.end());
-        anchors.erase(std::unique(anchors.begin(), anchors.end()), anchors.end());
-    }
+    Resolve(index);
     read.done = true;
 }
 
 void LinkReport::Restore(size_t index, const html::PageReferences& found) {
     if (!Reads(index)) return;
     m_reads[index].found = found;
+    Resolve(index);
     m_reads[index].done = true;
 }
 
@@ -119,37 +118,74 @@ std::string LinkReport::PathOf(size_t index) const {
     return file.spelled.empty() ? WithSlashes(file.stored) : file.spelled;
 }
 
-void LinkReport::Resolve(size_t from, const html::Reference& reference, bool withExternal,
-                         std::vector<LinkFinding>& out, std::vector<char>& reached) const {
-    const html::ParsedReference parsed = html::ParseReference(reference.target);
-    auto finding = [&](LinkFinding::Kind kind) {
-        out.push_back(
-            LinkFinding{kind, WithSlashes(m_files[from].stored), reference.line, reference.target});
-    };
-    if (!parsed.scheme.empty() || parsed.networkPath) {
-        if (withExternal && (parsed.networkPath || IsExternalScheme(parsed.scheme)))
-            finding(LinkFinding::external);
-        return;
-    }
-    if (parsed.path.empty() && parsed.fragment.empty()) return;
+LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder,
+                                      std::string_view beforeFragment) const {
+    const html::ParsedReference parsed = html::ParseReference(beforeFragment);
+    if (!parsed.scheme.empty() || parsed.networkPath)
+        return {parsed.networkPath || IsExternalScheme(parsed.scheme) ? Verdict::external
+                                                                      : Verdict::ignored};
+    if (parsed.path.empty()) return {Verdict::fine, static_cast<int32_t>(from)};
     // The viewer serves the book below its own root: "/x" is outside it.
-    const auto path =
-        parsed.rootRelative
-            ? std::nullopt
-            : (parsed.path.empty() ? std::optional<std::string>(PathOf(from))
-                                   : html::JoinRelative(FolderOf(PathOf(from)), parsed.path));
-    const long target = path ? IndexOf(*path) : -1;
-    if (target < 0) return finding(LinkFinding::missing);
-    const auto to = static_cast<size_t>(target);
-    if (!m_files[to].included) return finding(LinkFinding::excluded);
-    if (!m_files[to].spelled.empty() && *path != m_files[to].spelled)
-        finding(LinkFinding::caseOnly);
-    if (to != from) reached[to] = 1;
-    const auto& anchors = m_reads[to].found.anchors;
-    if (!parsed.fragment.empty() && parsed.fragment != "top" && m_reads[to].done &&
-        IsHtml(m_files[to].stored) &&
-        !std::binary_search(anchors.begin(), anchors.end(), parsed.fragment))
-        finding(LinkFinding::noFragment);
+    if (parsed.rootRelative) return {Verdict::missing};
+    const auto path = html::JoinRelative(folder, parsed.path);
+    const long to = path ? IndexOf(*path) : -1;
+    if (to < 0) return {Verdict::missing};
+    const LinkReportFile& file = m_files[static_cast<size_t>(to)];
+    if (!file.included) return {Verdict::excluded, static_cast<int32_t>(to)};
+    const bool caseOnly = !file.spelled.empty() && *path != file.spelled;
+    return {caseOnly ? Verdict::caseOnly : Verdict::fine, static_cast<int32_t>(to)};
+}
+
+void LinkReport::Resolve(size_t from) {
+    Read& read = m_reads[from];
+    read.outcomes.clear();
+    read.reaches.clear();
+    const std::string folder = FolderOf(PathOf(from));
+    // Pages name the same few targets again and again.
+    std::unordered_map<std::string_view, Target> located;
+    const auto& references = read.found.references;
+    for (uint32_t r = 0; r < references.size(); ++r) {
+        const std::string_view target = references[r].target;
+        const size_t hash = target.find('#');
+        const auto [at, fresh] = located.try_emplace(target.substr(0, hash));
+        if (fresh) at->second = Locate(from, folder, at->first);
+        const Target t = at->second;
+        switch (t.verdict) {
+            case Verdict::ignored: continue;
+            case Verdict::missing: read.outcomes.push_back({r, LinkFinding::missing}); continue;
+            case Verdict::excluded: read.outcomes.push_back({r, LinkFinding::excluded}); continue;
+            case Verdict::external: read.outcomes.push_back({r, LinkFinding::external}); continue;
+            case Verdict::caseOnly: read.outcomes.push_back({r, LinkFinding::caseOnly}); break;
+            case Verdict::fine: break;
+        }
+        if (static_cast<size_t>(t.to) != from) read.reaches.push_back(t.to);
+        if (hash != std::string_view::npos && IsHtml(m_files[static_cast<size_t>(t.to)].stored))
+            read.outcomes.push_back({r, LinkFinding::noFragment, t.to});
+    }
+    std::sort(read.reaches.begin(), read.reaches.end());
+    read.reaches.erase(std::unique(read.reaches.begin(), read.reaches.end()), read.reaches.end());
+
+    const auto& anchors = read.found.anchors;
+    read.anchorsByHash.clear();
+    read.anchorsByHash.reserve(anchors.size());
+    for (uint32_t a = 0; a < anchors.size(); ++a)
+        read.anchorsByHash.emplace_back(std::hash<std::string_view>()(anchors[a]), a);
+    std::sort(read.anchorsByHash.begin(), read.anchorsByHash.end());
+}
+
+// Whether the fragment of reference names an anchor of the page the
+// outcome leads to (or cannot be checked: that page was not read).
+bool LinkReport::HasAnchor(const Outcome& outcome, const std::string& reference) const {
+    const Read& target = m_reads[static_cast<size_t>(outcome.to)];
+    const std::string fragment = html::PercentDecodedOrAsWritten(
+        std::string_view(reference).substr(reference.find('#') + 1));
+    if (fragment.empty() || fragment == "top" || !target.done) return true;
+    const size_t hash = std::hash<std::string_view>()(fragment);
+    auto at = std::lower_bound(target.anchorsByHash.begin(), target.anchorsByHash.end(),
+                               std::make_pair(hash, uint32_t{0}));
+    for (; at != target.anchorsByHash.end() && at->first == hash; ++at)
+        if (target.found.anchors[at->second] == fragment) return true;
+    return false;
 }
 
 // A page a reader cannot get to: not the home page, not in the page
@@ -162,16 +198,22 @@ bool LinkReport::Unreachable(size_t index, const std::vector<char>& reached) con
 
 std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
     std::vector<char> reached(m_files.size(), 0);
-    std::vector<std::vector<LinkFinding>> perFile(m_files.size());
-    for (size_t i = 0; i < m_files.size(); ++i)
-        for (const html::Reference& reference : m_reads[i].found.references)
-            Resolve(i, reference, withExternal, perFile[i], reached);
+    for (const Read& read : m_reads)
+        for (const int32_t to : read.reaches) reached[static_cast<size_t>(to)] = 1;
     std::vector<LinkFinding> out;
     for (size_t i = 0; i < m_files.size(); ++i) {
         if (Unreachable(i, reached))
             out.push_back(
                 LinkFinding{LinkFinding::unreachable, WithSlashes(m_files[i].stored), 0, {}});
-        out.insert(out.end(), perFile[i].begin(), perFile[i].end());
+        const Read& read = m_reads[i];
+        for (const Outcome& outcome : read.outcomes) {
+            const html::Reference& reference = read.found.references[outcome.reference];
+            if (outcome.kind == LinkFinding::external && !withExternal) continue;
+            if (outcome.kind == LinkFinding::noFragment && HasAnchor(outcome, reference.target))
+                continue;
+            out.push_back(LinkFinding{outcome.kind, WithSlashes(m_files[i].stored), reference.line,
+                                      reference.target});
+        }
     }
     return out;
 }

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "html/References.h"
@@ -80,16 +81,38 @@ public:
     std::vector<LinkFinding> Findings(bool withExternal) const;
 
 private:
+    // Where the part of a reference before its fragment leads: worked out
+    // where the file is read (the book's files are known from the start);
+    // only fragments wait until the pages they point into are read.
+    enum class Verdict : uint8_t { ignored, fine, caseOnly, missing, excluded, external };
+    struct Target {
+        Verdict verdict = Verdict::ignored;
+        int32_t to = -1;  // the file it names, for fine, caseOnly and excluded
+    };
+    // A reference with something to say: a finding of `kind`, or (kind
+    // noFragment) a fragment to look for in file `to` once all are read.
+    struct Outcome {
+        uint32_t reference = 0;  // in found.references
+        LinkFinding::Kind kind = LinkFinding::missing;
+        int32_t to = -1;
+    };
     struct Read {
         bool done = false;
         html::PageReferences found;
+        std::vector<Outcome> outcomes;  // in the order of the references
+        std::vector<int32_t> reaches;   // the other files its references lead to
+        // found.anchors by hash, for the fragments that point here: sorting
+        // the names themselves costs more than reading the page.
+        std::vector<std::pair<size_t, uint32_t>> anchorsByHash;
         bool blobSet = false;
         uint32_t blobCrc = 0;
         uint32_t blobLength = 0;
     };
 
-    void Resolve(size_t from, const html::Reference& reference, bool withExternal,
-                 std::vector<LinkFinding>& out, std::vector<char>& reached) const;
+    // Resolves what file `index` refers to into its outcomes and reaches.
+    void Resolve(size_t index);
+    Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
+    bool HasAnchor(const Outcome& outcome, const std::string& reference) const;
     bool Unreachable(size_t index, const std::vector<char>& reached) const;
     // The file a path within the book ("/" separators, any case) names; -1
     // when none does.

@@ -36,9 +36,10 @@ bool WriteReportFile(const std::string& path, const std::string& text) {
     }
 }
 
-// Reads file `index` of report into it; false (with a warning) when the
-// file cannot be read.
-bool ReadForLinks(LinkReport& report, size_t index, std::string& problem) {
+// Reads file `index` of report into it, through bytes (kept from file to
+// file); false with a problem when the file cannot be read.
+bool ReadForLinks(LinkReport& report, size_t index, std::vector<uint8_t>& bytes,
+                  std::string& problem) {
     const LinkReportFile& file = report.File(index);
     if (file.diskPath.empty()) {
         problem = "cannot read " + file.stored + ": no such file in the folder";
@@ -47,7 +48,7 @@ bool ReadForLinks(LinkReport& report, size_t index, std::string& problem) {
     try {
         CFile in(file.diskPath, CFile::modeRead);
         const uint64_t length = std::min(in.GetLength(), kMaxCheckedFileBytes);
-        std::vector<uint8_t> bytes(static_cast<size_t>(length));
+        bytes.resize(static_cast<size_t>(length));
         bytes.resize(in.Read(bytes.data(), bytes.size()));
         report.Add(index, bytes);
         return true;
@@ -66,8 +67,9 @@ std::vector<std::string> ReadAll(LinkReport& report) {
     std::vector<std::string> problems(wanted.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
+        std::vector<uint8_t> bytes;
         for (size_t k; (k = next.fetch_add(1)) < wanted.size();)
-            ReadForLinks(report, wanted[k], problems[k]);
+            ReadForLinks(report, wanted[k], bytes, problems[k]);
     };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
     std::vector<std::thread> workers;

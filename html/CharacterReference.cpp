@@ -107,17 +107,18 @@ char32_t DecodeCharacterReference(std::string_view text, size_t pos, size_t& len
 
 std::string DecodeCharacterReferences(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
+    size_t copied = 0;  // text before this is in out
+    for (size_t amp = text.find('&'); amp != std::string_view::npos;
+         amp = text.find('&', amp + 1)) {
         size_t length = 0;
-        const char32_t cp = text[i] == '&' ? DecodeCharacterReference(text, i, length) : 0;
-        if (cp == 0) {
-            out += text[i++];
-            continue;
-        }
+        const char32_t cp = DecodeCharacterReference(text, amp, length);
+        if (cp == 0) continue;
+        out.append(text.substr(copied, amp - copied));
         AppendUtf8(out, cp);
-        i += length;
+        copied = amp + length;
+        amp = copied - 1;
     }
+    out.append(text.substr(copied));
     return out;
 }
 

@@ -68,8 +68,11 @@ bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view p
 }
 
 void AddReference(std::vector<Reference>& out, std::string_view raw, size_t line, bool navigation) {
-    const std::string target(TrimBlanks(DecodeCharacterReferences(raw)));
-    if (!target.empty()) out.push_back(Reference{target, line, navigation});
+    std::string target = DecodeCharacterReferences(TrimBlanks(raw));
+    // A blank written as a character reference is a blank too.
+    if (const std::string_view trimmed = TrimBlanks(target); trimmed.size() != target.size())
+        target = std::string(trimmed);
+    if (!target.empty()) out.push_back(Reference{std::move(target), line, navigation});
 }
 
 // The URLs of a srcset: candidates separated by commas, each a URL and an
@@ -135,9 +138,9 @@ private:
         }
         if (m_templateDepth > 0) return;
         if (token.kind == TokenKind::startTag) {
-            m_element.assign(token.Name());
+            m_inStyle = token.Name() == "style";
             TakeTag(token);
-        } else if (token.kind == TokenKind::rawText && m_element == "style") {
+        } else if (token.kind == TokenKind::rawText && m_inStyle) {
             for (Reference& r : ExtractCssReferences(token.raw, m_lines.LineAt(token.offset)))
                 m_found.references.push_back(std::move(r));
         }
@@ -161,8 +164,11 @@ private:
                      ExtractCssReferences(DecodeCharacterReferences(value), lineOfTag()))
                     m_found.references.push_back(std::move(r));
             } else if (name == "id" || (name == "name" && tag.Name() == "a")) {
-                const std::string anchor = DecodeCharacterReferences(value);
-                if (!anchor.empty()) m_found.anchors.push_back(anchor);
+                std::string anchor = DecodeCharacterReferences(value);
+                // <a id="x" name="x">: one anchor.
+                auto& anchors = m_found.anchors;
+                if (!anchor.empty() && (anchors.empty() || anchors.back() != anchor))
+                    anchors.push_back(std::move(anchor));
             }
         }
     }
@@ -170,7 +176,7 @@ private:
     std::string_view m_page;
     LineCounter m_lines;
     PageReferences m_found;
-    std::string m_element;  // the last start tag: whose raw text comes next
+    bool m_inStyle = false;  // the last start tag was <style>: its raw text comes next
     int m_templateDepth = 0;
 };
 

@@ -28,12 +28,6 @@ std::string SchemeOf(std::string_view reference) {
     return ToLowerAscii(reference.substr(0, i));
 }
 
-// Percent-decoded, or as written when it holds a stray '%'.
-std::string Decoded(std::string_view text) {
-    std::string out;
-    return PercentDecode(text, out) ? out : std::string(text);
-}
-
 }  // namespace
 
 bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace) {
@@ -56,6 +50,12 @@ bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace) {
     return true;
 }
 
+std::string PercentDecodedOrAsWritten(std::string_view text) {
+    std::string out;
+    if (text.find('%') == std::string_view::npos) return std::string(text);
+    return PercentDecode(text, out) ? out : std::string(text);
+}
+
 ParsedReference ParseReference(std::string_view reference) {
     ParsedReference parsed;
     parsed.scheme = SchemeOf(reference);
@@ -63,11 +63,12 @@ ParsedReference ParseReference(std::string_view reference) {
     parsed.networkPath = reference.substr(0, 2) == "//";
     if (parsed.networkPath) return parsed;
     const size_t hash = reference.find('#');
-    if (hash != std::string_view::npos) parsed.fragment = Decoded(reference.substr(hash + 1));
+    if (hash != std::string_view::npos)
+        parsed.fragment = PercentDecodedOrAsWritten(reference.substr(hash + 1));
     std::string_view path = reference.substr(0, hash);
     path = path.substr(0, path.find('?'));
     parsed.rootRelative = !path.empty() && path[0] == '/';
-    parsed.path = Decoded(path);
+    parsed.path = PercentDecodedOrAsWritten(path);
     return parsed;
 }
 

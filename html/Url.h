@@ -13,6 +13,9 @@ namespace folivex::html {
 // in a query string.
 bool PercentDecode(std::string_view text, std::string& out, bool plusIsSpace = false);
 
+// Percent-decoded, or as written when it holds a stray '%'.
+std::string PercentDecodedOrAsWritten(std::string_view text);
+
 // A reference as the link report sees it: its scheme when it names one
 // ("https", "mailto"; lower case), else the path it points to within the
 // book and its fragment.

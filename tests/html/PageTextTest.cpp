@@ -61,7 +61,14 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     EXPECT_EQ(lines.LineAt(2), 2u);
     EXPECT_EQ(lines.LineAt(5), 4u);
     EXPECT_EQ(lines.LineAt(1), 1u);  // asked out of order
+    // Lines counted across the eight-byte words the counter reads at once.
+    const std::string page = "0123456\n\n9abcdef012345678\n" + std::string(40, 'x') + "\n\n";
+    LineCounter longLines(page);
+    EXPECT_EQ(longLines.LineAt(8), 2u);
+    EXPECT_EQ(longLines.LineAt(page.size() - 1), 5u);
+    EXPECT_EQ(longLines.LineAt(page.size()), 6u);
     EXPECT_EQ(DecodeCharacterReferences("a&amp;b&#233;&bogus;&lt"), "a&b\xC3\xA9&bogus;<");
+    EXPECT_EQ(DecodeCharacterReferences("&&amp;&#38;&amp&"), "&&&&&");
 }
 
 // What a page refers to, as "line:target" (navigation marked "a:"), and
@@ -95,6 +102,9 @@ TEST(References, ReadsEveryKindOfReferenceAndNoFalseOnes) {
          "<script>x='<a href=s.htm>'</script><p>href=p.htm</p><img alt=src.png>",
          ""},
         {"<a href=''></a><a href>x</a><div id=''>", ""},
+        // One anchor for a tag that names it twice; blanks written as
+        // references are trimmed as blanks are.
+        {"<a id=l1 name=l1></a><a href=\" &#32;c.htm&#9;\">", "1:a:c.htm|#l1|"},
     };
     for (const auto& c : kCases) EXPECT_EQ(Refs(c.page), c.found) << c.page;
     const auto css = ExtractCssReferences(
