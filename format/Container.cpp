@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <limits>
 
 #include "platform/ByteReader.h"
 
@@ -14,7 +13,6 @@ namespace {
 // Deflate cannot expand data by more than about 1032 to 1 (a 258-byte match
 // in two bits); a blob stating more than that is lying about its length.
 constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kMaxBlobData = 0x7FFFFFFF;  // the length is an int32
 
 void PutI32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -42,36 +40,6 @@ public:
 };
 
 }  // namespace
-
-std::vector<uint8_t> MakeBlob(std::span<const uint8_t> data) {
-    const uint64_t n = data.size();
-    return MakeBlobWithCapacity(data, n * 1001 / 1000 + 16);
-}
-
-std::vector<uint8_t> MakeBlobWithCapacity(std::span<const uint8_t> data, uint64_t firstCapacity) {
-    const uint64_t n = data.size();
-    if (n > kMaxBlobData) throw ContainerError("data too large for a compressed entry");
-    static const uint8_t kNoData = 0;
-    const Bytef* source = n > 0 ? data.data() : &kNoData;
-    uint64_t capacity = firstCapacity;
-    for (;;) {
-        if (capacity > std::numeric_limits<uLongf>::max() - 4)
-            throw ContainerError("compressed entry too large");
-        std::vector<uint8_t> blob(static_cast<size_t>(4 + capacity));
-        PutI32(blob.data(), static_cast<uint32_t>(n));
-        uLongf compressedLength = static_cast<uLongf>(capacity);
-        const int rc = compress(blob.data() + 4, &compressedLength, source, static_cast<uLong>(n));
-        if (rc == Z_BUF_ERROR) {
-            capacity = capacity > 0 ? capacity * 2 : 1;
-            continue;
-        }
-        if (rc != Z_OK)
-            throw ContainerError("zlib could not compress the data (error " + std::to_string(rc) +
-                                 ")");
-        blob.resize(4 + compressedLength);
-        return blob;
-    }
-}
 
 uint32_t BlobLength(std::span<const uint8_t> blob) {
     if (blob.size() < 4) throw ContainerError("compressed entry shorter than its length field");

@@ -38,6 +38,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The most data a blob holds: its length is an int32.
+constexpr uint64_t kMaxBlobData = 0x7FFFFFFF;
+
 // Compressed blob: int32 uncompressed length, then a zlib stream made by
 // compress() at the default level. The first capacity is n * 1001 / 1000 + 16
 // (64-bit arithmetic); a buffer error doubles it and tries again. Any other
