@@ -244,10 +244,10 @@ bool TellLinksFromMemo(const BlobSources& sources, const PageSource& source,
                        const BuildMemo::Record& seen) {
     if (sources.linkMemo == nullptr) return false;
     const auto entry = static_cast<size_t>(source.entry);
-    const html::PageReferences* found =
+    std::optional<html::PageReferences> found =
         sources.linkMemo->Find(sources.links->File(entry).stored, seen.blob.crc, seen.blob.length);
-    if (found == nullptr) return false;
-    sources.links->Restore(entry, *found);
+    if (!found) return false;
+    sources.links->Restore(entry, std::move(*found));
     return true;
 }
 
@@ -420,13 +420,18 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
     archive.Finish();
 }
 
+// What a build learns for the next one, saved once the book has its place.
+struct Learnt {
+    std::optional<BuildMemo> memo;  // set when there is a cache folder
+    LinkMemo linkMemo;              // what the link report read at the last build
+};
+
 // The archive after the stub in the file at path. The file
-// is closed when this returns or throws. With a cache folder, memo is set
-// to what this build learnt, to be saved once the book has its place.
+// is closed when this returns or throws.
 void WriteArchive(const BookProject& project, const std::vector<PageSource>& pages,
                   const std::string& path, std::span<const uint8_t> stub, const CBookApp& app,
                   bool mayReadEarlierBook, const BuildProgressFn& progress, LinkReport* links,
-                  std::optional<BuildMemo>& memo) {
+                  Learnt& learnt) {
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
     if (EndsWithArchiveTrailer(stub)) {
@@ -438,15 +443,14 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
         StreamArchive(project, pages, path, app.buildThreads, {nullptr, nullptr, links}, progress);
         return;
     }
+    std::optional<BuildMemo>& memo = learnt.memo;
     memo.emplace(BuildMemo::PathFor(folder, project.projectDir), StampClockNowNs());
     // Written in place, the earlier book is the file being written.
     const std::unique_ptr<EarlierBook> earlier =
         mayReadEarlierBook ? EarlierBook::Open(memo->BookPath(), memo->BookStamp()) : nullptr;
-    const LinkMemo linkMemo = links && earlier
-                                  ? LinkMemo::Load(BuildMemo::PathFor(folder, project.projectDir))
-                                  : LinkMemo();
-    StreamArchive(project, pages, path, app.buildThreads, {&*memo, earlier.get(), links, &linkMemo},
-                  progress);
+    if (links && earlier) learnt.linkMemo = LinkMemo::Load(memo->Path());
+    StreamArchive(project, pages, path, app.buildThreads,
+                  {&*memo, earlier.get(), links, &learnt.linkMemo}, progress);
 }
 
 // Writes the viewer stub into the file the build writes. False after the
@@ -527,10 +531,10 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
     else
         ShowWarnings(app, leftOut);
 
-    std::optional<BuildMemo> memo;
+    Learnt learnt;
     try {
         WriteArchive(project, pages, output.WritePath(), app.viewerStub, app, !output.InPlace(),
-                     progress, links, memo);
+                     progress, links, learnt);
     } catch (const CFileException& error) {
         return ReportArchiveFailure(app, output, error);
     } catch (const CArchiveException& error) {
@@ -553,11 +557,11 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
         return 0;
     }
     // Only now is the book where the next build will look for it.
-    if (memo) {
+    if (BuildMemo* memo = learnt.memo ? &*learnt.memo : nullptr) {
         const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
         const uint64_t replaced = memo->FileBytes();
         BuildMemo::TrimFolder(folder, memo->Save(output.FinalPath()), replaced);
-        if (links) LinkMemo::Save(BuildMemo::PathFor(folder, project.projectDir), *links);
+        if (links) learnt.linkMemo.Save(memo->Path(), *links);
     }
     return result;
 }

@@ -68,6 +68,8 @@ public:
     // The book the last build wrote and its stamp then; empty path when
     // the memo is empty.
     const std::string& BookPath() const { return m_bookPath; }
+    // Where this memo is kept.
+    const std::string& Path() const { return m_path; }
     const FileStamp& BookStamp() const { return m_bookStamp; }
 
     // What the last build saw of the file named name, if it saw it: when the

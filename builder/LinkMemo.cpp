@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "builder/EarlierBook.h"
 #include "builder/LinkReport.h"
 #include "platform/ByteReader.h"
 #include "platform/File.h"
@@ -13,7 +14,7 @@ namespace folivex {
 
 namespace {
 
-constexpr std::array<uint8_t, 8> kMagic = {'F', 'V', 'X', 'L', 'I', 'N', 'K', '1'};
+constexpr std::array<uint8_t, 8> kMagic = {'F', 'V', 'X', 'L', 'I', 'N', 'K', '2'};
 // Larger files are not read: no memo of a book's links comes near this.
 constexpr uint64_t kMaxMemoBytes = 512ull << 20;
 
@@ -22,12 +23,34 @@ std::string MemoPath(const std::string& buildMemoPath) {
 }
 
 void PutU32(std::vector<uint8_t>& out, uint64_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    out.insert(out.end(), bytes, bytes + 4);
 }
 
 void PutString(std::vector<uint8_t>& out, const std::string& text) {
     PutU32(out, text.size());
     out.insert(out.end(), text.begin(), text.end());
+}
+
+// found as a record's body: anchors, then references.
+void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
+    PutU32(out, found.anchors.size());
+    for (const std::string& anchor : found.anchors) PutString(out, anchor);
+    PutU32(out, found.references.size());
+    for (const html::Reference& r : found.references) {
+        PutString(out, r.target);
+        PutU32(out, r.line);
+        out.push_back(r.navigation ? 1 : 0);
+    }
+}
+
+// The bytes PutFound writes for found.
+size_t BodySize(const html::PageReferences& found) {
+    size_t size = 8;
+    for (const std::string& anchor : found.anchors) size += 4 + anchor.size();
+    for (const html::Reference& r : found.references) size += 9 + r.target.size();
+    return size;
 }
 
 std::string GetString(ByteReader& in) {
@@ -38,7 +61,10 @@ std::string GetString(ByteReader& in) {
 html::PageReferences GetFound(ByteReader& in) {
     html::PageReferences found;
     for (uint32_t n = in.U32(); n > 0; --n) found.anchors.push_back(GetString(in));
-    for (uint32_t n = in.U32(); n > 0; --n) {
+    const uint32_t references = in.U32();
+    // Each takes at least nine bytes: a count no longer than what is left.
+    found.references.reserve(std::min<size_t>(references, in.Remaining() / 9));
+    for (uint32_t n = references; n > 0; --n) {
         html::Reference reference;
         reference.target = GetString(in);
         reference.line = in.U32();
@@ -46,6 +72,30 @@ html::PageReferences GetFound(ByteReader& in) {
         found.references.push_back(std::move(reference));
     }
     return found;
+}
+
+// One record: CRC-32 of the rest, stored path, blob CRC-32 and length,
+// body length, body.
+void PutRecord(std::vector<uint8_t>& out, const std::string& stored, const LinkReport::Kept& kept) {
+    const size_t bodySize = BodySize(*kept.found);
+    std::vector<uint8_t> record;
+    record.reserve(16 + stored.size() + bodySize);
+    PutString(record, stored);
+    PutU32(record, kept.blobCrc);
+    PutU32(record, kept.blobLength);
+    PutU32(record, bodySize);
+    PutFound(record, *kept.found);
+    PutU32(out, BlobCrc(record));
+    out.insert(out.end(), record.begin(), record.end());
+}
+
+// A whole memo file: every page of report whose blob it knows.
+std::vector<uint8_t> WholeMemo(const LinkReport& report) {
+    std::vector<uint8_t> out(kMagic.begin(), kMagic.end());
+    for (size_t i = 0; i < report.FileCount(); ++i)
+        if (const LinkReport::Kept page = report.KeptFor(i); page.found != nullptr)
+            PutRecord(out, report.File(i).stored, page);
+    return out;
 }
 
 std::vector<uint8_t> ReadMemoFile(const std::string& path) {
@@ -57,57 +107,83 @@ std::vector<uint8_t> ReadMemoFile(const std::string& path) {
     return bytes;
 }
 
+void AppendToFile(const std::string& path, const std::vector<uint8_t>& records) {
+    CFile file(path, CFile::modeWrite | CFile::modeCreate | CFile::modeNoTruncate);
+    if (file.SeekToEnd() == 0) file.Write(kMagic.data(), kMagic.size());  // removed meanwhile
+    file.Write(records.data(), records.size());
+}
+
 }  // namespace
 
 LinkMemo LinkMemo::Load(const std::string& buildMemoPath) {
     LinkMemo memo;
     try {
-        const std::vector<uint8_t> bytes = ReadMemoFile(MemoPath(buildMemoPath));
-        ByteReader in(bytes);
+        memo.m_bytes = ReadMemoFile(MemoPath(buildMemoPath));
+    } catch (const CFileException&) {
+        return {};  // none yet, or unreadable: the pages are read again
+    }
+    ByteReader in(memo.m_bytes);
+    try {
         const std::span<const uint8_t> magic = in.Bytes(kMagic.size());
         if (!std::equal(magic.begin(), magic.end(), kMagic.begin())) return {};
         while (!in.AtEnd()) {
+            const size_t start = in.Position();
+            in.U32();
             std::string stored = GetString(in);
             Record record;
             record.blobCrc = in.U32();
             record.blobLength = in.U32();
-            record.found = GetFound(in);
-            memo.m_records.insert_or_assign(std::move(stored), std::move(record));
+            record.found = in.Bytes(in.U32());
+            record.checked = std::span(memo.m_bytes).subspan(start + 4, in.Position() - start - 4);
+            memo.m_records.insert_or_assign(std::move(stored), record);
         }
-    } catch (const std::exception&) {
-        return {};  // missing, unreadable or damaged: the pages are read again
+    } catch (const ByteReader::OutOfRange&) {
+        // Cut short (a build appending right now, or a crash): the records
+        // before are whole.
     }
     return memo;
 }
 
-const html::PageReferences* LinkMemo::Find(const std::string& stored, uint32_t blobCrc,
-                                           uint32_t blobLength) const {
+std::optional<html::PageReferences> LinkMemo::Find(const std::string& stored, uint32_t blobCrc,
+                                                   uint32_t blobLength) const {
     const auto found = m_records.find(stored);
-    if (found == m_records.end() || found->second.blobCrc != blobCrc ||
-        found->second.blobLength != blobLength)
-        return nullptr;
-    return &found->second.found;
+    if (found == m_records.end()) return std::nullopt;
+    const Record& record = found->second;
+    if (record.blobCrc != blobCrc || record.blobLength != blobLength) return std::nullopt;
+    const auto crcAt = static_cast<size_t>(record.checked.data() - m_bytes.data()) - 4;
+    if (ByteReader(m_bytes).U32At(crcAt) != BlobCrc(record.checked)) return std::nullopt;
+    try {
+        ByteReader in(record.found);
+        html::PageReferences references = GetFound(in);
+        if (!in.AtEnd()) return std::nullopt;
+        return references;
+    } catch (const ByteReader::OutOfRange&) {
+        return std::nullopt;
+    }
 }
 
-void LinkMemo::Save(const std::string& buildMemoPath, const LinkReport& report) {
-    std::vector<uint8_t> out(kMagic.begin(), kMagic.end());
+void LinkMemo::Save(const std::string& buildMemoPath, const LinkReport& report) const {
+    std::vector<uint8_t> fresh;  // the records this memo lacks
+    size_t kept = 0;             // bytes of the records it holds and still uses
     for (size_t i = 0; i < report.FileCount(); ++i) {
-        const LinkReport::Kept kept = report.KeptFor(i);
-        if (kept.found == nullptr) continue;
-        PutString(out, report.File(i).stored);
-        PutU32(out, kept.blobCrc);
-        PutU32(out, kept.blobLength);
-        PutU32(out, kept.found->anchors.size());
-        for (const std::string& anchor : kept.found->anchors) PutString(out, anchor);
-        PutU32(out, kept.found->references.size());
-        for (const html::Reference& r : kept.found->references) {
-            PutString(out, r.target);
-            PutU32(out, r.line);
-            out.push_back(r.navigation ? 1 : 0);
+        const LinkReport::Kept page = report.KeptFor(i);
+        if (page.found == nullptr) continue;
+        const std::string& stored = report.File(i).stored;
+        const auto held = m_records.find(stored);
+        if (held != m_records.end() && held->second.blobCrc == page.blobCrc &&
+            held->second.blobLength == page.blobLength) {
+            kept += held->second.checked.size() + 4;
+            continue;
         }
+        PutRecord(fresh, stored, page);
     }
     try {
-        ReplaceFileWith(MemoPath(buildMemoPath), ".saving", out);
+        // Anew when there is no file yet or most of it would be records no
+        // page uses any more.
+        if (m_bytes.empty() || m_bytes.size() + fresh.size() > 2 * (kept + fresh.size()))
+            ReplaceFileWith(MemoPath(buildMemoPath), ".saving", WholeMemo(report));
+        else if (!fresh.empty())
+            AppendToFile(MemoPath(buildMemoPath), fresh);
     } catch (const CFileException&) {
         // The next build reads the pages again.
     }

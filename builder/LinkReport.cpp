@@ -88,9 +88,9 @@ void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
     read.done = true;
 }
 
-void LinkReport::Restore(size_t index, const html::PageReferences& found) {
+void LinkReport::Restore(size_t index, html::PageReferences found) {
     if (!Reads(index)) return;
-    m_reads[index].found = found;
+    m_reads[index].found = std::move(found);
     Resolve(index);
     m_reads[index].done = true;
 }
@@ -177,8 +177,12 @@ void LinkReport::Resolve(size_t from) {
 // outcome leads to (or cannot be checked: that page was not read).
 bool LinkReport::HasAnchor(const Outcome& outcome, const std::string& reference) const {
     const Read& target = m_reads[static_cast<size_t>(outcome.to)];
-    const std::string fragment = html::PercentDecodedOrAsWritten(
-        std::string_view(reference).substr(reference.find('#') + 1));
+    const std::string_view written = std::string_view(reference).substr(reference.find('#') + 1);
+    std::string decoded;
+    const std::string_view fragment =
+        written.find('%') == std::string_view::npos
+            ? written
+            : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
     if (fragment.empty() || fragment == "top" || !target.done) return true;
     const size_t hash = std::hash<std::string_view>()(fragment);
     auto at = std::lower_bound(target.anchorsByHash.begin(), target.anchorsByHash.end(),
@@ -206,13 +210,13 @@ std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
             out.push_back(
                 LinkFinding{LinkFinding::unreachable, WithSlashes(m_files[i].stored), 0, {}});
         const Read& read = m_reads[i];
+        const std::string page = WithSlashes(m_files[i].stored);
         for (const Outcome& outcome : read.outcomes) {
             const html::Reference& reference = read.found.references[outcome.reference];
             if (outcome.kind == LinkFinding::external && !withExternal) continue;
             if (outcome.kind == LinkFinding::noFragment && HasAnchor(outcome, reference.target))
                 continue;
-            out.push_back(LinkFinding{outcome.kind, WithSlashes(m_files[i].stored), reference.line,
-                                      reference.target});
+            out.push_back(LinkFinding{outcome.kind, page, reference.line, reference.target});
         }
     }
     return out;

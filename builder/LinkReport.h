@@ -64,7 +64,7 @@ public:
 
     // What an earlier build read in file `index` (LinkMemo.h), taken
     // instead of reading it. Safe from several threads for different indexes.
-    void Restore(size_t index, const html::PageReferences& found);
+    void Restore(size_t index, html::PageReferences found);
 
     // The blob the book holds for file `index`, so that what was read in it
     // can be kept for the next build (LinkMemo.h).

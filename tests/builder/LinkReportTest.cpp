@@ -131,48 +131,71 @@ TEST(LinkReport, TheBuildReadsEveryPageAlsoWhenItTakesThemFromTheEarlierBook) {
 }
 
 // What the report read in a page is kept for its blob and given back only
-// for that blob; a damaged memo is an empty one.
-TEST(LinkMemo, KeepsWhatWasReadForTheBlobAndForgetsWhenDamaged) {
+// for that blob; a later build appends what changed; damage costs records,
+// never a wrong one.
+TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
     test::TempDir dir;
     const std::string memoPath = dir / "memo";
-    LinkReport report({{"index.htm", "index.htm", true, true, {}},
-                       {"two.htm", "two.htm", true, true, {}},
-                       {"pic.png", "pic.png", true, false, {}}});
-    const std::string_view page = "<p id=top>\n<a href=\"two.htm#x\">2</a>";
-    report.Add(0, std::span(reinterpret_cast<const uint8_t*>(page.data()), page.size()));
+    const std::vector<LinkReportFile> files = {{"index.htm", "index.htm", true, true, {}},
+                                               {"two.htm", "two.htm", true, true, {}},
+                                               {"pic.png", "pic.png", true, false, {}}};
+    auto bytesOf = [](std::string_view text) {
+        return std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    };
+    LinkReport report(files);
+    report.Add(0, bytesOf("<p id=top>\n<a href=\"two.htm#x\">2</a>"));
     report.SetBlob(0, 0xCAFE, 40);
     report.SetBlob(1, 0xBEEF, 9);  // never read: nothing to keep
-    LinkMemo::Save(memoPath, report);
+    LinkMemo().Save(memoPath, report);
 
     const LinkMemo memo = LinkMemo::Load(memoPath);
-    const html::PageReferences* found = memo.Find("index.htm", 0xCAFE, 40);
-    ASSERT_NE(found, nullptr);
+    const std::optional<html::PageReferences> found = memo.Find("index.htm", 0xCAFE, 40);
+    ASSERT_TRUE(found);
     EXPECT_EQ(found->anchors, std::vector<std::string>{"top"});
     ASSERT_EQ(found->references.size(), 1u);
     EXPECT_EQ(found->references[0].target, "two.htm#x");
     EXPECT_EQ(found->references[0].line, 2u);
     EXPECT_TRUE(found->references[0].navigation);
-    EXPECT_EQ(memo.Find("index.htm", 0xCAFF, 40), nullptr) << "another blob";
-    EXPECT_EQ(memo.Find("two.htm", 0xBEEF, 9), nullptr);
+    EXPECT_FALSE(memo.Find("index.htm", 0xCAFF, 40)) << "another blob";
+    EXPECT_FALSE(memo.Find("two.htm", 0xBEEF, 9));
 
-    // Restored into a new report, the page gives the same findings.
-    LinkReport again({{"index.htm", "index.htm", true, true, {}},
-                      {"two.htm", "two.htm", true, true, {}},
-                      {"pic.png", "pic.png", true, false, {}}});
+    // Restored into a new report, the page gives the same findings; the
+    // other page, read anew, is appended and the first is not written again.
+    LinkReport again(files);
     again.Restore(0, *found);
-    again.Add(1, {});
+    again.SetBlob(0, 0xCAFE, 40);
+    again.Add(1, bytesOf("<a href=index.htm>1</a>"));
+    again.SetBlob(1, 0xF00D, 23);
     EXPECT_EQ(LinkReportText(again.Findings(false)), "no-fragment index.htm:2 two.htm#x\n");
+    const std::vector<uint8_t> before = test::ReadFile(memoPath + ".links");
+    memo.Save(memoPath, again);
+    const std::vector<uint8_t> bytes = test::ReadFile(memoPath + ".links");
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes.begin())) << "appended";
+    EXPECT_TRUE(LinkMemo::Load(memoPath).Find("index.htm", 0xCAFE, 40));
+    EXPECT_TRUE(LinkMemo::Load(memoPath).Find("two.htm", 0xF00D, 23));
 
-    std::vector<uint8_t> bytes = test::ReadFile(memoPath + ".links");
-    for (const size_t cut : {bytes.size() - 1, size_t{12}, size_t{3}}) {
+    // Cut short, the records before the cut stay; a changed byte costs its
+    // record only.
+    const struct {
+        size_t cut;
+        bool firstKept;
+    } kCuts[] = {{bytes.size() - 1, true}, {before.size() + 3, true}, {12, false}, {3, false}};
+    for (const auto& c : kCuts) {
         test::WriteFile(
             memoPath + ".links",
-            std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
-        EXPECT_EQ(LinkMemo::Load(memoPath).Find("index.htm", 0xCAFE, 40), nullptr) << cut;
+            std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(c.cut)));
+        const LinkMemo cut = LinkMemo::Load(memoPath);
+        EXPECT_EQ(cut.Find("index.htm", 0xCAFE, 40).has_value(), c.firstKept) << c.cut;
+        EXPECT_FALSE(cut.Find("two.htm", 0xF00D, 23)) << c.cut;
     }
-    bytes[bytes.size() - 20] ^= 0xFF;  // inside a string length or a count
-    test::WriteFile(memoPath + ".links", bytes);
-    (void)LinkMemo::Load(memoPath);  // whatever it makes of it, no crash
+    for (size_t at = 8; at < before.size(); at += 7) {
+        std::vector<uint8_t> damaged = bytes;
+        damaged[at] ^= 0x5A;
+        test::WriteFile(memoPath + ".links", damaged);
+        const LinkMemo memoOfDamage = LinkMemo::Load(memoPath);
+        EXPECT_FALSE(memoOfDamage.Find("index.htm", 0xCAFE, 40)) << at;
+        (void)memoOfDamage.Find("two.htm", 0xF00D, 23);
+    }
 }
 
 }  // namespace
