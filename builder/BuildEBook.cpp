@@ -396,8 +396,10 @@ void StreamArchive(const BookProject& project, const std::vector<PageSource>& pa
     plan.push_back({kTypeBook, bookEntries});
     ArchiveStream archive(path, std::move(plan));
 
-    BlobPipeline pipeline(threads, kBytesInFlight);
+    // Declared before the pipeline, whose workers may still be reading it
+    // while a failure unwinds: the pipeline stops them first.
     const PageSource splash = SplashSource(project);
+    BlobPipeline pipeline(threads, kBytesInFlight);
     FileFlow flow(pipeline, archive, sources, pages.size() + (project.splashFile.empty() ? 0 : 1),
                   progress);
     // Files waiting for their turn keep the workers busy while a large one
