@@ -54,22 +54,37 @@ size_t FindEndTag(std::string_view page, size_t from, std::string_view name) {
     return npos;
 }
 
-// Just past the '>' that ends the tag starting at lt, minding quoted
-// attribute values; page.size() when the tag never ends. Only a quote right
-// after '=' (and blanks) opens a value, as in a browser.
-size_t TagEnd(std::string_view page, size_t lt) {
-    for (size_t i = lt + 1; i < page.size(); ++i) {
-        const char c = page[i];
-        if (!IsIn(c, kTagStop)) continue;
-        if (c == '>') return i + 1;
-        size_t k = i;
-        while (k > lt && IsAsciiSpace(page[k - 1])) --k;
-        if (k > lt && page[k - 1] == '=') {
-            i = FindByte(page, i + 1, c);
-            if (i == npos) return page.size();
-        }
+// Reads the attribute at text[pos] (after blanks and '/') as a browser
+// does: a name, and after '=' a value, quoted or not; only a quote right
+// after '=' (and blanks) opens a value, so a '>' inside one does not end
+// the tag. pos moves past it. False at the tag's '>' or the end of text.
+bool ReadAttribute(std::string_view text, size_t& pos, AttributeSpan& span) {
+    while (pos < text.size() && IsIn(text[pos], kNameEnd) && text[pos] != '>') ++pos;
+    if (pos >= text.size() || text[pos] == '>') return false;
+    const size_t nameStart = pos;
+    ++pos;  // a name may start with '=' (then it is part of the name)
+    while (pos < text.size() && !IsIn(text[pos], kNameEnd) && text[pos] != '=') ++pos;
+    span = {static_cast<uint32_t>(nameStart), static_cast<uint32_t>(pos - nameStart), 0, 0};
+
+    size_t k = pos;
+    while (k < text.size() && IsIn(text[k], kBlank)) ++k;
+    if (k >= text.size() || text[k] != '=') return true;
+    ++k;
+    while (k < text.size() && IsIn(text[k], kBlank)) ++k;
+    if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
+        const size_t close = FindByte(text, k + 1, text[k]);
+        const size_t stop = close == npos ? text.size() : close;
+        span.value = static_cast<uint32_t>(k + 1);
+        span.valueLength = static_cast<uint32_t>(stop - k - 1);
+        pos = close == npos ? text.size() : close + 1;
+        return true;
     }
-    return page.size();
+    size_t stop = k;
+    while (stop < text.size() && !IsIn(text[stop], kBlank) && text[stop] != '>') ++stop;
+    span.value = static_cast<uint32_t>(k);
+    span.valueLength = static_cast<uint32_t>(stop - k);
+    pos = stop;
+    return true;
 }
 
 // The '\n' bytes among n at p, eight at a time: pages are read whole for
@@ -97,6 +112,8 @@ void SetToken(Token& token, TokenKind kind, std::string_view page, size_t begin,
     token.offset = begin;
     token.raw = page.substr(begin, end - begin);
     token.nameLength = 0;
+    token.attributeCount = 0;
+    token.afterAttributes = 0;
 }
 
 }  // namespace
@@ -142,7 +159,9 @@ bool Tokenizer::NextMarkup(size_t lt, Token& token) {
         return true;
     }
     if (!closing && (first == '!' || first == '?')) {
-        m_pos = TagEnd(m_page, lt);
+        // As in a browser, the first '>' ends <!DOCTYPE ...> and <?...?>.
+        const size_t gt = FindByte(m_page, lt, '>');
+        m_pos = gt == npos ? m_page.size() : gt + 1;
         SetToken(token, TokenKind::other, m_page, lt, m_pos);
         return true;
     }
@@ -154,52 +173,51 @@ bool Tokenizer::NextMarkup(size_t lt, Token& token) {
 }
 
 void Tokenizer::ReadTag(size_t lt, bool closing, Token& token) {
-    const size_t end = TagEnd(m_page, lt);
-    SetToken(token, closing ? TokenKind::endTag : TokenKind::startTag, m_page, lt, end);
+    size_t nameEnd = lt + (closing ? 2 : 1);
     size_t length = 0;
-    for (size_t i = lt + (closing ? 2 : 1);
-         i < end && !EndsName(m_page[i]) && length < Token::kMaxNameLength; ++i)
-        token.name[length++] = ToLowerAscii(m_page[i]);
+    for (; nameEnd < m_page.size() && !EndsName(m_page[nameEnd]); ++nameEnd)
+        if (length < Token::kMaxNameLength) token.name[length++] = ToLowerAscii(m_page[nameEnd]);
+    const size_t end = ReadTagAttributes(lt, nameEnd, token);
+    token.kind = closing ? TokenKind::endTag : TokenKind::startTag;
+    token.offset = lt;
+    token.raw = m_page.substr(lt, end - lt);
     token.name[length] = '\0';
     token.nameLength = static_cast<unsigned char>(length);
     m_pos = end;
     if (!closing && IsRawTextElement(token.Name())) std::memcpy(m_rawEnd, token.name, length + 1);
 }
 
-Attributes::Attributes(const Token& tag) : m_text(tag.raw) {
-    // Past "<" and the name.
-    m_pos = 1;
-    while (m_pos < m_text.size() && !EndsName(m_text[m_pos])) ++m_pos;
+// Reads the attributes of the tag at lt into token (the first few; where
+// the rest start) and returns where the tag ends: past its '>', or the end
+// of the page when it has none. An end tag's attributes are read the same
+// way, as a browser does, and then ignored.
+size_t Tokenizer::ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) const {
+    const std::string_view text = m_page.substr(lt);
+    size_t pos = nameEnd - lt;
+    unsigned char count = 0;
+    AttributeSpan span;
+    token.afterAttributes = 0;
+    while (ReadAttribute(text, pos, span)) {
+        if (count == Token::kMaxAttributes) continue;
+        token.attributes[count++] = span;
+        if (count == Token::kMaxAttributes) token.afterAttributes = static_cast<uint32_t>(pos);
+    }
+    token.attributeCount = count;
+    if (count < Token::kMaxAttributes) token.afterAttributes = static_cast<uint32_t>(pos);
+    return pos < text.size() ? lt + pos + 1 : m_page.size();
 }
 
 bool Attributes::Next(std::string_view& name, std::string_view& value) {
-    while (m_pos < m_text.size() && IsIn(m_text[m_pos], kNameEnd) && m_text[m_pos] != '>') ++m_pos;
-    if (m_pos >= m_text.size() || m_text[m_pos] == '>') return false;
-    const size_t nameStart = m_pos;
-    ++m_pos;  // a name may start with '=' (then it is part of the name)
-    while (m_pos < m_text.size() && !EndsName(m_text[m_pos]) && m_text[m_pos] != '=') ++m_pos;
-    const size_t nameLength = std::min(m_pos - nameStart, sizeof m_name - 1);
-    for (size_t i = 0; i < nameLength; ++i) m_name[i] = ToLowerAscii(m_text[nameStart + i]);
+    AttributeSpan span;
+    if (m_next < m_tag.attributeCount)
+        span = m_tag.attributes[m_next++];
+    else if (!ReadAttribute(m_tag.raw, m_pos, span))
+        return false;
+    const size_t nameLength = std::min<size_t>(span.nameLength, sizeof m_name - 1);
+    for (size_t i = 0; i < nameLength; ++i) m_name[i] = ToLowerAscii(m_tag.raw[span.name + i]);
     m_name[nameLength] = '\0';
     name = std::string_view(m_name, nameLength);
-    value = {};
-
-    size_t k = m_pos;
-    while (k < m_text.size() && IsIn(m_text[k], kBlank)) ++k;
-    if (k >= m_text.size() || m_text[k] != '=') return true;
-    ++k;
-    while (k < m_text.size() && IsIn(m_text[k], kBlank)) ++k;
-    if (k < m_text.size() && (m_text[k] == '"' || m_text[k] == '\'')) {
-        const size_t close = FindByte(m_text, k + 1, m_text[k]);
-        const size_t stop = close == npos ? m_text.size() : close;
-        value = m_text.substr(k + 1, stop - k - 1);
-        m_pos = close == npos ? m_text.size() : close + 1;
-        return true;
-    }
-    size_t stop = k;
-    while (stop < m_text.size() && !IsIn(m_text[stop], kBlank) && m_text[stop] != '>') ++stop;
-    value = m_text.substr(k, stop - k);
-    m_pos = stop;
+    value = m_tag.raw.substr(span.value, span.valueLength);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace folivex::html {
@@ -25,6 +26,14 @@ enum class TokenKind {
     other,     // <!DOCTYPE ...>, <?...?>, <!...>
 };
 
+// Where an attribute's name and value lie in its tag's raw bytes.
+struct AttributeSpan {
+    uint32_t name = 0;
+    uint32_t nameLength = 0;
+    uint32_t value = 0;
+    uint32_t valueLength = 0;
+};
+
 struct Token {
     TokenKind kind = TokenKind::text;
     std::string_view raw;  // the token's bytes in the page
@@ -36,6 +45,14 @@ struct Token {
     char name[kMaxNameLength + 1] = {};
     unsigned char nameLength = 0;
     std::string_view Name() const { return std::string_view(name, nameLength); }
+
+    // Tags: the first kMaxAttributes attributes, as the tokenizer read them
+    // on its way to the tag's end, so that Attributes need not read them
+    // again; the rest are read from afterAttributes (an offset in raw) on.
+    static constexpr size_t kMaxAttributes = 8;
+    AttributeSpan attributes[kMaxAttributes] = {};
+    unsigned char attributeCount = 0;
+    uint32_t afterAttributes = 0;
 };
 
 // script, style, title, textarea and noscript: their content is text up to
@@ -53,6 +70,7 @@ public:
 private:
     bool NextMarkup(size_t lt, Token& token);
     void ReadTag(size_t lt, bool closing, Token& token);
+    size_t ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) const;
 
     std::string_view m_page;
     size_t m_pos = 0;
@@ -63,15 +81,16 @@ private:
 // The attributes of a start tag, one by one, names lower-cased.
 class Attributes {
 public:
-    explicit Attributes(const Token& tag);
+    explicit Attributes(const Token& tag) : m_tag(tag), m_pos(tag.afterAttributes) {}
     // The next attribute; false after the last. value is the raw value
     // without its quotes, references not decoded; empty for a bare name.
     // name stays valid until the next call.
     bool Next(std::string_view& name, std::string_view& value);
 
 private:
-    std::string_view m_text;
-    size_t m_pos = 0;
+    const Token& m_tag;
+    size_t m_next = 0;  // the next of the tag's attribute spans
+    size_t m_pos = 0;   // in the tag's raw bytes, once the spans are used up
     char m_name[32] = {};
 };
 

@@ -39,8 +39,9 @@ TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
         {"<style>unclosed", "<:style|R:unclosed|"},
         {"<!-- <a href=x> -->z", "!--:<!-- <a href=x> -->|T:z|"},
         {"<!DOCTYPE html><?xml x?>", "!:<!DOCTYPE html>|!:<?xml x?>|"},
-        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},         // '<' starting no tag
-        {"<my-element-with-a-long-name>", "<:my-element-with|"},  // names cut at 15
+        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},            // '<' starting no tag
+        {"<a =\">\">x<!x \">\">y", "<:a|T:\">x|!:<!x \">|T:\">y|"},  // no value opened there
+        {"<my-element-with-a-long-name>", "<:my-element-with|"},     // names cut at 15
         {"<a", "<:a|"},
         {"<", "T:<|"},
     };
@@ -56,6 +57,16 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     std::string seen;
     while (attributes.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
     EXPECT_EQ(seen, "src=a b.png;alt=x;hidden=;data-x=1;=y=;");
+    // More attributes than the tokenizer keeps for Attributes: the rest are
+    // read on demand.
+    Tokenizer many("<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 I='9>' j>z");
+    ASSERT_TRUE(many.Next(t));
+    Attributes all(t);
+    seen.clear();
+    while (all.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
+    EXPECT_EQ(seen, "a=1;b=2;c=3;d=4;e=5;f=6;g=7;h=8;i=9>;j=;");
+    ASSERT_TRUE(many.Next(t));
+    EXPECT_EQ(t.raw, "z");
     LineCounter lines("a\nb\n\nc");
     EXPECT_EQ(lines.LineAt(0), 1u);
     EXPECT_EQ(lines.LineAt(2), 2u);
