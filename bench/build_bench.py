@@ -8,7 +8,8 @@ without the cache (every page compressed), make with an empty cache (a
 user's first build), the rebuild after one page changed (same cache), zip
 -r -6, and tar | pigz -6; on A and D also make without the cache on one
 thread, against which the default (one thread per core) is the speed-up,
-and folivexc check (the link report on its own).
+folivexc check (the link report on its own) and make without the cache
+and without the link report (what the report adds to a build).
 Then the scan: folivexc new against find | wc -l on corpus C and on C2
 (twice the files). Peak memory comes from /usr/bin/time -v. The rebuild's
 output is compared byte for byte with a full build of the same folder
@@ -69,6 +70,9 @@ def main():
                 # bound of what it adds to the build, which reads them anyway.
                 t, _ = run([folivexc, "check", folder])
                 note(f"{name}.check_s", t)
+                # And what it adds to a build, which reads the pages anyway.
+                t, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--no-link-report"])
+                note(f"{name}.make_nocache_nolinks_s", t)
 
             os.environ["XDG_CACHE_HOME"] = cache
             t, rss = run([folivexc, "make", folder, "-o", book])

@@ -51,6 +51,9 @@ def main():
             chk = build[f"{c}.check_s"]
             row(f"link report {c} on its own (folivexc check)", chk, nc, "build, no cache", "s",
                 chk / nc, "<= 0.15", chk / nc <= 0.15)
+            added = nc - build[f"{c}.make_nocache_nolinks_s"]
+            row(f"link report {c}: what it adds to the build", added, nc, "build, no cache", "s",
+                added / nc, "<= 0.15", added / nc <= 0.15)
         rb = build[f"{c}.rebuild_s"]
         row(f"rebuild {c}, one page changed", rb, cold, "first build", "s", rb / cold,
             *aim("<= 0.10", rb / cold <= 0.10 and build[f"{c}.rebuild_identical"]))

@@ -137,14 +137,15 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& st
     if (!run.quiet && ProgressLine::StderrIsTerminal())
         progress = [&line](const BuildProgress& p) { line.Show(p); };
     prompts.SetBeforeMessage([&line] { line.Clear(); });
-    LinkReport links = LinkReportFor(app.project);
-    const int built = BuildEBook(app, &warnings, progress, &links);
+    std::optional<LinkReport> links;
+    if (!linkOptions.skip) links.emplace(LinkReportFor(app.project));
+    const int built = BuildEBook(app, &warnings, progress, links ? &*links : nullptr);
     line.Clear();
     PrintWarnings(warnings);
     if (built) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());
         std::fflush(stdout);
-        return ReportLinks(links.Findings(linkOptions.external), linkOptions);
+        return links ? ReportLinks(links->Findings(linkOptions.external), linkOptions) : 0;
     }
     // The icon step fails without a message when the viewer program has no
     // icon of its own to replace; say so here.

@@ -36,6 +36,8 @@ constexpr const char* kUsage =
     "link options: --report FILE (every finding: JSON when FILE ends in .json, else text)\n"
     "              --strict (exit 1 when a reference is broken)\n"
     "              --external (list http:, https: and mailto: links; never fetched)\n"
+    "              --no-link-report (build and make: no link report, the pages are not read\n"
+    "              for it)\n"
     "--force:      replace an existing file that is not an e-book (build, make) or an existing\n"
     "              project file (new); the project file itself is never an e-book's output\n"
     "--home PAGE:  the page the book opens on, a file of the folder (new, make); without it\n"

@@ -40,6 +40,7 @@ struct LinkOptions {
     std::string reportFile;
     bool strict = false;
     bool external = false;
+    bool skip = false;  // --no-link-report: the pages are not read for it
 };
 // Takes args[i] when it is a link option (and its value); false otherwise.
 // problem is set when the option is malformed.

@@ -86,13 +86,17 @@ bool TakeLinkOption(const Args& args, size_t& i, LinkOptions& links, std::string
     const std::string& a = args[i];
     if (a == "--strict" || a == "--external") {
         (a == "--strict" ? links.strict : links.external) = true;
-        return true;
-    }
-    if (a != "--report") return false;
-    if (i + 1 >= args.size())
+    } else if (a == "--no-link-report") {
+        links.skip = true;
+    } else if (a != "--report") {
+        return false;
+    } else if (i + 1 >= args.size()) {
         problem = "--report needs a file name";
-    else
+    } else {
         links.reportFile = args[++i];
+    }
+    if (links.skip && (links.strict || links.external || !links.reportFile.empty()))
+        problem = "--no-link-report cannot go with --report, --strict or --external";
     return true;
 }
 
@@ -114,6 +118,8 @@ int CmdCheck(const Args& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string problem;
         if (TakeLinkOption(args, i, links, problem)) {
+            if (links.skip)
+                problem = "check is the link report: --no-link-report is for build and make";
             if (!problem.empty()) return Usage(problem);
         } else if (!args[i].empty() && args[i][0] == '-') {
             return Usage("unknown option for check: " + args[i]);

@@ -76,6 +76,14 @@ TEST_F(BookCommands, BuildsReportBrokenLinksAndCheckReadsWithoutBuilding) {
     r = Run({"make", broken, "-o", book, "--stub", stub, "--strict"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(fs::exists(book));  // built all the same
+    r = Run({"make", broken, "-o", book, "--stub", stub, "--no-link-report"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    for (const char* other : {"--strict", "--external"}) {
+        EXPECT_EQ(Run({"make", broken, "-o", book, "--no-link-report", other}).exitCode, 2);
+        EXPECT_EQ(Run({"build", "p.ebp", other, "--no-link-report"}).exitCode, 2);
+    }
+    EXPECT_EQ(Run({"check", broken, "--no-link-report"}).exitCode, 2);
     r = Run({"check", broken, "--strict", "--report", dir / "r.json"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
