@@ -22,10 +22,19 @@ std::string MemoPath(const std::string& buildMemoPath) {
     return buildMemoPath + ".links";
 }
 
-void PutU32(std::vector<uint8_t>& out, uint64_t value) {
+// value as four bytes, least significant first, at out[at] (the end when
+// at is out.size()).
+void PutU32At(std::vector<uint8_t>& out, size_t at, uint64_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                               static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    out.insert(out.end(), bytes, bytes + 4);
+    if (at == out.size())
+        out.insert(out.end(), bytes, bytes + 4);
+    else
+        std::copy(bytes, bytes + 4, out.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void PutU32(std::vector<uint8_t>& out, uint64_t value) {
+    PutU32At(out, out.size(), value);
 }
 
 void PutString(std::vector<uint8_t>& out, const std::string& text) {
@@ -74,28 +83,39 @@ html::PageReferences GetFound(ByteReader& in) {
     return found;
 }
 
+// The bytes PutRecord writes.
+size_t RecordSize(const std::string& stored, const LinkReport::Kept& kept) {
+    return 20 + stored.size() + BodySize(*kept.found);
+}
+
 // One record: CRC-32 of the rest, stored path, blob CRC-32 and length,
 // body length, body.
 void PutRecord(std::vector<uint8_t>& out, const std::string& stored, const LinkReport::Kept& kept) {
-    const size_t bodySize = BodySize(*kept.found);
-    std::vector<uint8_t> record;
-    record.reserve(16 + stored.size() + bodySize);
-    PutString(record, stored);
-    PutU32(record, kept.blobCrc);
-    PutU32(record, kept.blobLength);
-    PutU32(record, bodySize);
-    PutFound(record, *kept.found);
-    PutU32(out, BlobCrc(record));
-    out.insert(out.end(), record.begin(), record.end());
+    const size_t crcAt = out.size();
+    PutU32(out, 0);
+    PutString(out, stored);
+    PutU32(out, kept.blobCrc);
+    PutU32(out, kept.blobLength);
+    PutU32(out, BodySize(*kept.found));
+    PutFound(out, *kept.found);
+    PutU32At(out, crcAt, BlobCrc(std::span(out).subspan(crcAt + 4)));
 }
 
-// A whole memo file: every page of report whose blob it knows.
-std::vector<uint8_t> WholeMemo(const LinkReport& report) {
+// A whole memo file: every page of report whose blob it knows, written a
+// piece at a time (the memo of a large book runs to tens of megabytes).
+void WriteWholeMemo(CFile& file, const LinkReport& report) {
+    constexpr size_t kPiece = 1 << 20;
     std::vector<uint8_t> out(kMagic.begin(), kMagic.end());
-    for (size_t i = 0; i < report.FileCount(); ++i)
-        if (const LinkReport::Kept page = report.KeptFor(i); page.found != nullptr)
-            PutRecord(out, report.File(i).stored, page);
-    return out;
+    out.reserve(2 * kPiece);
+    for (size_t i = 0; i < report.FileCount(); ++i) {
+        const LinkReport::Kept page = report.KeptFor(i);
+        if (page.found == nullptr) continue;
+        PutRecord(out, report.File(i).stored, page);
+        if (out.size() < kPiece) continue;
+        file.Write(out.data(), out.size());
+        out.clear();
+    }
+    file.Write(out.data(), out.size());
 }
 
 std::vector<uint8_t> ReadMemoFile(const std::string& path) {
@@ -163,8 +183,9 @@ std::optional<html::PageReferences> LinkMemo::Find(const std::string& stored, ui
 }
 
 void LinkMemo::Save(const std::string& buildMemoPath, const LinkReport& report) const {
-    std::vector<uint8_t> fresh;  // the records this memo lacks
-    size_t kept = 0;             // bytes of the records it holds and still uses
+    std::vector<size_t> fresh;  // the pages whose records this memo lacks
+    size_t freshBytes = 0;
+    size_t kept = 0;  // bytes of the records it holds and still uses
     for (size_t i = 0; i < report.FileCount(); ++i) {
         const LinkReport::Kept page = report.KeptFor(i);
         if (page.found == nullptr) continue;
@@ -173,17 +194,24 @@ void LinkMemo::Save(const std::string& buildMemoPath, const LinkReport& report) 
         if (held != m_records.end() && held->second.blobCrc == page.blobCrc &&
             held->second.blobLength == page.blobLength) {
             kept += held->second.checked.size() + 4;
-            continue;
+        } else {
+            fresh.push_back(i);
+            freshBytes += RecordSize(stored, page);
         }
-        PutRecord(fresh, stored, page);
     }
+    const std::string path = MemoPath(buildMemoPath);
     try {
         // Anew when there is no file yet or most of it would be records no
         // page uses any more.
-        if (m_bytes.empty() || m_bytes.size() + fresh.size() > 2 * (kept + fresh.size()))
-            ReplaceFileWith(MemoPath(buildMemoPath), ".saving", WholeMemo(report));
-        else if (!fresh.empty())
-            AppendToFile(MemoPath(buildMemoPath), fresh);
+        if (m_bytes.empty() || m_bytes.size() + freshBytes > 2 * (kept + freshBytes)) {
+            ReplaceFileWith(path, ".saving", [&](CFile& file) { WriteWholeMemo(file, report); });
+        } else if (!fresh.empty()) {
+            std::vector<uint8_t> records;
+            records.reserve(freshBytes);
+            for (const size_t i : fresh)
+                PutRecord(records, report.File(i).stored, report.KeptFor(i));
+            AppendToFile(path, records);
+        }
     } catch (const CFileException&) {
         // The next build reads the pages again.
     }

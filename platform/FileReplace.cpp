@@ -87,11 +87,16 @@ void FileReplacement::Discard() noexcept {
 
 void ReplaceFileWith(const std::string& target, const std::string& suffix,
                      std::span<const uint8_t> bytes) {
+    ReplaceFileWith(target, suffix, [bytes](CFile& out) { out.Write(bytes.data(), bytes.size()); });
+}
+
+void ReplaceFileWith(const std::string& target, const std::string& suffix,
+                     const std::function<void(CFile&)>& write) {
     FileReplacement file(target, suffix);
     CFile out;
     file.Begin(out);
     try {
-        out.Write(bytes.data(), bytes.size());
+        write(out);
         out.Close();
     } catch (const CFileException& error) {
         out.Abort();

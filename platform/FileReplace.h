@@ -25,6 +25,7 @@
 // fault seam (FaultInjection.h) reaches them.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 
@@ -105,6 +106,10 @@ bool FolderRefusesNewFiles(const std::string& folder);
 // every byte was written. Throws CFileException naming target.
 void ReplaceFileWith(const std::string& target, const std::string& suffix,
                      std::span<const uint8_t> bytes);
+// The same for content too large to hold at once: write puts it into the
+// file it is given, piece by piece.
+void ReplaceFileWith(const std::string& target, const std::string& suffix,
+                     const std::function<void(CFile&)>& write);
 
 // Gives the file at to the permission bits (and, where the process may, the
 // owner and group) of the file at from. Quietly does nothing when from does
