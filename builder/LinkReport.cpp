@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 
 #include "html/Url.h"
 #include "platform/Json.h"
@@ -200,17 +201,13 @@ bool LinkReport::Unreachable(size_t index, const std::vector<char>& reached) con
            !reached[index];
 }
 
-std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
-    std::vector<char> reached(m_files.size(), 0);
-    for (const Read& read : m_reads)
-        for (const int32_t to : read.reaches) reached[static_cast<size_t>(to)] = 1;
-    std::vector<LinkFinding> out;
-    for (size_t i = 0; i < m_files.size(); ++i) {
-        if (Unreachable(i, reached))
-            out.push_back(
-                LinkFinding{LinkFinding::unreachable, WithSlashes(m_files[i].stored), 0, {}});
-        const Read& read = m_reads[i];
+void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& reached,
+                            bool withExternal, std::vector<LinkFinding>& out) const {
+    for (size_t i = from; i < to; ++i) {
         const std::string page = WithSlashes(m_files[i].stored);
+        if (Unreachable(i, reached))
+            out.push_back(LinkFinding{LinkFinding::unreachable, page, 0, {}});
+        const Read& read = m_reads[i];
         for (const Outcome& outcome : read.outcomes) {
             const html::Reference& reference = read.found.references[outcome.reference];
             if (outcome.kind == LinkFinding::external && !withExternal) continue;
@@ -219,6 +216,30 @@ std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
             out.push_back(LinkFinding{outcome.kind, page, reference.line, reference.target});
         }
     }
+}
+
+std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
+    std::vector<char> reached(m_files.size(), 0);
+    for (const Read& read : m_reads)
+        for (const int32_t to : read.reaches) reached[static_cast<size_t>(to)] = 1;
+    std::vector<LinkFinding> out;
+    constexpr size_t kFilesForTwoThreads = 512;
+    if (m_files.size() < kFilesForTwoThreads) {
+        FindingsOf(0, m_files.size(), reached, withExternal, out);
+        return out;
+    }
+    // A large book has hundreds of thousands of fragments to look up: the
+    // second half of its files is checked on another thread meanwhile.
+    const size_t half = m_files.size() / 2;
+    auto second = std::async(std::launch::async, [&] {
+        std::vector<LinkFinding> found;
+        FindingsOf(half, m_files.size(), reached, withExternal, found);
+        return found;
+    });
+    FindingsOf(0, half, reached, withExternal, out);
+    std::vector<LinkFinding> rest = second.get();
+    out.insert(out.end(), std::make_move_iterator(rest.begin()),
+               std::make_move_iterator(rest.end()));
     return out;
 }
 

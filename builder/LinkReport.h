@@ -114,6 +114,9 @@ private:
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
     bool HasAnchor(const Outcome& outcome, const std::string& reference) const;
     bool Unreachable(size_t index, const std::vector<char>& reached) const;
+    // The findings of files from..to-1, in order, appended to out.
+    void FindingsOf(size_t from, size_t to, const std::vector<char>& reached, bool withExternal,
+                    std::vector<LinkFinding>& out) const;
     // The file a path within the book ("/" separators, any case) names; -1
     // when none does.
     long IndexOf(const std::string& path) const;

@@ -65,6 +65,29 @@ TEST(LinkReport, FindsEachKindWithPageLineAndTarget) {
               std::string::npos);
 }
 
+// A book large enough that its findings are gathered on two threads comes
+// out in the same order, fragments looked up across the halves.
+TEST(LinkReport, ALargeBookGivesItsFindingsInPageOrder) {
+    constexpr int kPages = 600;
+    std::vector<std::string> contents;
+    for (int i = 0; i < kPages; ++i)
+        contents.push_back("<p id=here><a href=gone" + std::to_string(i) + ".png></a><a href=p" +
+                           std::to_string(kPages - 1 - i) + ".html#" +
+                           (i % 2 == 0 ? "here" : "nowhere") + "></a>");
+    std::vector<std::string> names;
+    for (int i = 0; i < kPages; ++i) names.push_back("p" + std::to_string(i) + ".html");
+    std::vector<File> book;
+    for (int i = 0; i < kPages; ++i) book.push_back({names[i].c_str(), contents[i].c_str()});
+    std::string expected;
+    for (int i = 0; i < kPages; ++i) {
+        expected += "missing p" + std::to_string(i) + ".html:1 gone" + std::to_string(i) + ".png\n";
+        if (i % 2 == 1)
+            expected += "no-fragment p" + std::to_string(i) + ".html:1 p" +
+                        std::to_string(kPages - 1 - i) + ".html#nowhere\n";
+    }
+    EXPECT_EQ(Report(book), expected);
+}
+
 TEST(LinkReport, QuietOnWhatWorks) {
     const std::vector<File> book = {
         {"index.html",
