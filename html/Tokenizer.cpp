@@ -13,18 +13,15 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-// Blanks, what ends a tag or attribute name, and what a tag's end is
-// looked for among: one table lookup instead of a row of comparisons, for
-// the loops every tag goes through.
-enum CharClass : uint8_t { kBlank = 1, kNameEnd = 2, kTagStop = 4 };
+// Blanks and what ends a tag or attribute name: one table lookup instead
+// of a row of comparisons, for the loops every tag goes through.
+enum CharClass : uint8_t { kBlank = 1, kNameEnd = 2 };
 constexpr std::array<uint8_t, 256> kCharClasses = [] {
     std::array<uint8_t, 256> classes{};
     for (const char blank : {' ', '\t', '\n', '\r', '\f'})
         classes[static_cast<uint8_t>(blank)] = kBlank | kNameEnd;
     classes['/'] = kNameEnd;
-    classes['>'] = kNameEnd | kTagStop;
-    classes['"'] = kTagStop;
-    classes['\''] = kTagStop;
+    classes['>'] = kNameEnd;
     return classes;
 }();
 
