@@ -15,6 +15,7 @@
 #include "format/ArchiveIndex.h"
 #include "format/ArchiveStream.h"
 #include "format/Container.h"
+#include "format/Crc32.h"
 #include "format/UpdateArchive.h"
 #include "platform/DirEnum.h"
 #include "platform/File.h"
@@ -280,7 +281,7 @@ BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
     TellLinks(sources.links, source, std::span<const uint8_t>(data.data(), data.size()));
     made.fileBytes = data.size();
     made.blob = BlobOf(source, data);
-    if (sources.memo) made.blobCrc = BlobCrc(made.blob);
+    if (sources.memo) made.blobCrc = Crc32(made.blob);
     return made;
 }
 

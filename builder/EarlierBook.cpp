@@ -1,23 +1,9 @@
 #include "builder/EarlierBook.h"
 
-#include <zlib.h>
-
-#include <algorithm>
-
 #include "format/Container.h"
+#include "format/Crc32.h"
 
 namespace folivex {
-
-uint32_t BlobCrc(std::span<const uint8_t> blob) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    size_t done = 0;
-    while (done < blob.size()) {  // crc32 takes at most 4 GiB per call
-        const uInt chunk = static_cast<uInt>(std::min<size_t>(blob.size() - done, 1u << 30));
-        crc = crc32(crc, blob.data() + done, chunk);
-        done += chunk;
-    }
-    return static_cast<uint32_t>(crc);
-}
 
 std::unique_ptr<EarlierBook> EarlierBook::Open(const std::string& path, const FileStamp& stamp) {
     if (path.empty()) return nullptr;
@@ -48,7 +34,7 @@ std::optional<std::vector<uint8_t>> EarlierBook::Blob(const BuildMemo::Place& pl
         return std::nullopt;
     }
     try {
-        if (BlobLength(blob) != fileLength || BlobCrc(blob) != place.crc) return std::nullopt;
+        if (BlobLength(blob) != fileLength || Crc32(blob) != place.crc) return std::nullopt;
     } catch (const ContainerError&) {
         return std::nullopt;  // a length no blob states: the file is read instead
     }

@@ -37,7 +37,4 @@ private:
     uint64_t m_length = 0;
 };
 
-// The CRC-32 of a blob, as the memo keeps it.
-uint32_t BlobCrc(std::span<const uint8_t> blob);
-
 }  // namespace folivex

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "builder/EarlierBook.h"
 #include "builder/LinkReport.h"
+#include "format/Crc32.h"
 #include "platform/ByteReader.h"
 #include "platform/File.h"
 #include "platform/FileReplace.h"
@@ -98,7 +98,7 @@ void PutRecord(std::vector<uint8_t>& out, const std::string& stored, const LinkR
     PutU32(out, kept.blobLength);
     PutU32(out, BodySize(*kept.found));
     PutFound(out, *kept.found);
-    PutU32At(out, crcAt, BlobCrc(std::span(out).subspan(crcAt + 4)));
+    PutU32At(out, crcAt, Crc32(std::span(out).subspan(crcAt + 4)));
 }
 
 // A whole memo file: every page of report whose blob it knows, written a
@@ -171,7 +171,7 @@ std::optional<html::PageReferences> LinkMemo::Find(const std::string& stored, ui
     const Record& record = found->second;
     if (record.blobCrc != blobCrc || record.blobLength != blobLength) return std::nullopt;
     const auto crcAt = static_cast<size_t>(record.checked.data() - m_bytes.data()) - 4;
-    if (ByteReader(m_bytes).U32At(crcAt) != BlobCrc(record.checked)) return std::nullopt;
+    if (ByteReader(m_bytes).U32At(crcAt) != Crc32(record.checked)) return std::nullopt;
     try {
         ByteReader in(record.found);
         html::PageReferences references = GetFound(in);

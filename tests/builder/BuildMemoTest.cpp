@@ -9,6 +9,7 @@
 
 #include "builder/BuildMemo.h"
 #include "builder/EarlierBook.h"
+#include "format/Crc32.h"
 #include "platform/FileStamp.h"
 #include "tests/support/TempDir.h"
 
@@ -264,7 +265,7 @@ TEST(EarlierBook, GivesOnlyTheBlobTheMemoKnew) {
     std::vector<uint8_t> blob = {0xE8, 0x03, 0, 0, 0x78, 0x9C, 1, 2, 3};
     std::copy(blob.begin(), blob.end(), bytes.begin() + 50);
     WriteFile(book, bytes);
-    const BuildMemo::Place place{50, static_cast<uint32_t>(blob.size()), BlobCrc(blob)};
+    const BuildMemo::Place place{50, static_cast<uint32_t>(blob.size()), Crc32(blob)};
     const FileStamp stamp = *StampOfFile(book);
 
     const auto earlier = EarlierBook::Open(book, stamp);
@@ -282,7 +283,7 @@ TEST(EarlierBook, GivesOnlyTheBlobTheMemoKnew) {
         {"one byte off", {51, place.length, place.crc}, 1000},
         {"past the end", {195, place.length, place.crc}, 1000},
         {"far past the end", {1ull << 40, place.length, place.crc}, 1000},
-        {"shorter than a blob", {50, 3, BlobCrc(std::span(blob).first(3))}, 1000},
+        {"shorter than a blob", {50, 3, Crc32(std::span(blob).first(3))}, 1000},
     };
     for (const Case& c : refused) EXPECT_FALSE(earlier->Blob(c.place, c.fileLength)) << c.what;
 

@@ -15,6 +15,7 @@
 #include "builder/EarlierBook.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
+#include "format/Crc32.h"
 #include "format/UpdateArchive.h"
 #include "platform/FileStamp.h"
 #include "platform/Path.h"
@@ -201,7 +202,7 @@ TEST_F(ParallelBuild, ARebuildTakesUnchangedPagesFromTheEarlierBookWithoutReadin
             file.ReadAt(entry->dataOffset, blob.data(), blob.size());
             const std::string& name = names[page++];
             memo.Remember(name, *StampOfFile(name),
-                          {entry->dataOffset, entry->length, BlobCrc(blob)});
+                          {entry->dataOffset, entry->length, Crc32(blob)});
         }
         memo.Save(other);
     }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "format/Crc32.h"
 #include "html/Url.h"
 #include "platform/Json.h"
 #include "platform/ThreadPriority.h"
@@ -254,13 +255,7 @@ CachedPage BookSite::Impl::LoadPage(const PageDirEntry& page, bool needIdentity)
     CachedPage p;
     std::vector<uint8_t> stream = book.PageDeflateStream(page, p.length);
     const auto* bytes = reinterpret_cast<const char*>(stream.data());
-    uLong crc = crc32(0L, Z_NULL, 0);
-    size_t done = 0;
-    while (done < stream.size()) {  // crc32 takes at most 4 GiB per call
-        uInt chunk = static_cast<uInt>(std::min<size_t>(stream.size() - done, 1u << 30));
-        crc = crc32(crc, stream.data() + done, chunk);
-        done += chunk;
-    }
+    const uint32_t crc = Crc32(stream);
     p.etag = "\"" + Hex(crc, 8) + "-" + Hex(p.length, 1) + "\"";
     p.deflate = Share(std::string(bytes, stream.size()));
     if (needIdentity) {
