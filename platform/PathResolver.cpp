@@ -53,6 +53,12 @@ std::optional<PathResolver::Found> PathResolver::Find(const std::string& folder,
 }
 
 PathResolver::Result PathResolver::Resolve(std::string_view relative) {
+    const auto [known, fresh] = m_resolved.try_emplace(std::string(relative));
+    if (fresh) known->second = ResolveAnew(relative);
+    return known->second;
+}
+
+PathResolver::Result PathResolver::ResolveAnew(std::string_view relative) {
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= relative.size()) {
@@ -60,7 +66,7 @@ PathResolver::Result PathResolver::Resolve(std::string_view relative) {
         while (end < relative.size() && !IsPathSeparator(relative[end])) ++end;
         const std::string_view part = relative.substr(start, end - start);
         if (part.empty() || part == "." || part == "..") return {};
-        parts.push_back(ToLowerSystem(part));
+        parts.push_back(IsLowerAscii(part) ? std::string(part) : ToLowerSystem(part));
         start = end + 1;
     }
     Result result;

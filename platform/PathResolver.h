@@ -12,13 +12,15 @@
 // them out), and neither are the files given to skip.
 //
 // Each folder is listed at most once per resolver and no file is opened or
-// stat'ed, so resolving every page of a book costs one listing per folder.
+// stat'ed, so resolving every page of a book costs one listing per folder;
+// a path resolved before is answered from memory.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/DirEnum.h"
@@ -54,12 +56,14 @@ private:
     };
 
     const Listing& ListingOf(const std::string& folder);
+    Result ResolveAnew(std::string_view relative);
     std::optional<Found> Find(const std::string& folder, const std::string& spelled,
                               const std::vector<std::string>& parts, size_t at, bool& skipped);
 
     std::string m_root;
     std::vector<KnownFile> m_skip;
-    std::map<std::string, Listing> m_listings;  // native folder path -> its listing
+    std::map<std::string, Listing> m_listings;           // native folder path -> its listing
+    std::unordered_map<std::string, Result> m_resolved;  // relative path -> what it resolved to
 };
 
 }  // namespace folivex
