@@ -62,11 +62,10 @@ struct PageSource {
 
 // The included pages in project order, each read from the file the scan
 // made its entry of (the first in walk order of the names that differ only
-// in case). An entry that is the e-book being written is left out, with a
-// warning in leftOut.
-std::vector<PageSource> IncludedPages(const BookProject& project, std::vector<KnownFile> output,
+// in case). An entry that is the e-book being written (a file resolver
+// skips) is left out, with a warning in leftOut.
+std::vector<PageSource> IncludedPages(const BookProject& project, PathResolver& resolver,
                                       std::vector<std::string>& leftOut) {
-    PathResolver resolver(project.projectDir, std::move(output));
     std::vector<PageSource> sources;
     const size_t count = project.pages.size();
     for (size_t i = 0; i < count; ++i) {
@@ -239,14 +238,19 @@ struct BlobSources {
     const LinkMemo* linkMemo = nullptr;  // what the link report read last time
 };
 
-// Hands the link report what it read in this blob at the last build; false
-// when the link memo does not hold it.
+// Hands the link report what this blob's references came to at the last
+// build, else what it read in it then; false when the link memo holds
+// neither.
 bool TellLinksFromMemo(const BlobSources& sources, const PageSource& source,
                        const BuildMemo::Record& seen) {
     if (sources.linkMemo == nullptr) return false;
     const auto entry = static_cast<size_t>(source.entry);
+    const std::string& stored = sources.links->File(entry).stored;
+    std::optional<PageVerdicts> verdicts =
+        sources.linkMemo->FindVerdicts(stored, seen.blob.crc, seen.blob.length);
+    if (verdicts && sources.links->Restore(entry, std::move(*verdicts))) return true;
     std::optional<html::PageReferences> found =
-        sources.linkMemo->Find(sources.links->File(entry).stored, seen.blob.crc, seen.blob.length);
+        sources.linkMemo->Find(stored, seen.blob.crc, seen.blob.length);
     if (!found) return false;
     sources.links->Restore(entry, std::move(*found));
     return true;
@@ -454,6 +458,12 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
     if (links && earlier) learnt.linkMemo = LinkMemo::Load(memo->Path());
     StreamArchive(project, pages, path, app.buildThreads,
                   {&*memo, earlier.get(), links, &learnt.linkMemo}, progress);
+    // Settled now, while the memo can still give what a restored page holds,
+    // so that what the pages came to is kept too.
+    if (links)
+        links->Settle([&](const std::string& stored, uint32_t blobCrc, uint32_t blobLength) {
+            return learnt.linkMemo.Find(stored, blobCrc, blobLength);
+        });
 }
 
 // Writes the viewer stub into the file the build writes. False after the
@@ -526,9 +536,12 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
 
     // Taken now that the file being written exists, so that an entry that
     // is that file, or the e-book it replaces, is recognised.
+    PathResolver resolver(project.projectDir,
+                          {KnownFile(output.FinalPath()), KnownFile(output.WritePath())});
     std::vector<std::string> leftOut;
-    const std::vector<PageSource> pages = IncludedPages(
-        project, {KnownFile(output.FinalPath()), KnownFile(output.WritePath())}, leftOut);
+    const std::vector<PageSource> pages = IncludedPages(project, resolver, leftOut);
+    // The folder is listed once for both.
+    if (links) *links = LinkReportFor(project, resolver);
     if (warnings)
         warnings->insert(warnings->end(), leftOut.begin(), leftOut.end());
     else

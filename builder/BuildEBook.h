@@ -45,10 +45,10 @@ class LinkReport;
 // same either way. progress, when given, hears how far the build has come
 // (BuildProgress.h), on this thread.
 //
-// links, when given, is handed every included page and style sheet as the
-// build reads it (or, for a file taken from the earlier book, its blob's
-// bytes), on the workers; its findings are complete when the build has
-// written the book (LinkReport.h, LinkReportFor).
+// links, when given, becomes the link report of the project (LinkReport.h,
+// LinkReportFor), handed every included page and style sheet as the build
+// reads it (or what an earlier build found in it), on the workers; its
+// findings are complete when the build has written the book.
 int BuildEBook(CBookApp& app, std::vector<std::string>* warnings = nullptr,
                const BuildProgressFn& progress = {}, LinkReport* links = nullptr);
 

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "builder/CacheFile.h"
+#include "builder/LinkMemo.h"
 #include "builder/Sha256.h"
 #include "platform/ByteReader.h"
 
@@ -257,7 +258,7 @@ void BuildMemo::TrimFolderNow(const std::string& cacheFolder, uint64_t maxBytes)
         std::error_code removeError;
         if (fs::remove(item.path, removeError)) total -= item.size;
         // What the link report kept for that build goes with it (LinkMemo.h).
-        fs::remove(item.path.string() + ".links", removeError);
+        LinkMemo::Remove(item.path.string());
     }
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <future>
 
+#include "builder/Sha256.h"
 #include "html/Url.h"
 #include "platform/Json.h"
 #include "platform/Path.h"
@@ -50,6 +51,38 @@ constexpr std::array<KindText, 6> kKinds = {{
     {"external", "external links (not checked)"},
 }};
 
+// Runs work(from, to) over 0..count: for a large book (hundreds of
+// thousands of fragments to look up) in two halves on two threads.
+template <class Work>
+void InHalves(size_t count, Work work) {
+    constexpr size_t kFilesForTwoThreads = 512;
+    if (count < kFilesForTwoThreads) {
+        work(0, count);
+        return;
+    }
+    const size_t half = count / 2;
+    auto second = std::async(std::launch::async, [&] { work(half, count); });
+    work(0, half);
+    second.get();
+}
+
+// Everything of the book's files that where a reference leads depends on.
+uint64_t FingerprintOf(const std::vector<LinkReportFile>& files) {
+    Sha256 sha;
+    const auto add = [&sha](std::string_view text) {
+        sha.Update(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size() + 1));
+    };
+    for (const LinkReportFile& file : files) {
+        add(file.stored);  // with the NUL after it, which no path holds
+        add(file.spelled);
+        add(file.included ? "i" : "x");
+    }
+    const Sha256Digest digest = sha.Final();
+    uint64_t fingerprint = 0;
+    for (size_t i = 0; i < 8; ++i) fingerprint = fingerprint << 8 | digest[i];
+    return fingerprint;
+}
+
 std::string Where(const LinkFinding& f) {
     return f.line == 0 ? f.page : f.page + ":" + std::to_string(f.line);
 }
@@ -57,7 +90,9 @@ std::string Where(const LinkFinding& f) {
 }  // namespace
 
 LinkReport::LinkReport(std::vector<LinkReportFile> files)
-    : m_files(std::move(files)), m_reads(m_files.size()) {
+    : m_files(std::move(files)),
+      m_reads(m_files.size()),
+      m_filesFingerprint(FingerprintOf(m_files)) {
     m_index.reserve(m_files.size());
     for (size_t i = 0; i < m_files.size(); ++i) m_index.emplace(m_files[i].stored, i);
 }
@@ -85,15 +120,34 @@ void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
         read.found.references = html::ExtractCssReferences(text);
     else
         read.found = html::ExtractPageReferences(text);
+    read.foundKnown = true;
     Resolve(index);
     read.done = true;
 }
 
 void LinkReport::Restore(size_t index, html::PageReferences found) {
     if (!Reads(index)) return;
-    m_reads[index].found = std::move(found);
+    Read& read = m_reads[index];
+    read.found = std::move(found);
+    read.foundKnown = true;
     Resolve(index);
-    m_reads[index].done = true;
+    read.done = true;
+}
+
+bool LinkReport::Restore(size_t index, PageVerdicts verdicts) {
+    if (!Reads(index) || verdicts.files != m_filesFingerprint) return false;
+    const auto outside = [this](int32_t file) {
+        return file < 0 || static_cast<size_t>(file) >= m_files.size();
+    };
+    if (std::any_of(verdicts.reaches.begin(), verdicts.reaches.end(), outside) ||
+        std::any_of(verdicts.lookedInto.begin(), verdicts.lookedInto.end(),
+                    [&](const PageVerdicts::LookedInto& l) { return outside(l.page); }))
+        return false;
+    Read& read = m_reads[index];
+    read.verdicts = std::move(verdicts);
+    read.settled = read.restored = true;
+    read.done = true;
+    return true;
 }
 
 void LinkReport::SetBlob(size_t index, uint32_t blobCrc, uint32_t blobLength) {
@@ -106,7 +160,8 @@ void LinkReport::SetBlob(size_t index, uint32_t blobCrc, uint32_t blobLength) {
 LinkReport::Kept LinkReport::KeptFor(size_t index) const {
     const Read& read = m_reads.at(index);
     if (!read.done || !read.blobSet) return {};
-    return {&read.found, read.blobCrc, read.blobLength};
+    return {read.foundKnown ? &read.found : nullptr, read.settled ? &read.verdicts : nullptr,
+            read.restored, read.blobCrc, read.blobLength};
 }
 
 long LinkReport::IndexOf(const std::string& path) const {
@@ -140,7 +195,8 @@ LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder,
 void LinkReport::Resolve(size_t from) {
     Read& read = m_reads[from];
     read.outcomes.clear();
-    read.reaches.clear();
+    read.verdicts = {};
+    std::vector<int32_t>& reaches = read.verdicts.reaches;
     const std::string folder = FolderOf(PathOf(from));
     // Pages name the same few targets again and again.
     std::unordered_map<std::string_view, Target> located;
@@ -159,19 +215,27 @@ void LinkReport::Resolve(size_t from) {
             case Verdict::caseOnly: read.outcomes.push_back({r, LinkFinding::caseOnly}); break;
             case Verdict::fine: break;
         }
-        if (static_cast<size_t>(t.to) != from) read.reaches.push_back(t.to);
+        if (static_cast<size_t>(t.to) != from) reaches.push_back(t.to);
         if (hash != std::string_view::npos && IsHtml(m_files[static_cast<size_t>(t.to)].stored))
             read.outcomes.push_back({r, LinkFinding::noFragment, t.to});
     }
-    std::sort(read.reaches.begin(), read.reaches.end());
-    read.reaches.erase(std::unique(read.reaches.begin(), read.reaches.end()), read.reaches.end());
+    std::sort(reaches.begin(), reaches.end());
+    reaches.erase(std::unique(reaches.begin(), reaches.end()), reaches.end());
+    HashAnchors(read);
+}
 
+void LinkReport::HashAnchors(Read& read) const {
     const auto& anchors = read.found.anchors;
     read.anchorsByHash.clear();
     read.anchorsByHash.reserve(anchors.size());
     for (uint32_t a = 0; a < anchors.size(); ++a)
         read.anchorsByHash.emplace_back(std::hash<std::string_view>()(anchors[a]), a);
     std::sort(read.anchorsByHash.begin(), read.anchorsByHash.end());
+    // What the fragments pointing here depend on: the set of anchors.
+    uint64_t fingerprint = anchors.size();
+    for (const auto& [hash, anchor] : read.anchorsByHash)
+        fingerprint = (fingerprint ^ hash) * 0x100000001B3ull;
+    read.anchorsFingerprint = fingerprint;
 }
 
 // Whether the fragment of reference names an anchor of the page the
@@ -184,7 +248,7 @@ bool LinkReport::HasAnchor(const Outcome& outcome, const std::string& reference)
         written.find('%') == std::string_view::npos
             ? written
             : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
-    if (fragment.empty() || fragment == "top" || !target.done) return true;
+    if (fragment.empty() || fragment == "top" || !target.done || !target.foundKnown) return true;
     const size_t hash = std::hash<std::string_view>()(fragment);
     auto at = std::lower_bound(target.anchorsByHash.begin(), target.anchorsByHash.end(),
                                std::make_pair(hash, uint32_t{0}));
@@ -201,6 +265,118 @@ bool LinkReport::Unreachable(size_t index, const std::vector<char>& reached) con
            !reached[index];
 }
 
+// Whether before said that reference's fragment was not found.
+bool SaidNoFragment(const PageVerdicts& before, const html::Reference& reference) {
+    return std::any_of(before.said.begin(), before.said.end(), [&](const LinkFinding& said) {
+        return said.kind == LinkFinding::noFragment && said.line == reference.line &&
+               said.target == reference.target;
+    });
+}
+
+PageVerdicts LinkReport::Judge(size_t index, const PageVerdicts* before) const {
+    const Read& read = m_reads[index];
+    PageVerdicts judged;
+    judged.files = m_filesFingerprint;
+    for (const Outcome& outcome : read.outcomes) {
+        const html::Reference& reference = read.found.references[outcome.reference];
+        if (outcome.kind == LinkFinding::noFragment) {
+            const bool other = static_cast<size_t>(outcome.to) != index;
+            if (other) judged.lookedInto.push_back({outcome.to});
+            const bool asBefore = before && other && Unchanged(*before, outcome.to);
+            const Read& target = m_reads[static_cast<size_t>(outcome.to)];
+            // Anchors not known, the fragment not checked: nothing to keep.
+            if (!asBefore && !(target.done && target.foundKnown)) judged.files = 0;
+            if (asBefore ? !SaidNoFragment(*before, reference)
+                         : HasAnchor(outcome, reference.target))
+                continue;
+        }
+        judged.said.push_back(LinkFinding{outcome.kind, {}, reference.line, reference.target});
+    }
+    auto& looked = judged.lookedInto;
+    const auto byPage = [](const auto& a, const auto& b) { return a.page < b.page; };
+    const auto samePage = [](const auto& a, const auto& b) { return a.page == b.page; };
+    std::sort(looked.begin(), looked.end(), byPage);
+    looked.erase(std::unique(looked.begin(), looked.end(), samePage), looked.end());
+    for (PageVerdicts::LookedInto& l : looked) {
+        const Read& target = m_reads[static_cast<size_t>(l.page)];
+        l.blobCrc = target.blobCrc;
+        l.blobLength = target.blobLength;
+        // Not read again, the page has the anchors it had.
+        const PageVerdicts::LookedInto* then = before ? LookedInto(*before, l.page) : nullptr;
+        l.anchors =
+            target.foundKnown || then == nullptr ? target.anchorsFingerprint : then->anchors;
+    }
+    return judged;
+}
+
+const PageVerdicts::LookedInto* LinkReport::LookedInto(const PageVerdicts& verdicts, int32_t page) {
+    const auto& looked = verdicts.lookedInto;
+    const auto at = std::lower_bound(looked.begin(), looked.end(), page,
+                                     [](const auto& l, int32_t p) { return l.page < p; });
+    return at == looked.end() || at->page != page ? nullptr : &*at;
+}
+
+// A page with the blob it had has the anchors it had; one read again may
+// still have them all (most edits leave the anchors as they were).
+bool LinkReport::Unchanged(const PageVerdicts& verdicts, int32_t page) const {
+    const PageVerdicts::LookedInto* then = LookedInto(verdicts, page);
+    const Read& target = m_reads[static_cast<size_t>(page)];
+    if (then == nullptr || !target.blobSet) return false;
+    return (target.blobCrc == then->blobCrc && target.blobLength == then->blobLength) ||
+           (target.foundKnown && target.anchorsFingerprint == then->anchors);
+}
+
+bool LinkReport::StillHold(const PageVerdicts& verdicts) const {
+    return std::all_of(
+        verdicts.lookedInto.begin(), verdicts.lookedInto.end(),
+        [&](const PageVerdicts::LookedInto& l) { return Unchanged(verdicts, l.page); });
+}
+
+bool LinkReport::LoadFound(size_t index, const FoundOf& foundOf) {
+    Read& read = m_reads[index];
+    if (read.foundKnown) return true;
+    if (!read.blobSet) return false;
+    auto found = foundOf(m_files[index].stored, read.blobCrc, read.blobLength);
+    if (!found) return false;
+    read.found = std::move(*found);
+    read.foundKnown = true;
+    HashAnchors(read);
+    return true;
+}
+
+void LinkReport::Settle(const FoundOf& foundOf) {
+    InHalves(m_reads.size(), [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            Read& read = m_reads[i];
+            if (!read.restored || StillHold(read.verdicts) || !LoadFound(i, foundOf)) continue;
+            // A page it looked into has other anchors now: its fragments
+            // into that page are looked up again.
+            const PageVerdicts before = std::move(read.verdicts);
+            Resolve(i);
+            PageVerdicts judged = Judge(i, &before);
+            judged.reaches = std::move(read.verdicts.reaches);
+            read.verdicts = std::move(judged);
+            read.restored = false;
+        }
+    });
+    for (const Read& read : m_reads) {
+        if (read.settled) continue;
+        for (const Outcome& outcome : read.outcomes)
+            if (outcome.kind == LinkFinding::noFragment)
+                LoadFound(static_cast<size_t>(outcome.to), foundOf);
+    }
+    InHalves(m_reads.size(), [this](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            Read& read = m_reads[i];
+            if (!read.done || read.settled) continue;
+            PageVerdicts judged = Judge(i);
+            judged.reaches = std::move(read.verdicts.reaches);
+            read.verdicts = std::move(judged);
+            read.settled = true;
+        }
+    });
+}
+
 void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& reached,
                             bool withExternal, std::vector<LinkFinding>& out) const {
     for (size_t i = from; i < to; ++i) {
@@ -208,12 +384,13 @@ void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& rea
         if (Unreachable(i, reached))
             out.push_back(LinkFinding{LinkFinding::unreachable, page, 0, {}});
         const Read& read = m_reads[i];
-        for (const Outcome& outcome : read.outcomes) {
-            const html::Reference& reference = read.found.references[outcome.reference];
-            if (outcome.kind == LinkFinding::external && !withExternal) continue;
-            if (outcome.kind == LinkFinding::noFragment && HasAnchor(outcome, reference.target))
-                continue;
-            out.push_back(LinkFinding{outcome.kind, page, reference.line, reference.target});
+        if (!read.done) continue;
+        PageVerdicts judged;
+        for (const LinkFinding& said :
+             read.settled ? read.verdicts.said : (judged = Judge(i)).said) {
+            if (said.kind == LinkFinding::external && !withExternal) continue;
+            out.push_back(said);
+            out.back().page = page;
         }
     }
 }
@@ -221,30 +398,23 @@ void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& rea
 std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
     std::vector<char> reached(m_files.size(), 0);
     for (const Read& read : m_reads)
-        for (const int32_t to : read.reaches) reached[static_cast<size_t>(to)] = 1;
+        for (const int32_t to : read.verdicts.reaches) reached[static_cast<size_t>(to)] = 1;
     std::vector<LinkFinding> out;
-    constexpr size_t kFilesForTwoThreads = 512;
-    if (m_files.size() < kFilesForTwoThreads) {
-        FindingsOf(0, m_files.size(), reached, withExternal, out);
-        return out;
-    }
-    // A large book has hundreds of thousands of fragments to look up: the
-    // second half of its files is checked on another thread meanwhile.
-    const size_t half = m_files.size() / 2;
-    auto second = std::async(std::launch::async, [&] {
-        std::vector<LinkFinding> found;
-        FindingsOf(half, m_files.size(), reached, withExternal, found);
-        return found;
+    std::vector<LinkFinding> secondHalf;
+    InHalves(m_files.size(), [&](size_t from, size_t to) {
+        FindingsOf(from, to, reached, withExternal, from == 0 ? out : secondHalf);
     });
-    FindingsOf(0, half, reached, withExternal, out);
-    std::vector<LinkFinding> rest = second.get();
-    out.insert(out.end(), std::make_move_iterator(rest.begin()),
-               std::make_move_iterator(rest.end()));
+    out.insert(out.end(), std::make_move_iterator(secondHalf.begin()),
+               std::make_move_iterator(secondHalf.end()));
     return out;
 }
 
 LinkReport LinkReportFor(const BookProject& project) {
     PathResolver resolver(project.projectDir);
+    return LinkReportFor(project, resolver);
+}
+
+LinkReport LinkReportFor(const BookProject& project, PathResolver& resolver) {
     std::vector<LinkReportFile> files;
     files.reserve(project.pages.size());
     for (const auto& page : project.pages) {

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -22,6 +24,7 @@
 namespace folivex {
 
 struct BookProject;
+class PathResolver;
 
 struct LinkFinding {
     enum Kind {
@@ -47,8 +50,27 @@ struct LinkReportFile {
     std::string diskPath;  // the file a build reads for it; empty when none fits
 };
 
+// What a page's references came to once resolved and its fragments looked
+// up: what the report says of it, the files it leads to, and the pages whose
+// anchors were consulted, with their blobs. They hold for as long as the
+// book has the same files (the fingerprint) and those pages the same blobs,
+// so a rebuild takes them from the link memo for a page it does not read.
+struct PageVerdicts {
+    uint64_t files = 0;             // the FilesFingerprint they were made for
+    std::vector<LinkFinding> said;  // in the order of the references; page left empty
+    std::vector<int32_t> reaches;   // the other files its references lead to, ascending
+    struct LookedInto {
+        int32_t page = 0;
+        uint32_t blobCrc = 0;
+        uint32_t blobLength = 0;
+        uint64_t anchors = 0;  // a fingerprint of its anchors
+    };
+    std::vector<LookedInto> lookedInto;  // by page
+};
+
 class LinkReport {
 public:
+    LinkReport() = default;  // of no files
     explicit LinkReport(std::vector<LinkReportFile> files);
 
     size_t FileCount() const;
@@ -65,12 +87,29 @@ public:
     // What an earlier build read in file `index` (LinkMemo.h), taken
     // instead of reading it. Safe from several threads for different indexes.
     void Restore(size_t index, html::PageReferences found);
+    // What file `index`'s references came to at an earlier build, taken
+    // instead of what it holds; false (and nothing taken) when they were
+    // made for other files than this book's.
+    bool Restore(size_t index, PageVerdicts verdicts);
+    // Tells the book's files apart from any other set of files.
+    uint64_t FilesFingerprint() const { return m_filesFingerprint; }
+
+    // Settles every page's verdicts once all are in and their blobs set,
+    // so that they can be kept for the next build (KeptFor): restored
+    // verdicts that looked into a page whose blob changed are worked out
+    // again, and pages pointing into a restored page get its anchors, both
+    // from what foundOf gives for a page's stored path and blob.
+    using FoundOf = std::function<std::optional<html::PageReferences>(
+        const std::string& stored, uint32_t blobCrc, uint32_t blobLength)>;
+    void Settle(const FoundOf& foundOf);
 
     // The blob the book holds for file `index`, so that what was read in it
     // can be kept for the next build (LinkMemo.h).
     void SetBlob(size_t index, uint32_t blobCrc, uint32_t blobLength);
     struct Kept {
-        const html::PageReferences* found = nullptr;  // null: not read, or no blob set
+        const html::PageReferences* found = nullptr;  // null: not known, or no blob set
+        const PageVerdicts* verdicts = nullptr;       // null: not settled
+        bool restored = false;                        // both as the memo holds them for this blob
         uint32_t blobCrc = 0;
         uint32_t blobLength = 0;
     };
@@ -98,12 +137,16 @@ private:
     };
     struct Read {
         bool done = false;
+        bool foundKnown = false;  // false for verdicts restored without what the page holds
+        bool settled = false;     // verdicts.said and lookedInto hold
+        bool restored = false;    // the verdicts are the memo's
         html::PageReferences found;
-        std::vector<Outcome> outcomes;  // in the order of the references
-        std::vector<int32_t> reaches;   // the other files its references lead to
+        std::vector<Outcome> outcomes;  // in the order of the references; until settled
+        PageVerdicts verdicts;          // reaches from Resolve on; the rest once settled
         // found.anchors by hash, for the fragments that point here: sorting
         // the names themselves costs more than reading the page.
         std::vector<std::pair<size_t, uint32_t>> anchorsByHash;
+        uint64_t anchorsFingerprint = 0;
         bool blobSet = false;
         uint32_t blobCrc = 0;
         uint32_t blobLength = 0;
@@ -113,6 +156,19 @@ private:
     void Resolve(size_t index);
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
     bool HasAnchor(const Outcome& outcome, const std::string& reference) const;
+    // What file `index`'s outcomes come to: said and lookedInto of its
+    // verdicts. A fragment into a page that has the blob it had when
+    // `before` were made keeps the verdict it had then.
+    PageVerdicts Judge(size_t index, const PageVerdicts* before = nullptr) const;
+    // Whether page `page` has the anchors it had when `verdicts` were made.
+    bool Unchanged(const PageVerdicts& verdicts, int32_t page) const;
+    static const PageVerdicts::LookedInto* LookedInto(const PageVerdicts& verdicts, int32_t page);
+    // Whether restored verdicts still hold: every page they looked into
+    // has the anchors it had.
+    bool StillHold(const PageVerdicts& verdicts) const;
+    // Takes what the memo holds of file `index`; false when it gives nothing.
+    bool LoadFound(size_t index, const FoundOf& foundOf);
+    void HashAnchors(Read& read) const;
     bool Unreachable(size_t index, const std::vector<char>& reached) const;
     // The findings of files from..to-1, in order, appended to out.
     void FindingsOf(size_t from, size_t to, const std::vector<char>& reached, bool withExternal,
@@ -126,11 +182,13 @@ private:
     std::vector<LinkReportFile> m_files;
     std::vector<Read> m_reads;
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
+    uint64_t m_filesFingerprint = 0;
 };
 
 // The report for a project: its entries in order, each spelled as the file
-// the build reads for it (PathResolver.h).
+// the build reads for it (PathResolver.h), found by resolver when given.
 LinkReport LinkReportFor(const BookProject& project);
+LinkReport LinkReportFor(const BookProject& project, PathResolver& resolver);
 
 // The report as the author first sees it: counts of each kind, then the
 // first maxPerKind findings of each ("page:line: target"). Empty when there

@@ -138,7 +138,7 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& st
         progress = [&line](const BuildProgress& p) { line.Show(p); };
     prompts.SetBeforeMessage([&line] { line.Clear(); });
     std::optional<LinkReport> links;
-    if (!linkOptions.skip) links.emplace(LinkReportFor(app.project));
+    if (!linkOptions.skip) links.emplace();
     const int built = BuildEBook(app, &warnings, progress, links ? &*links : nullptr);
     line.Clear();
     PrintWarnings(warnings);

@@ -75,7 +75,7 @@ bool CreateController::PickOutputFile() {
 void CreateController::CreateEBook() {
     CopyValues();
     if (m_app.project.ebookFile.empty() && !PickOutputFile()) return;
-    LinkReport links = LinkReportFor(m_app.project);
+    LinkReport links;
     if (!Build(links)) return;
     const std::string done = "E-Book " + m_app.project.ebookFile + " created successfully.";
     const std::string summary = LinkReportSummary(links.Findings(false));

@@ -140,7 +140,7 @@ TEST(LinkReport, TheBuildReadsEveryPageAlsoWhenItTakesThemFromTheEarlierBook) {
         "missing style.css:2 gone.png\n";
     for (const unsigned threads : {1u, 2u, 2u}) {  // the last one from the earlier book
         app.buildThreads = threads;
-        LinkReport links = LinkReportFor(app.project);
+        LinkReport links;
         ASSERT_EQ(BuildEBook(app, nullptr, {}, &links), 1);
         const std::vector<LinkFinding> findings = links.Findings(false);
         EXPECT_EQ(LinkReportText(findings), expected) << threads;
@@ -153,25 +153,31 @@ TEST(LinkReport, TheBuildReadsEveryPageAlsoWhenItTakesThemFromTheEarlierBook) {
     }
 }
 
-// What the report read in a page is kept for its blob and given back only
-// for that blob; a later build appends what changed; damage costs records,
-// never a wrong one.
+std::span<const uint8_t> BytesOf(std::string_view text) {
+    return std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+// What the report read in a page, and what its references came to, are
+// kept for the page's blob and given back only for that blob; a later
+// build appends what changed; damage costs records, never a wrong one.
 TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
     test::TempDir dir;
     const std::string memoPath = dir / "memo";
     const std::vector<LinkReportFile> files = {{"index.htm", "index.htm", true, true, {}},
                                                {"two.htm", "two.htm", true, true, {}},
                                                {"pic.png", "pic.png", true, false, {}}};
-    auto bytesOf = [](std::string_view text) {
-        return std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    const LinkReport::FoundOf none = [](const std::string&, uint32_t, uint32_t) {
+        return std::optional<html::PageReferences>();
     };
     LinkReport report(files);
-    report.Add(0, bytesOf("<p id=top>\n<a href=\"two.htm#x\">2</a>"));
+    report.Add(0, BytesOf("<p id=top>\n<a href=\"two.htm#x\">2</a>"));
+    report.Add(1, BytesOf("<a href=index.htm id=x>1</a>"));
     report.SetBlob(0, 0xCAFE, 40);
-    report.SetBlob(1, 0xBEEF, 9);  // never read: nothing to keep
+    report.SetBlob(1, 0xBEEF, 9);
+    report.Settle(none);
     LinkMemo().Save(memoPath, report);
 
-    const LinkMemo memo = LinkMemo::Load(memoPath);
+    LinkMemo memo = LinkMemo::Load(memoPath);
     const std::optional<html::PageReferences> found = memo.Find("index.htm", 0xCAFE, 40);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->anchors, std::vector<std::string>{"top"});
@@ -180,25 +186,59 @@ TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
     EXPECT_EQ(found->references[0].line, 2u);
     EXPECT_TRUE(found->references[0].navigation);
     EXPECT_FALSE(memo.Find("index.htm", 0xCAFF, 40)) << "another blob";
-    EXPECT_FALSE(memo.Find("two.htm", 0xBEEF, 9));
+    EXPECT_FALSE(memo.FindVerdicts("index.htm", 0xCAFE, 41)) << "another blob";
+    const auto restore = [&](LinkReport& into) {
+        std::optional<PageVerdicts> verdicts = memo.FindVerdicts("index.htm", 0xCAFE, 40);
+        return verdicts && into.Restore(0, std::move(*verdicts));
+    };
+    LinkReport otherFiles({files[0], files[1]});
+    EXPECT_FALSE(restore(otherFiles)) << "made for other files";
 
-    // Restored into a new report, the page gives the same findings; the
-    // other page, read anew, is appended and the first is not written again.
-    LinkReport again(files);
-    again.Restore(0, *found);
-    again.SetBlob(0, 0xCAFE, 40);
-    again.Add(1, bytesOf("<a href=index.htm>1</a>"));
-    again.SetBlob(1, 0xF00D, 23);
-    EXPECT_EQ(LinkReportText(again.Findings(false)), "no-fragment index.htm:2 two.htm#x\n");
+    // The other page changes but keeps its anchors: the first page's
+    // verdicts hold without what it holds being read, and only the changed
+    // page is appended to the memo.
+    LinkReport same(files);
+    ASSERT_TRUE(restore(same));
+    same.SetBlob(0, 0xCAFE, 40);
+    same.Add(1, BytesOf("<a href=index.htm id=x>one</a>"));
+    same.SetBlob(1, 0xF00D, 30);
+    same.Settle([&](const std::string& stored, uint32_t, uint32_t) {
+        ADD_FAILURE() << stored << " read";
+        return std::optional<html::PageReferences>();
+    });
+    EXPECT_EQ(LinkReportText(same.Findings(false)), "");
     const std::vector<uint8_t> before = test::ReadFile(memoPath + ".links");
-    memo.Save(memoPath, again);
+    const std::vector<uint8_t> foundBefore = test::ReadFile(memoPath + ".found");
+    memo.Save(memoPath, same);
     const std::vector<uint8_t> bytes = test::ReadFile(memoPath + ".links");
+    const std::vector<uint8_t> foundBytes = test::ReadFile(memoPath + ".found");
     EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes.begin())) << "appended";
-    EXPECT_TRUE(LinkMemo::Load(memoPath).Find("index.htm", 0xCAFE, 40));
-    EXPECT_TRUE(LinkMemo::Load(memoPath).Find("two.htm", 0xF00D, 23));
+    EXPECT_TRUE(std::equal(foundBefore.begin(), foundBefore.end(), foundBytes.begin()));
+    memo = LinkMemo::Load(memoPath);
+    EXPECT_TRUE(memo.Find("two.htm", 0xF00D, 30));
+
+    // It loses the anchor: the first page's fragment is looked up again,
+    // and its new verdicts are what the next build takes.
+    LinkReport again(files);
+    ASSERT_TRUE(restore(again));
+    again.SetBlob(0, 0xCAFE, 40);
+    again.Add(1, BytesOf("<a href=index.htm>1</a>"));
+    again.SetBlob(1, 0xF00D, 23);
+    again.Settle([&](const std::string& s, uint32_t c, uint32_t l) { return memo.Find(s, c, l); });
+    EXPECT_EQ(LinkReportText(again.Findings(false)), "no-fragment index.htm:2 two.htm#x\n");
+    memo.Save(memoPath, again);
+    memo = LinkMemo::Load(memoPath);
+    LinkReport third(files);
+    ASSERT_TRUE(restore(third)) << "its new verdicts";
+    third.SetBlob(0, 0xCAFE, 40);
+    third.Add(1, BytesOf("<a href=index.htm>1</a>"));
+    third.SetBlob(1, 0xF00D, 23);
+    third.Settle(none);
+    EXPECT_EQ(LinkReportText(third.Findings(false)), "no-fragment index.htm:2 two.htm#x\n");
 
     // Cut short, the records before the cut stay; a changed byte costs its
-    // record only.
+    // record only, or in the second file what the page holds.
+    test::WriteFile(memoPath + ".found", foundBytes);
     const struct {
         size_t cut;
         bool firstKept;
@@ -209,15 +249,39 @@ TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
             std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(c.cut)));
         const LinkMemo cut = LinkMemo::Load(memoPath);
         EXPECT_EQ(cut.Find("index.htm", 0xCAFE, 40).has_value(), c.firstKept) << c.cut;
-        EXPECT_FALSE(cut.Find("two.htm", 0xF00D, 23)) << c.cut;
+        EXPECT_FALSE(cut.FindVerdicts("two.htm", 0xF00D, 30)) << c.cut;
     }
-    for (size_t at = 8; at < before.size(); at += 7) {
+    // The first record ends where the second begins: its CRC-32 and the
+    // length of its path come before the path.
+    const std::string_view second = "two.htm";
+    const size_t firstEnd = static_cast<size_t>(std::search(before.begin(), before.end(),
+                                                            second.begin(), second.end()) -
+                                                before.begin()) -
+                            8;
+    for (size_t at = 8; at < bytes.size(); at += 7) {
         std::vector<uint8_t> damaged = bytes;
         damaged[at] ^= 0x5A;
         test::WriteFile(memoPath + ".links", damaged);
         const LinkMemo memoOfDamage = LinkMemo::Load(memoPath);
-        EXPECT_FALSE(memoOfDamage.Find("index.htm", 0xCAFE, 40)) << at;
-        (void)memoOfDamage.Find("two.htm", 0xF00D, 23);
+        const auto verdicts = memoOfDamage.FindVerdicts("index.htm", 0xCAFE, 40);
+        EXPECT_EQ(verdicts.has_value(), at >= firstEnd) << at;
+        if (verdicts) {
+            EXPECT_EQ(verdicts->reaches, std::vector<int32_t>{1}) << at;
+        }
+        if (at >= before.size()) {
+            EXPECT_FALSE(memoOfDamage.Find("two.htm", 0xF00D, 30)) << at;
+        }
+    }
+    test::WriteFile(memoPath + ".links", bytes);
+    // The first page's references and anchors come first, after 8 bytes.
+    for (const size_t at : {size_t{8}, size_t{13}, size_t{23}, foundBefore.size() + 2}) {
+        std::vector<uint8_t> damaged = foundBytes;
+        damaged[at] ^= 0x5A;
+        test::WriteFile(memoPath + ".found", damaged);
+        const LinkMemo memoOfDamage = LinkMemo::Load(memoPath);
+        EXPECT_EQ(memoOfDamage.Find("index.htm", 0xCAFE, 40).has_value(), at >= foundBefore.size())
+            << at;
+        EXPECT_TRUE(memoOfDamage.FindVerdicts("index.htm", 0xCAFE, 40)) << at;
     }
 }
 
