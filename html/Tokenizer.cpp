@@ -4,6 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/Ascii.h"
 
@@ -33,8 +36,20 @@ size_t FindByte(std::string_view text, size_t from, char c) {
     // Most searches end within a few bytes (the '<' after a tag, the quote
     // after a short value): look there before calling memchr.
     const size_t near = std::min(text.size(), from + 16);
+#if defined(__SSE2__)
+    if (from + 16 <= text.size()) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        const auto hits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+        if (hits != 0) return from + static_cast<size_t>(__builtin_ctz(hits));
+    } else {
+        for (size_t i = from; i < near; ++i)
+            if (text[i] == c) return i;
+    }
+#else
     for (size_t i = from; i < near; ++i)
         if (text[i] == c) return i;
+#endif
     if (near >= text.size()) return npos;
     const void* hit = std::memchr(text.data() + near, c, text.size() - near);
     return hit == nullptr ? npos : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
@@ -87,8 +102,23 @@ bool ReadAttribute(std::string_view text, size_t& pos, AttributeSpan& span) {
 // The '\n' bytes among n at p, eight at a time: pages are read whole for
 // the few line numbers a report needs.
 size_t CountNewlines(const char* p, size_t n) {
-    constexpr uint64_t kOnes = 0x0101010101010101, kLow7 = 0x7F7F7F7F7F7F7F7F;
     size_t count = 0, i = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time: each byte of counts goes up by one per '\n' in its
+    // lane, and is summed before it can overflow.
+    const __m128i newline = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= n) {
+        __m128i counts = zero;
+        for (int round = 0; round < 255 && i + 16 <= n; ++round, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, newline));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, zero);
+        count += static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+    }
+#endif
+    constexpr uint64_t kOnes = 0x0101010101010101, kLow7 = 0x7F7F7F7F7F7F7F7F;
     for (; i + 8 <= n; i += 8) {
         uint64_t word = 0;
         std::memcpy(&word, p + i, 8);
@@ -116,8 +146,13 @@ void SetToken(Token& token, TokenKind kind, std::string_view page, size_t begin,
 }  // namespace
 
 bool IsRawTextElement(std::string_view name) {
-    return name == "script" || name == "style" || name == "title" || name == "textarea" ||
-           name == "noscript";
+    // Asked of every start tag: by length first.
+    switch (name.size()) {
+        case 5: return name == "style" || name == "title";
+        case 6: return name == "script";
+        case 8: return name == "textarea" || name == "noscript";
+        default: return false;
+    }
 }
 
 bool Tokenizer::Next(Token& token) {
@@ -210,10 +245,15 @@ bool Attributes::Next(std::string_view& name, std::string_view& value) {
         span = m_tag.attributes[m_next++];
     else if (!ReadAttribute(m_tag.raw, m_pos, span))
         return false;
-    const size_t nameLength = std::min<size_t>(span.nameLength, sizeof m_name - 1);
-    for (size_t i = 0; i < nameLength; ++i) m_name[i] = ToLowerAscii(m_tag.raw[span.name + i]);
-    m_name[nameLength] = '\0';
-    name = std::string_view(m_name, nameLength);
+    // Most pages write their attribute names in lower case already.
+    const std::string_view raw = m_tag.raw.substr(span.name, span.nameLength);
+    if (std::none_of(raw.begin(), raw.end(), IsAsciiUpper)) {
+        name = raw;
+    } else {
+        const size_t nameLength = std::min<size_t>(raw.size(), sizeof m_name - 1);
+        for (size_t i = 0; i < nameLength; ++i) m_name[i] = ToLowerAscii(raw[i]);
+        name = std::string_view(m_name, nameLength);
+    }
     value = m_tag.raw.substr(span.value, span.valueLength);
     return true;
 }

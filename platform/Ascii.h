@@ -28,6 +28,9 @@ constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 constexpr bool IsAsciiAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+constexpr bool IsAsciiUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
 constexpr bool IsAsciiDigit(char c) {
     return c >= '0' && c <= '9';
 }

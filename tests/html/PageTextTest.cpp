@@ -78,6 +78,13 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     EXPECT_EQ(longLines.LineAt(8), 2u);
     EXPECT_EQ(longLines.LineAt(page.size() - 1), 5u);
     EXPECT_EQ(longLines.LineAt(page.size()), 6u);
+    // And across the sixteen-byte blocks, over more than 255 of them (where
+    // the per-block counts are summed).
+    std::string lineEvery7;
+    for (size_t i = 0; i < 20000; ++i) lineEvery7 += i % 7 == 6 ? '\n' : 'x';
+    LineCounter manyLines(lineEvery7);
+    EXPECT_EQ(manyLines.LineAt(4095), 1u + 4095 / 7);
+    EXPECT_EQ(manyLines.LineAt(19999), 1u + 19999 / 7);
     EXPECT_EQ(DecodeCharacterReferences("a&amp;b&#233;&bogus;&lt"), "a&b\xC3\xA9&bogus;<");
     EXPECT_EQ(DecodeCharacterReferences("&&amp;&#38;&amp&"), "&&&&&");
 }
