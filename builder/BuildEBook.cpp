@@ -256,6 +256,22 @@ bool TellLinksFromMemo(const BlobSources& sources, const PageSource& source,
     return true;
 }
 
+// What the earlier book's blob for the page at stored holds, read anew (the
+// link memo has lost it); nothing when the book has no such blob.
+std::optional<html::PageReferences> ReferencesInEarlierBook(const BuildMemo& memo,
+                                                            const EarlierBook* earlier,
+                                                            const BookProject& project,
+                                                            const std::string& stored,
+                                                            std::pair<uint32_t, uint32_t> blob) {
+    const BuildMemo::Record* seen = memo.Seen(JoinStoredPath(project.projectDir, stored));
+    if (earlier == nullptr || seen == nullptr || seen->blob.crc != blob.first ||
+        seen->blob.length != blob.second)
+        return std::nullopt;
+    const auto bytes = earlier->Blob(seen->blob, seen->stamp.size);
+    if (!bytes) return std::nullopt;
+    return ReferencesIn(stored, InflateBlob(*bytes));
+}
+
 // What a worker makes of one included file: with a memo the file is stamped
 // first, and when the stamp is the one the last build saw, its blob comes
 // from the earlier book without the file being opened; otherwise (or when
@@ -458,11 +474,13 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
     if (links && earlier) learnt.linkMemo = LinkMemo::Load(memo->Path());
     StreamArchive(project, pages, path, app.buildThreads,
                   {&*memo, earlier.get(), links, &learnt.linkMemo}, progress);
-    // Settled now, while the memo can still give what a restored page holds,
-    // so that what the pages came to is kept too.
+    // Settled now, while the memo and the earlier book can still give what
+    // a restored page holds, so that what the pages came to is kept too.
     if (links)
         links->Settle([&](const std::string& stored, uint32_t blobCrc, uint32_t blobLength) {
-            return learnt.linkMemo.Find(stored, blobCrc, blobLength);
+            if (auto found = learnt.linkMemo.Find(stored, blobCrc, blobLength)) return found;
+            return ReferencesInEarlierBook(*memo, earlier.get(), project, stored,
+                                           {blobCrc, blobLength});
         });
 }
 

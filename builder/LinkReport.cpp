@@ -110,19 +110,18 @@ bool LinkReport::Reads(size_t index) const {
     return file.included && (IsHtml(file.stored) || IsStyleSheet(file.stored));
 }
 
-void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
-    if (!Reads(index)) return;
+html::PageReferences ReferencesIn(const std::string& stored, std::span<const uint8_t> bytes) {
     const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string converted;
     const std::string_view text = IsValidUtf8(raw) ? raw : (converted = Windows1252ToUtf8(raw));
-    Read& read = m_reads[index];
-    if (IsStyleSheet(m_files[index].stored))
-        read.found.references = html::ExtractCssReferences(text);
-    else
-        read.found = html::ExtractPageReferences(text);
-    read.foundKnown = true;
-    Resolve(index);
-    read.done = true;
+    if (!IsStyleSheet(stored)) return html::ExtractPageReferences(text);
+    html::PageReferences found;
+    found.references = html::ExtractCssReferences(text);
+    return found;
+}
+
+void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
+    if (Reads(index)) Restore(index, ReferencesIn(m_files[index].stored, bytes));
 }
 
 void LinkReport::Restore(size_t index, html::PageReferences found) {
@@ -131,6 +130,7 @@ void LinkReport::Restore(size_t index, html::PageReferences found) {
     read.found = std::move(found);
     read.foundKnown = true;
     Resolve(index);
+    HashAnchors(read);
     read.done = true;
 }
 
@@ -221,7 +221,6 @@ void LinkReport::Resolve(size_t from) {
     }
     std::sort(reaches.begin(), reaches.end());
     reaches.erase(std::unique(reaches.begin(), reaches.end()), reaches.end());
-    HashAnchors(read);
 }
 
 void LinkReport::HashAnchors(Read& read) const {
@@ -345,31 +344,39 @@ bool LinkReport::LoadFound(size_t index, const FoundOf& foundOf) {
 }
 
 void LinkReport::Settle(const FoundOf& foundOf) {
-    InHalves(m_reads.size(), [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            Read& read = m_reads[i];
-            if (!read.restored || StillHold(read.verdicts) || !LoadFound(i, foundOf)) continue;
-            // A page it looked into has other anchors now: its fragments
-            // into that page are looked up again.
-            const PageVerdicts before = std::move(read.verdicts);
-            Resolve(i);
-            PageVerdicts judged = Judge(i, &before);
-            judged.reaches = std::move(read.verdicts.reaches);
-            read.verdicts = std::move(judged);
-            read.restored = false;
-        }
-    });
+    // Restored verdicts that no longer hold (a page they looked into has
+    // other anchors now) are worked out again from what their page holds,
+    // with the anchors of the pages that changed. Read here, on one
+    // thread, as are the anchors of the pages that fresh fragments point
+    // into: the judging below only reads them.
+    std::vector<std::pair<size_t, PageVerdicts>> stale;  // by page, with its verdicts before
+    for (size_t i = 0; i < m_reads.size(); ++i) {
+        Read& read = m_reads[i];
+        if (!read.restored || StillHold(read.verdicts) || !LoadFound(i, foundOf)) continue;
+        for (const PageVerdicts::LookedInto& looked : read.verdicts.lookedInto)
+            if (!Unchanged(read.verdicts, looked.page))
+                LoadFound(static_cast<size_t>(looked.page), foundOf);
+        stale.emplace_back(i, std::move(read.verdicts));
+        read.settled = read.restored = false;
+    }
     for (const Read& read : m_reads) {
         if (read.settled) continue;
         for (const Outcome& outcome : read.outcomes)
             if (outcome.kind == LinkFinding::noFragment)
                 LoadFound(static_cast<size_t>(outcome.to), foundOf);
     }
-    InHalves(m_reads.size(), [this](size_t from, size_t to) {
+    InHalves(m_reads.size(), [&](size_t from, size_t to) {
+        auto next = std::lower_bound(stale.begin(), stale.end(), from,
+                                     [](const auto& s, size_t i) { return s.first < i; });
         for (size_t i = from; i < to; ++i) {
             Read& read = m_reads[i];
             if (!read.done || read.settled) continue;
-            PageVerdicts judged = Judge(i);
+            const PageVerdicts* before = nullptr;
+            if (next != stale.end() && next->first == i) {
+                Resolve(i);
+                before = &(next++)->second;
+            }
+            PageVerdicts judged = Judge(i, before);
             judged.reaches = std::move(read.verdicts.reaches);
             read.verdicts = std::move(judged);
             read.settled = true;

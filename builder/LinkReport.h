@@ -96,9 +96,11 @@ public:
 
     // Settles every page's verdicts once all are in and their blobs set,
     // so that they can be kept for the next build (KeptFor): restored
-    // verdicts that looked into a page whose blob changed are worked out
+    // verdicts that looked into a page whose anchors changed are worked out
     // again, and pages pointing into a restored page get its anchors, both
-    // from what foundOf gives for a page's stored path and blob.
+    // from what foundOf gives for a page's stored path and blob. A page
+    // foundOf gives nothing for keeps its verdicts, and fragments into it
+    // count as found.
     using FoundOf = std::function<std::optional<html::PageReferences>(
         const std::string& stored, uint32_t blobCrc, uint32_t blobLength)>;
     void Settle(const FoundOf& foundOf);
@@ -152,7 +154,8 @@ private:
         uint32_t blobLength = 0;
     };
 
-    // Resolves what file `index` refers to into its outcomes and reaches.
+    // Resolves what file `index` refers to into its outcomes and reaches;
+    // writes nothing of any other file.
     void Resolve(size_t index);
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
     bool HasAnchor(const Outcome& outcome, const std::string& reference) const;
@@ -184,6 +187,10 @@ private:
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
     uint64_t m_filesFingerprint = 0;
 };
+
+// What a page or style sheet (stored: its stored path) holds; bytes as on
+// disk, UTF-8 or Windows-1252.
+html::PageReferences ReferencesIn(const std::string& stored, std::span<const uint8_t> bytes);
 
 // The report for a project: its entries in order, each spelled as the file
 // the build reads for it (PathResolver.h), found by resolver when given.

@@ -2,6 +2,8 @@
 // and the references that must not be reported.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "builder/LinkMemo.h"
 #include "builder/LinkReport.h"
 #include "tests/support/BuiltBook.h"
@@ -283,6 +285,51 @@ TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
             << at;
         EXPECT_TRUE(memoOfDamage.FindVerdicts("index.htm", 0xCAFE, 40)) << at;
     }
+}
+
+// A large book settles on two threads: a rebuild after one page lost an
+// anchor finds the one fragment now broken, from the memo and that page.
+TEST(LinkMemo, ARebuildOfALargeBookJudgesAgainOnlyWhatPointsIntoAChangedPage) {
+    test::TempDir dir;
+    const std::string memoPath = dir / "memo";
+    constexpr size_t kPages = 600;
+    std::vector<LinkReportFile> files;
+    const auto name = [](size_t i) { return "p" + std::to_string(i) + ".htm"; };
+    const auto page = [&](size_t i, const char* anchor) {
+        return "<p id=" + std::string(anchor) + "><a href=" + name((i + 1) % kPages) + "#a>n</a>";
+    };
+    for (size_t i = 0; i < kPages; ++i) files.push_back({name(i), name(i), true, true, {}});
+    LinkReport first(files);
+    for (size_t i = 0; i < kPages; ++i) {
+        first.Add(i, BytesOf(page(i, "a")));
+        first.SetBlob(i, static_cast<uint32_t>(i), 100);
+    }
+    first.Settle([](const std::string&, uint32_t, uint32_t) {
+        return std::optional<html::PageReferences>();
+    });
+    EXPECT_EQ(LinkReportText(first.Findings(false)), "");
+    LinkMemo().Save(memoPath, first);
+
+    LinkMemo memo = LinkMemo::Load(memoPath);
+    LinkReport again(files);
+    std::atomic<size_t> asked{0};
+    for (size_t i = 0; i < kPages; ++i) {
+        if (i == 300) {
+            again.Add(i, BytesOf(page(i, "b")));
+            again.SetBlob(i, 9999, 100);
+            continue;
+        }
+        auto verdicts = memo.FindVerdicts(name(i), static_cast<uint32_t>(i), 100);
+        ASSERT_TRUE(verdicts && again.Restore(i, std::move(*verdicts))) << i;
+        again.SetBlob(i, static_cast<uint32_t>(i), 100);
+    }
+    again.Settle([&](const std::string& stored, uint32_t crc, uint32_t length) {
+        ++asked;
+        return memo.Find(stored, crc, length);
+    });
+    EXPECT_EQ(LinkReportText(again.Findings(false)), "no-fragment p299.htm:1 p300.htm#a\n");
+    EXPECT_EQ(asked.load(), 2u)
+        << "the page pointing into the changed page, and the page that one points into";
 }
 
 }  // namespace
