@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -317,8 +316,13 @@ LinkMemo LinkMemo::Load(const std::string& buildMemoPath) {
 }
 
 void LinkMemo::Remove(const std::string& buildMemoPath) noexcept {
-    std::remove(MemoPath(buildMemoPath).c_str());
-    std::remove(FoundPath(buildMemoPath).c_str());
+    for (const std::string& path : {MemoPath(buildMemoPath), FoundPath(buildMemoPath)}) {
+        try {
+            CFile::Remove(path);
+        } catch (const CFileException&) {
+            // Not there, or in use: the next trim tries again.
+        }
+    }
 }
 
 const LinkMemo::Record* LinkMemo::Held(const std::string& stored, uint32_t blobCrc,

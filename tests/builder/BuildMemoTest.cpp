@@ -226,11 +226,18 @@ TEST_F(BuildMemoTest, TrimKeepsTheFolderUnderItsBoundLeastRecentlyUsedFirst) {
     fs::last_write_time(cache + "/" + fs::path(memos[0]).filename().string() + ".tmp1-2",
                         fs::file_time_type::clock::now() - std::chrono::hours(2));
     WriteText(cache + "/fresh.tmp3-4", "being written");
+    // What the link report kept beside a memo goes with it.
+    for (const size_t i : {0, 9})
+        for (const char* beside : {".links", ".found"}) WriteText(memos[i] + beside, "kept");
 
     // A bound of four memos: trimming keeps at most three, the newest.
     BuildMemo::TrimFolderNow(cache, size * 4);
     for (size_t i = 0; i < memos.size(); ++i)
         EXPECT_EQ(fs::exists(memos[i]), i < 3) << "memo " << i;
+    for (const char* beside : {".links", ".found"}) {
+        EXPECT_TRUE(fs::exists(memos[0] + beside));
+        EXPECT_FALSE(fs::exists(memos[9] + beside));
+    }
     EXPECT_FALSE(fs::exists(cache + "/" + fs::path(memos[0]).filename().string() + ".tmp1-2"));
     EXPECT_TRUE(fs::exists(cache + "/fresh.tmp3-4"));
     // Below the bound nothing goes.
