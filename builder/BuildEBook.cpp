@@ -559,7 +559,10 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
     std::vector<std::string> leftOut;
     const std::vector<PageSource> pages = IncludedPages(project, resolver, leftOut);
     // The folder is listed once for both.
-    if (links) *links = LinkReportFor(project, resolver);
+    if (links) {
+        *links = LinkReportFor(project, resolver);
+        links->SetThreads(app.buildThreads);
+    }
     if (warnings)
         warnings->insert(warnings->end(), leftOut.begin(), leftOut.end());
     else

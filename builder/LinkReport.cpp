@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <future>
+#include <thread>
 
 #include "builder/Sha256.h"
 #include "html/Url.h"
@@ -52,11 +53,13 @@ constexpr std::array<KindText, 6> kKinds = {{
 }};
 
 // Runs work(from, to) over 0..count: for a large book (hundreds of
-// thousands of fragments to look up) in two halves on two threads.
+// thousands of fragments to look up) in two halves on two threads, when it
+// may use that many (0: one per processor).
 template <class Work>
-void InHalves(size_t count, Work work) {
+void InHalves(size_t count, unsigned threads, Work work) {
     constexpr size_t kFilesForTwoThreads = 512;
-    if (count < kFilesForTwoThreads) {
+    if (threads == 0) threads = std::thread::hardware_concurrency();
+    if (count < kFilesForTwoThreads || threads < 2) {
         work(0, count);
         return;
     }
@@ -365,7 +368,7 @@ void LinkReport::Settle(const FoundOf& foundOf) {
             if (outcome.kind == LinkFinding::noFragment)
                 LoadFound(static_cast<size_t>(outcome.to), foundOf);
     }
-    InHalves(m_reads.size(), [&](size_t from, size_t to) {
+    InHalves(m_reads.size(), m_threads, [&](size_t from, size_t to) {
         auto next = std::lower_bound(stale.begin(), stale.end(), from,
                                      [](const auto& s, size_t i) { return s.first < i; });
         for (size_t i = from; i < to; ++i) {
@@ -408,7 +411,7 @@ std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
         for (const int32_t to : read.verdicts.reaches) reached[static_cast<size_t>(to)] = 1;
     std::vector<LinkFinding> out;
     std::vector<LinkFinding> secondHalf;
-    InHalves(m_files.size(), [&](size_t from, size_t to) {
+    InHalves(m_files.size(), m_threads, [&](size_t from, size_t to) {
         FindingsOf(from, to, reached, withExternal, from == 0 ? out : secondHalf);
     });
     out.insert(out.end(), std::make_move_iterator(secondHalf.begin()),

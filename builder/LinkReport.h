@@ -94,6 +94,10 @@ public:
     // Tells the book's files apart from any other set of files.
     uint64_t FilesFingerprint() const { return m_filesFingerprint; }
 
+    // How many threads Settle and Findings may use (0: one per processor,
+    // as at first).
+    void SetThreads(unsigned threads) { m_threads = threads; }
+
     // Settles every page's verdicts once all are in and their blobs set,
     // so that they can be kept for the next build (KeptFor): restored
     // verdicts that looked into a page whose anchors changed are worked out
@@ -186,6 +190,7 @@ private:
     std::vector<Read> m_reads;
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
     uint64_t m_filesFingerprint = 0;
+    unsigned m_threads = 0;
 };
 
 // What a page or style sheet (stored: its stored path) holds; bytes as on
