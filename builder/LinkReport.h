@@ -52,9 +52,10 @@ struct LinkReportFile {
 
 // What a page's references came to once resolved and its fragments looked
 // up: what the report says of it, the files it leads to, and the pages whose
-// anchors were consulted, with their blobs. They hold for as long as the
-// book has the same files (the fingerprint) and those pages the same blobs,
-// so a rebuild takes them from the link memo for a page it does not read.
+// anchors were consulted, with their blobs and anchors. They hold for as
+// long as the book has the same files (the fingerprint) and those pages the
+// same anchors, so a rebuild takes them from the link memo for a page it
+// does not read.
 struct PageVerdicts {
     uint64_t files = 0;             // the FilesFingerprint they were made for
     std::vector<LinkFinding> said;  // in the order of the references; page left empty
@@ -164,7 +165,7 @@ private:
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
     bool HasAnchor(const Outcome& outcome, const std::string& reference) const;
     // What file `index`'s outcomes come to: said and lookedInto of its
-    // verdicts. A fragment into a page that has the blob it had when
+    // verdicts. A fragment into a page that has the anchors it had when
     // `before` were made keeps the verdict it had then.
     PageVerdicts Judge(size_t index, const PageVerdicts* before = nullptr) const;
     // Whether page `page` has the anchors it had when `verdicts` were made.
