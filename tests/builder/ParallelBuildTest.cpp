@@ -13,6 +13,7 @@
 #include "builder/BuildEBook.h"
 #include "builder/BuildMemo.h"
 #include "builder/EarlierBook.h"
+#include "builder/LinkReport.h"
 #include "format/ArchiveIndex.h"
 #include "format/Container.h"
 #include "format/Crc32.h"
@@ -102,6 +103,29 @@ protected:
         return ReadFile(path);
     }
 
+    // Writes the memo a build long after every page was written would have
+    // left had it found each as it is now and written book.
+    void SettleMemo(const std::string& book) {
+        BuildMemo memo(BuildMemo::PathFor(*app.blobCacheFolder, app.project.projectDir),
+                       StampClockNowNs() + 3600'000'000'000);
+        // Where each blob went: the pages in order, right after the stub.
+        CFile file(book, CFile::modeRead);
+        const auto index = ArchiveIndex::Load(file);
+        ASSERT_TRUE(index.has_value());
+        for (size_t i = 0; i < app.project.pages.size(); ++i) {
+            if (!app.project.pages[i]->included) continue;
+            const auto* entry = index->Find(kTypePages, static_cast<int>(i + 1));
+            ASSERT_NE(entry, nullptr);
+            std::vector<uint8_t> blob(entry->length);
+            file.ReadAt(entry->dataOffset, blob.data(), blob.size());
+            const std::string name =
+                JoinStoredPath(app.project.projectDir, app.project.pages[i]->path);
+            memo.Remember(name, *StampOfFile(name),
+                          {entry->dataOffset, entry->length, Crc32(blob)});
+        }
+        memo.Save(book);
+    }
+
     std::vector<uint8_t> Build() {
         EXPECT_EQ(BuildEBook(app), 1)
             << (prompts.messages.empty() ? "" : prompts.messages.back().text);
@@ -186,26 +210,8 @@ TEST_F(ParallelBuild, ARebuildTakesUnchangedPagesFromTheEarlierBookWithoutReadin
     // The memo a build long after these files were written would leave if
     // it had found every file as it is now and written other.exe.
     const std::string memoPath = BuildMemo::PathFor(*app.blobCacheFolder, app.project.projectDir);
-    {
-        const BuildMemo seen(memoPath, 0);
-        ASSERT_EQ(seen.Loaded(), 0u) << "every file was just written";
-        BuildMemo memo(memoPath, StampClockNowNs() + 3600'000'000'000);
-        // Where each blob went: the pages in order, right after the stub.
-        CFile file(other, CFile::modeRead);
-        const auto index = ArchiveIndex::Load(file);
-        ASSERT_TRUE(index.has_value());
-        for (size_t i = 0, page = 0; i < app.project.pages.size(); ++i) {
-            if (!app.project.pages[i]->included) continue;
-            const auto* entry = index->Find(kTypePages, static_cast<int>(i + 1));
-            ASSERT_NE(entry, nullptr);
-            std::vector<uint8_t> blob(entry->length);
-            file.ReadAt(entry->dataOffset, blob.data(), blob.size());
-            const std::string& name = names[page++];
-            memo.Remember(name, *StampOfFile(name),
-                          {entry->dataOffset, entry->length, Crc32(blob)});
-        }
-        memo.Save(other);
-    }
+    ASSERT_EQ(BuildMemo(memoPath, 0).Loaded(), 0u) << "every file was just written";
+    SettleMemo(other);
     // Proof that an unchanged page is not read: the other bytes' blob from
     // other.exe is what the book gets. The splash, not in that memo, is read.
     EXPECT_EQ(Build(), withOther) << "the blobs of the earlier book";
@@ -352,6 +358,43 @@ TEST_F(ParallelBuild, AMissingPageStopsEveryThreadAndLeavesNoOutput) {
             << prompts.messages.back().text;
         EXPECT_FALSE(fs::exists(app.project.ebookFile));
     }
+}
+
+// A rebuild takes what the link report found and concluded in unchanged
+// pages from the link memo; when a page loses an anchor, the pages pointing
+// into it are judged again. The findings are always those of a report
+// that reads every page.
+TEST_F(ParallelBuild, ARebuildsLinkReportIsTheOneOfReadingEveryPage) {
+    AddPage("links\\index.htm", "<a href=two.htm#x>2</a>\n<a href=gone.htm>g</a>", true);
+    AddPage("links\\two.htm", "<p id=x><a href=index.htm#nowhere>1</a>", true);
+    AddPage("links\\three.htm", "<a href=two.htm#x>2</a>", true);
+    app.buildThreads = 2;
+    const auto built = [&] {
+        LinkReport links;
+        EXPECT_EQ(BuildEBook(app, nullptr, {}, &links), 1);
+        return LinkReportText(links.Findings(false));
+    };
+    const auto readingEveryPage = [&] {
+        LinkReport links = LinkReportFor(app.project);
+        for (size_t i = 0; i < links.FileCount(); ++i)
+            if (links.Reads(i)) links.Add(i, ReadFile(links.File(i).diskPath));
+        return LinkReportText(links.Findings(false));
+    };
+    const std::string linkMemo =
+        BuildMemo::PathFor(*app.blobCacheFolder, app.project.projectDir) + ".links";
+    EXPECT_EQ(built(), readingEveryPage());
+    SettleMemo(app.project.ebookFile);
+    const auto memoBytes = ReadFile(linkMemo);
+    EXPECT_EQ(built(), readingEveryPage());
+    EXPECT_EQ(ReadFile(linkMemo), memoBytes) << "every page taken from the memo";
+
+    test::WriteText(app.project.projectDir + "/links/two.htm", "<p id=y>");
+    const std::string lost = built();
+    EXPECT_EQ(lost,
+              "no-fragment links/index.htm:1 two.htm#x\n"
+              "missing links/index.htm:2 gone.htm\n"
+              "no-fragment links/three.htm:1 two.htm#x\n");
+    EXPECT_EQ(lost, readingEveryPage());
 }
 
 }  // namespace
