@@ -346,13 +346,8 @@ bool LinkReport::LoadFound(size_t index, const FoundOf& foundOf) {
     return true;
 }
 
-void LinkReport::Settle(const FoundOf& foundOf) {
-    // Restored verdicts that no longer hold (a page they looked into has
-    // other anchors now) are worked out again from what their page holds,
-    // with the anchors of the pages that changed. Read here, on one
-    // thread, as are the anchors of the pages that fresh fragments point
-    // into: the judging below only reads them.
-    std::vector<std::pair<size_t, PageVerdicts>> stale;  // by page, with its verdicts before
+std::vector<std::pair<size_t, PageVerdicts>> LinkReport::TakeStale(const FoundOf& foundOf) {
+    std::vector<std::pair<size_t, PageVerdicts>> stale;
     for (size_t i = 0; i < m_reads.size(); ++i) {
         Read& read = m_reads[i];
         if (!read.restored || StillHold(read.verdicts) || !LoadFound(i, foundOf)) continue;
@@ -362,29 +357,44 @@ void LinkReport::Settle(const FoundOf& foundOf) {
         stale.emplace_back(i, std::move(read.verdicts));
         read.settled = read.restored = false;
     }
+    return stale;
+}
+
+void LinkReport::LoadFragmentTargets(const FoundOf& foundOf) {
     for (const Read& read : m_reads) {
         if (read.settled) continue;
         for (const Outcome& outcome : read.outcomes)
             if (outcome.kind == LinkFinding::noFragment)
                 LoadFound(static_cast<size_t>(outcome.to), foundOf);
     }
-    InHalves(m_reads.size(), m_threads, [&](size_t from, size_t to) {
-        auto next = std::lower_bound(stale.begin(), stale.end(), from,
-                                     [](const auto& s, size_t i) { return s.first < i; });
-        for (size_t i = from; i < to; ++i) {
-            Read& read = m_reads[i];
-            if (!read.done || read.settled) continue;
-            const PageVerdicts* before = nullptr;
-            if (next != stale.end() && next->first == i) {
-                Resolve(i);
-                before = &(next++)->second;
-            }
-            PageVerdicts judged = Judge(i, before);
-            judged.reaches = std::move(read.verdicts.reaches);
-            read.verdicts = std::move(judged);
-            read.settled = true;
+}
+
+void LinkReport::JudgeUnsettled(size_t from, size_t to,
+                                const std::vector<std::pair<size_t, PageVerdicts>>& stale) {
+    auto next = std::lower_bound(stale.begin(), stale.end(), from,
+                                 [](const auto& s, size_t i) { return s.first < i; });
+    for (size_t i = from; i < to; ++i) {
+        Read& read = m_reads[i];
+        if (!read.done || read.settled) continue;
+        const PageVerdicts* before = nullptr;
+        if (next != stale.end() && next->first == i) {
+            Resolve(i);
+            before = &(next++)->second;
         }
-    });
+        PageVerdicts judged = Judge(i, before);
+        judged.reaches = std::move(read.verdicts.reaches);
+        read.verdicts = std::move(judged);
+        read.settled = true;
+    }
+}
+
+void LinkReport::Settle(const FoundOf& foundOf) {
+    // What the judging needs is read first, on one thread: the judging,
+    // on two, only reads it.
+    const std::vector<std::pair<size_t, PageVerdicts>> stale = TakeStale(foundOf);
+    LoadFragmentTargets(foundOf);
+    InHalves(m_reads.size(), m_threads,
+             [&](size_t from, size_t to) { JudgeUnsettled(from, to, stale); });
 }
 
 void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& reached,

@@ -174,6 +174,18 @@ private:
     // Whether restored verdicts still hold: every page they looked into
     // has the anchors it had.
     bool StillHold(const PageVerdicts& verdicts) const;
+    // The restored verdicts that no longer hold (a page they looked into
+    // has other anchors now), taken out of their pages with what those
+    // pages hold and the anchors of the changed pages read: by page.
+    std::vector<std::pair<size_t, PageVerdicts>> TakeStale(const FoundOf& foundOf);
+    // Reads the anchors of the pages that fragments still to be judged
+    // point into.
+    void LoadFragmentTargets(const FoundOf& foundOf);
+    // Judges the pages from..to-1 not settled yet; a stale one (see
+    // TakeStale) is resolved again and keeps its verdicts into unchanged
+    // pages. Writes nothing that another page's judging reads.
+    void JudgeUnsettled(size_t from, size_t to,
+                        const std::vector<std::pair<size_t, PageVerdicts>>& stale);
     // Takes what the memo holds of file `index`; false when it gives nothing.
     bool LoadFound(size_t index, const FoundOf& foundOf);
     void HashAnchors(Read& read) const;
