@@ -383,7 +383,8 @@ void LinkMemo::WriteWhole(const std::string& buildMemoPath, const LinkReport& re
         out.Out().assign(kFoundMagic.begin(), kFoundMagic.end());
         for (size_t i = 0; i < report.FileCount(); ++i) {
             const LinkReport::Kept page = report.KeptFor(i);
-            const Record* held = page.restored
+            // What the page holds comes from this memo unless it was read.
+            const Record* held = page.restored || !page.found
                                      ? Held(report.File(i).stored, page.blobCrc, page.blobLength)
                                      : nullptr;
             if (held == nullptr) {
@@ -425,9 +426,12 @@ void LinkMemo::Append(const std::string& buildMemoPath, const LinkReport& report
         PieceWriter out(*file, file->GetPosition());
         for (const size_t i : fresh) {
             const LinkReport::Kept page = report.KeptFor(i);
-            const FoundAt at = PutFoundAt(out, *page.found);
-            PutRecord(records, report.File(i).stored, page.blobCrc, page.blobLength, at,
-                      VerdictsBytes(page));
+            const std::string& stored = report.File(i).stored;
+            // New verdicts for what the memo holds already point to it.
+            const Record* held = page.found ? nullptr : Held(stored, page.blobCrc, page.blobLength);
+            const FoundAt at = held ? FoundAt{held->foundOffset, held->foundLength, held->foundCrc}
+                                    : PutFoundAt(out, *page.found);
+            PutRecord(records, stored, page.blobCrc, page.blobLength, at, VerdictsBytes(page));
         }
         out.Flush();
     }
@@ -450,6 +454,10 @@ void LinkMemo::Save(const std::string& buildMemoPath, const LinkReport& report) 
             fresh.push_back(i);
             freshBytes +=
                 RecordSize(stored) + BodySize(*page.found) + VerdictsSize(KeptVerdicts(page));
+        } else if (held && KeptVerdicts(page)) {  // new verdicts, what it holds as it was
+            fresh.push_back(i);
+            freshBytes += RecordSize(stored) + VerdictsSize(KeptVerdicts(page));
+            kept += held->foundLength;
         }
     }
     try {

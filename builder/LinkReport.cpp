@@ -328,6 +328,18 @@ bool LinkReport::Unchanged(const PageVerdicts& verdicts, int32_t page) const {
            (target.foundKnown && target.anchorsFingerprint == then->anchors);
 }
 
+bool LinkReport::Refresh(PageVerdicts& verdicts) const {
+    bool refreshed = false;
+    for (PageVerdicts::LookedInto& looked : verdicts.lookedInto) {
+        const Read& target = m_reads[static_cast<size_t>(looked.page)];
+        if (target.blobCrc == looked.blobCrc && target.blobLength == looked.blobLength) continue;
+        looked.blobCrc = target.blobCrc;
+        looked.blobLength = target.blobLength;
+        refreshed = true;
+    }
+    return refreshed;
+}
+
 bool LinkReport::StillHold(const PageVerdicts& verdicts) const {
     return std::all_of(
         verdicts.lookedInto.begin(), verdicts.lookedInto.end(),
@@ -350,7 +362,14 @@ std::vector<std::pair<size_t, PageVerdicts>> LinkReport::TakeStale(const FoundOf
     std::vector<std::pair<size_t, PageVerdicts>> stale;
     for (size_t i = 0; i < m_reads.size(); ++i) {
         Read& read = m_reads[i];
-        if (!read.restored || StillHold(read.verdicts) || !LoadFound(i, foundOf)) continue;
+        if (!read.restored) continue;
+        if (StillHold(read.verdicts)) {
+            // Kept anew when a page they looked into has another blob but
+            // its anchors: the next build need not read them to know.
+            if (Refresh(read.verdicts)) read.restored = false;
+            continue;
+        }
+        if (!LoadFound(i, foundOf)) continue;
         for (const PageVerdicts::LookedInto& looked : read.verdicts.lookedInto)
             if (!Unchanged(read.verdicts, looked.page))
                 LoadFound(static_cast<size_t>(looked.page), foundOf);

@@ -116,7 +116,9 @@ public:
     struct Kept {
         const html::PageReferences* found = nullptr;  // null: not known, or no blob set
         const PageVerdicts* verdicts = nullptr;       // null: not settled
-        bool restored = false;                        // both as the memo holds them for this blob
+        // Both as the memo holds them for this blob. When not, and found is
+        // null, the memo holds what the page holds but the verdicts are new.
+        bool restored = false;
         uint32_t blobCrc = 0;
         uint32_t blobLength = 0;
     };
@@ -174,6 +176,9 @@ private:
     // Whether restored verdicts still hold: every page they looked into
     // has the anchors it had.
     bool StillHold(const PageVerdicts& verdicts) const;
+    // Brings verdicts that still hold up to the blobs their pages have now;
+    // true when any had another.
+    bool Refresh(PageVerdicts& verdicts) const;
     // The restored verdicts that no longer hold (a page they looked into
     // has other anchors now), taken out of their pages with what those
     // pages hold and the anchors of the changed pages read: by page.

@@ -197,8 +197,9 @@ TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
     EXPECT_FALSE(restore(otherFiles)) << "made for other files";
 
     // The other page changes but keeps its anchors: the first page's
-    // verdicts hold without what it holds being read, and only the changed
-    // page is appended to the memo.
+    // verdicts hold without what it holds being read. The memo gets the
+    // changed page, and the first page's verdicts brought up to the other
+    // page's blob, pointing to what the memo holds of the page already.
     LinkReport same(files);
     ASSERT_TRUE(restore(same));
     same.SetBlob(0, 0xCAFE, 40);
@@ -218,6 +219,10 @@ TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
     EXPECT_TRUE(std::equal(foundBefore.begin(), foundBefore.end(), foundBytes.begin()));
     memo = LinkMemo::Load(memoPath);
     EXPECT_TRUE(memo.Find("two.htm", 0xF00D, 30));
+    EXPECT_TRUE(memo.Find("index.htm", 0xCAFE, 40));
+    const std::optional<PageVerdicts> renewed = memo.FindVerdicts("index.htm", 0xCAFE, 40);
+    ASSERT_TRUE(renewed && renewed->lookedInto.size() == 1);
+    EXPECT_EQ(renewed->lookedInto[0].blobCrc, 0xF00Du);
 
     // It loses the anchor: the first page's fragment is looked up again,
     // and its new verdicts are what the next build takes.
@@ -260,18 +265,29 @@ TEST(LinkMemo, KeepsWhatWasReadForTheBlobAppendsChangesAndForgetsWhenDamaged) {
                                                             second.begin(), second.end()) -
                                                 before.begin()) -
                             8;
-    for (size_t at = 8; at < bytes.size(); at += 7) {
-        std::vector<uint8_t> damaged = bytes;
+    // Before the append each page has one record: a changed byte costs
+    // that record only.
+    for (size_t at = 8; at < before.size(); at += 7) {
+        std::vector<uint8_t> damaged = before;
         damaged[at] ^= 0x5A;
         test::WriteFile(memoPath + ".links", damaged);
-        const LinkMemo memoOfDamage = LinkMemo::Load(memoPath);
-        const auto verdicts = memoOfDamage.FindVerdicts("index.htm", 0xCAFE, 40);
+        const auto verdicts = LinkMemo::Load(memoPath).FindVerdicts("index.htm", 0xCAFE, 40);
         EXPECT_EQ(verdicts.has_value(), at >= firstEnd) << at;
         if (verdicts) {
             EXPECT_EQ(verdicts->reaches, std::vector<int32_t>{1}) << at;
         }
-        if (at >= before.size()) {
-            EXPECT_FALSE(memoOfDamage.Find("two.htm", 0xF00D, 30)) << at;
+    }
+    // After it, what a damaged memo gives is the first page's verdicts as
+    // they were before or after, or nothing.
+    for (size_t at = before.size(); at < bytes.size(); at += 5) {
+        std::vector<uint8_t> damaged = bytes;
+        damaged[at] ^= 0x5A;
+        test::WriteFile(memoPath + ".links", damaged);
+        const auto verdicts = LinkMemo::Load(memoPath).FindVerdicts("index.htm", 0xCAFE, 40);
+        if (verdicts) {
+            ASSERT_EQ(verdicts->lookedInto.size(), 1u) << at;
+            const uint32_t blob = verdicts->lookedInto[0].blobCrc;
+            EXPECT_TRUE(blob == 0xBEEF || blob == 0xF00D) << at;
         }
     }
     test::WriteFile(memoPath + ".links", bytes);
