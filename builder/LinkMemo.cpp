@@ -62,26 +62,16 @@ size_t BodySize(const html::PageReferences& found) {
     return size;
 }
 
-// found as a record's body: anchors, then references. Written in place
-// (a large book's memo holds hundreds of thousands of them).
+// found as a record's body: anchors, then references.
 void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
-    const size_t start = out.size();
-    out.resize(start + BodySize(found));
-    uint8_t* at = out.data() + start;
-    const auto u32 = [&at](uint64_t value) {
-        for (int shift = 0; shift < 32; shift += 8) *at++ = static_cast<uint8_t>(value >> shift);
-    };
-    const auto text = [&](const std::string& s) {
-        u32(s.size());
-        at = std::copy(s.begin(), s.end(), at);
-    };
-    u32(found.anchors.size());
-    for (const std::string& anchor : found.anchors) text(anchor);
-    u32(found.references.size());
+    out.reserve(out.size() + BodySize(found));
+    PutU32(out, found.anchors.size());
+    for (const std::string& anchor : found.anchors) PutString(out, anchor);
+    PutU32(out, found.references.size());
     for (const html::Reference& r : found.references) {
-        text(r.target);
-        u32(r.line);
-        *at++ = r.navigation ? 1 : 0;
+        PutString(out, r.target);
+        PutU32(out, r.line);
+        out.push_back(r.navigation ? 1 : 0);
     }
 }
 

@@ -57,7 +57,7 @@ struct LinkReportFile {
 // same anchors, so a rebuild takes them from the link memo for a page it
 // does not read.
 struct PageVerdicts {
-    uint64_t files = 0;             // the FilesFingerprint they were made for
+    uint64_t files = 0;             // a fingerprint of the book's files they were made for
     std::vector<LinkFinding> said;  // in the order of the references; page left empty
     std::vector<int32_t> reaches;   // the other files its references lead to, ascending
     struct LookedInto {
@@ -92,9 +92,6 @@ public:
     // instead of what it holds; false (and nothing taken) when they were
     // made for other files than this book's.
     bool Restore(size_t index, PageVerdicts verdicts);
-    // Tells the book's files apart from any other set of files.
-    uint64_t FilesFingerprint() const { return m_filesFingerprint; }
-
     // How many threads Settle and Findings may use (0: one per processor,
     // as at first).
     void SetThreads(unsigned threads) { m_threads = threads; }
@@ -207,7 +204,7 @@ private:
     std::vector<LinkReportFile> m_files;
     std::vector<Read> m_reads;
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
-    uint64_t m_filesFingerprint = 0;
+    uint64_t m_filesFingerprint = 0;  // tells the book's files apart from any other set
     unsigned m_threads = 0;
 };
 

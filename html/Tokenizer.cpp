@@ -32,24 +32,27 @@ bool IsIn(char c, uint8_t classes) {
     return (kCharClasses[static_cast<uint8_t>(c)] & classes) != 0;
 }
 
+// The first c among text[from, near), at most sixteen bytes; npos when
+// none is.
+size_t FindNear(std::string_view text, size_t from, size_t near, char c) {
+#if defined(__SSE2__)
+    if (near - from == 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        const auto hits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+        return hits != 0 ? from + static_cast<size_t>(__builtin_ctz(hits)) : npos;
+    }
+#endif
+    for (size_t i = from; i < near; ++i)
+        if (text[i] == c) return i;
+    return npos;
+}
+
 size_t FindByte(std::string_view text, size_t from, char c) {
     // Most searches end within a few bytes (the '<' after a tag, the quote
     // after a short value): look there before calling memchr.
     const size_t near = std::min(text.size(), from + 16);
-#if defined(__SSE2__)
-    if (from + 16 <= text.size()) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
-        const auto hits =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
-        if (hits != 0) return from + static_cast<size_t>(__builtin_ctz(hits));
-    } else {
-        for (size_t i = from; i < near; ++i)
-            if (text[i] == c) return i;
-    }
-#else
-    for (size_t i = from; i < near; ++i)
-        if (text[i] == c) return i;
-#endif
+    if (const size_t hit = FindNear(text, from, near, c); hit != npos) return hit;
     if (near >= text.size()) return npos;
     const void* hit = std::memchr(text.data() + near, c, text.size() - near);
     return hit == nullptr ? npos : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
@@ -99,8 +102,8 @@ bool ReadAttribute(std::string_view text, size_t& pos, AttributeSpan& span) {
     return true;
 }
 
-// The '\n' bytes among n at p, eight at a time: pages are read whole for
-// the few line numbers a report needs.
+// The '\n' bytes among n at p, sixteen (or eight) at a time: pages are read
+// whole for the few line numbers a report needs.
 size_t CountNewlines(const char* p, size_t n) {
     size_t count = 0, i = 0;
 #if defined(__SSE2__)
