@@ -13,6 +13,7 @@
 #include "builder/LinkMemo.h"
 #include "builder/Sha256.h"
 #include "platform/ByteReader.h"
+#include "platform/LittleEndian.h"
 
 namespace folivex {
 
@@ -33,23 +34,17 @@ constexpr size_t kRecordFixedBytes = 4 + kStampBytes + 8 + 4 + 4;
 // far larger than such a memo can be is not read.
 constexpr uint64_t kMaxMemoBytes = 64ull << 20;
 
-void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
-    uint8_t le[8];
-    for (int i = 0; i < bytes; ++i) le[i] = static_cast<uint8_t>(v >> (8 * i));
-    out.insert(out.end(), le, le + bytes);
-}
-
 void PutText(std::vector<uint8_t>& out, const std::string& text) {
-    Put(out, text.size(), 4);
+    AppendU32(out, text.size());
     out.insert(out.end(), text.begin(), text.end());
 }
 
 void PutStamp(std::vector<uint8_t>& out, const FileStamp& stamp) {
-    Put(out, stamp.size, 8);
-    Put(out, static_cast<uint64_t>(stamp.modifiedNs), 8);
-    Put(out, static_cast<uint64_t>(stamp.changedNs), 8);
-    Put(out, stamp.fileId, 8);
-    Put(out, stamp.volumeId, 8);
+    AppendU64(out, stamp.size);
+    AppendU64(out, static_cast<uint64_t>(stamp.modifiedNs));
+    AppendU64(out, static_cast<uint64_t>(stamp.changedNs));
+    AppendU64(out, stamp.fileId);
+    AppendU64(out, stamp.volumeId);
 }
 
 FileStamp GetStamp(ByteReader& in) {
@@ -200,13 +195,13 @@ uint64_t BuildMemo::Save(const std::string& bookPath) const {
     out.insert(out.end(), version.begin(), version.end());
     PutText(out, path);
     PutStamp(out, *bookStamp);
-    Put(out, m_kept.size(), 4);
+    AppendU32(out, m_kept.size());
     for (const auto& [name, record] : m_kept) {
         PutText(out, name);
         PutStamp(out, record.stamp);
-        Put(out, record.blob.offset, 8);
-        Put(out, record.blob.length, 4);
-        Put(out, record.blob.crc, 4);
+        AppendU64(out, record.blob.offset);
+        AppendU32(out, record.blob.length);
+        AppendU32(out, record.blob.crc);
     }
     const Sha256Digest sum = Sha256Of(out);
     std::error_code ec;

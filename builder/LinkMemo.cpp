@@ -10,6 +10,7 @@
 #include "platform/ByteReader.h"
 #include "platform/File.h"
 #include "platform/FileReplace.h"
+#include "platform/LittleEndian.h"
 
 namespace folivex {
 
@@ -29,28 +30,8 @@ std::string FoundPath(const std::string& buildMemoPath) {
     return buildMemoPath + ".found";
 }
 
-// value as four bytes, least significant first, at out[at] (the end when
-// at is out.size()).
-void PutU32At(std::vector<uint8_t>& out, size_t at, uint64_t value) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    if (at == out.size())
-        out.insert(out.end(), bytes, bytes + 4);
-    else
-        std::copy(bytes, bytes + 4, out.begin() + static_cast<std::ptrdiff_t>(at));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint64_t value) {
-    PutU32At(out, out.size(), value);
-}
-
-void PutU64(std::vector<uint8_t>& out, uint64_t value) {
-    PutU32(out, value & 0xFFFFFFFFu);
-    PutU32(out, value >> 32);
-}
-
 void PutString(std::vector<uint8_t>& out, const std::string& text) {
-    PutU32(out, text.size());
+    AppendU32(out, text.size());
     out.insert(out.end(), text.begin(), text.end());
 }
 
@@ -65,12 +46,12 @@ size_t BodySize(const html::PageReferences& found) {
 // found as a record's body: anchors, then references.
 void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
     out.reserve(out.size() + BodySize(found));
-    PutU32(out, found.anchors.size());
+    AppendU32(out, found.anchors.size());
     for (const std::string& anchor : found.anchors) PutString(out, anchor);
-    PutU32(out, found.references.size());
+    AppendU32(out, found.references.size());
     for (const html::Reference& r : found.references) {
         PutString(out, r.target);
-        PutU32(out, r.line);
+        AppendU32(out, r.line);
         out.push_back(r.navigation ? 1 : 0);
     }
 }
@@ -105,21 +86,21 @@ const PageVerdicts* KeptVerdicts(const LinkReport::Kept& kept) {
 // verdicts as a record's second body: the files' fingerprint, what is said
 // (kind, line, target), the files reached, the pages looked into.
 void PutVerdicts(std::vector<uint8_t>& out, const PageVerdicts& verdicts) {
-    PutU64(out, verdicts.files);
-    PutU32(out, verdicts.said.size());
+    AppendU64(out, verdicts.files);
+    AppendU32(out, verdicts.said.size());
     for (const LinkFinding& said : verdicts.said) {
         out.push_back(static_cast<uint8_t>(said.kind));
-        PutU32(out, said.line);
+        AppendU32(out, said.line);
         PutString(out, said.target);
     }
-    PutU32(out, verdicts.reaches.size());
-    for (const int32_t file : verdicts.reaches) PutU32(out, static_cast<uint32_t>(file));
-    PutU32(out, verdicts.lookedInto.size());
+    AppendU32(out, verdicts.reaches.size());
+    for (const int32_t file : verdicts.reaches) AppendU32(out, static_cast<uint32_t>(file));
+    AppendU32(out, verdicts.lookedInto.size());
     for (const PageVerdicts::LookedInto& looked : verdicts.lookedInto) {
-        PutU32(out, static_cast<uint32_t>(looked.page));
-        PutU32(out, looked.blobCrc);
-        PutU32(out, looked.blobLength);
-        PutU64(out, looked.anchors);
+        AppendU32(out, static_cast<uint32_t>(looked.page));
+        AppendU32(out, looked.blobCrc);
+        AppendU32(out, looked.blobLength);
+        AppendU64(out, looked.anchors);
     }
 }
 
@@ -180,16 +161,16 @@ size_t RecordSize(const std::string& stored) {
 void PutRecord(std::vector<uint8_t>& out, const std::string& stored, uint32_t blobCrc,
                uint32_t blobLength, const FoundAt& found, std::span<const uint8_t> verdicts) {
     const size_t crcAt = out.size();
-    PutU32(out, 0);
+    AppendU32(out, 0);
     PutString(out, stored);
-    PutU32(out, blobCrc);
-    PutU32(out, blobLength);
-    PutU64(out, found.offset);
-    PutU32(out, found.length);
-    PutU32(out, found.crc);
-    PutU32(out, verdicts.size());
+    AppendU32(out, blobCrc);
+    AppendU32(out, blobLength);
+    AppendU64(out, found.offset);
+    AppendU32(out, found.length);
+    AppendU32(out, found.crc);
+    AppendU32(out, verdicts.size());
     out.insert(out.end(), verdicts.begin(), verdicts.end());
-    PutU32At(out, crcAt, Crc32(std::span(out).subspan(crcAt + 4)));
+    StoreU32(out.data() + crcAt, Crc32(std::span(out).subspan(crcAt + 4)));
 }
 
 std::vector<uint8_t> VerdictsBytes(const LinkReport::Kept& kept) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "format/Container.h"
+#include "platform/LittleEndian.h"
 
 namespace folivex {
 
@@ -58,10 +59,6 @@ private:
     bool m_ready = false;
 };
 
-void PutLength(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 }  // namespace
 
 std::vector<uint8_t> MakeBlob(std::span<const uint8_t> data) {
@@ -93,7 +90,7 @@ std::vector<uint8_t> MakeBlobWithCapacity(std::span<const uint8_t> data, uint64_
             throw ContainerError("zlib could not compress the data (error " + std::to_string(rc) +
                                  ")");
         std::vector<uint8_t> blob(4 + written);
-        PutLength(blob.data(), static_cast<uint32_t>(n));
+        StoreU32(blob.data(), n);
         std::memcpy(blob.data() + 4, scratch.get(), written);
         return blob;
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/ByteReader.h"
+#include "platform/LittleEndian.h"
 
 namespace folivex {
 
@@ -13,19 +14,6 @@ namespace {
 // Deflate cannot expand data by more than about 1032 to 1 (a 258-byte match
 // in two bits); a blob stating more than that is lying about its length.
 constexpr uint64_t kMaxInflateRatio = 1032;
-
-void PutI32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-void AppendI32(std::vector<uint8_t>& out, int32_t v) {
-    uint8_t bytes[4];
-    PutI32(bytes, static_cast<uint32_t>(v));
-    out.insert(out.end(), bytes, bytes + 4);
-}
 
 class InflateStream {
 public:
@@ -81,9 +69,9 @@ std::vector<uint8_t> EncodePageDirectory(const std::vector<PageDirEntry>& record
     for (const auto& record : records) {
         out.insert(out.end(), record.path.begin(), record.path.end());
         out.push_back(0);
-        AppendI32(out, record.id);
-        AppendI32(out, record.inPageSequence);
-        AppendI32(out, record.inSearch);
+        AppendU32(out, record.id);
+        AppendU32(out, record.inPageSequence);
+        AppendU32(out, record.inSearch);
     }
     return out;
 }
@@ -110,11 +98,11 @@ std::vector<PageDirEntry> DecodePageDirectory(std::span<const uint8_t> data) {
 std::vector<uint8_t> EncodeSettings(const BookSettings& settings) {
     std::vector<uint8_t> out;
     out.reserve(kBookSettingsSize);
-    AppendI32(out, settings.showAboutAtStart);
-    AppendI32(out, settings.startMaximized);
-    AppendI32(out, settings.startFullScreen);
-    AppendI32(out, settings.showToolbar);
-    for (const int32_t flag : settings.toolbarButtons) AppendI32(out, flag);
+    AppendU32(out, settings.showAboutAtStart);
+    AppendU32(out, settings.startMaximized);
+    AppendU32(out, settings.startFullScreen);
+    AppendU32(out, settings.showToolbar);
+    for (const int32_t flag : settings.toolbarButtons) AppendU32(out, flag);
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
 #include "platform/Text.h"
 
 namespace folivex {
@@ -63,13 +64,14 @@ void CArchive::WriteU8(uint8_t v) {
 }
 
 void CArchive::WriteU16(uint16_t v) {
-    const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+    uint8_t b[2];
+    StoreU16(b, v);
     WriteBytes(b, 2);
 }
 
 void CArchive::WriteU32(uint32_t v) {
-    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                          static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    uint8_t b[4];
+    StoreU32(b, v);
     WriteBytes(b, 4);
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/ByteReader.h"
+#include "platform/LittleEndian.h"
 
 namespace folivex {
 
@@ -77,15 +78,6 @@ struct IconImage {
     std::span<const uint8_t> data;
 };
 
-void PutU16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
-
 std::optional<std::vector<uint8_t>> IcoFromResources(const ResourceSection& s) {
     auto group = FindResource(s, kResourceIconGroup, kViewerIconGroup);
     if (!group) group = FindResource(s, kResourceIconGroup, kAnyId);
@@ -111,15 +103,15 @@ std::optional<std::vector<uint8_t>> IcoFromResources(const ResourceSection& s) {
     if (images.empty()) return std::nullopt;
 
     std::vector<uint8_t> ico;
-    PutU16(ico, 0);
-    PutU16(ico, 1);
-    PutU16(ico, static_cast<uint32_t>(images.size()));
+    AppendU16(ico, 0);
+    AppendU16(ico, 1);
+    AppendU16(ico, static_cast<uint32_t>(images.size()));
     uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
     for (const auto& image : images) {
         // width, height, colour count, reserved, planes, bit count
         ico.insert(ico.end(), image.groupEntry.begin(), image.groupEntry.begin() + 8);
-        PutU32(ico, static_cast<uint32_t>(image.data.size()));
-        PutU32(ico, offset);
+        AppendU32(ico, static_cast<uint32_t>(image.data.size()));
+        AppendU32(ico, offset);
         offset += static_cast<uint32_t>(image.data.size());
     }
     for (const auto& image : images) ico.insert(ico.end(), image.data.begin(), image.data.end());
