@@ -34,11 +34,6 @@ constexpr size_t kRecordFixedBytes = 4 + kStampBytes + 8 + 4 + 4;
 // far larger than such a memo can be is not read.
 constexpr uint64_t kMaxMemoBytes = 64ull << 20;
 
-void PutText(std::vector<uint8_t>& out, const std::string& text) {
-    AppendU32(out, text.size());
-    out.insert(out.end(), text.begin(), text.end());
-}
-
 void PutStamp(std::vector<uint8_t>& out, const FileStamp& stamp) {
     AppendU64(out, stamp.size);
     AppendU64(out, static_cast<uint64_t>(stamp.modifiedNs));
@@ -55,11 +50,6 @@ FileStamp GetStamp(ByteReader& in) {
     stamp.fileId = in.U64();
     stamp.volumeId = in.U64();
     return stamp;
-}
-
-std::string GetText(ByteReader& in) {
-    const std::span<const uint8_t> text = in.Bytes(in.U32());
-    return std::string(text.begin(), text.end());
 }
 
 // The zlib version, cut or padded to its field: blobs made by another zlib
@@ -133,13 +123,13 @@ void BuildMemo::Load() {
     try {
         ByteReader in(bytes.data(), bodySize);
         in.Skip(sizeof kMagic + kVersionField);
-        std::string bookPath = GetText(in);
+        std::string bookPath(in.CountedText());
         const FileStamp bookStamp = GetStamp(in);
         const uint32_t count = in.U32();
         // The count sizes nothing before the bytes there bear it out.
         records.reserve(std::min<size_t>(count, in.Remaining() / kRecordFixedBytes));
         for (uint32_t i = 0; i < count; ++i) {
-            std::string name = GetText(in);
+            std::string name(in.CountedText());
             Record record;
             record.stamp = GetStamp(in);
             record.blob.offset = in.U64();
@@ -193,11 +183,11 @@ uint64_t BuildMemo::Save(const std::string& bookPath) const {
     out.insert(out.end(), kMagic, kMagic + sizeof kMagic);
     const auto version = VersionField();
     out.insert(out.end(), version.begin(), version.end());
-    PutText(out, path);
+    AppendCountedText(out, path);
     PutStamp(out, *bookStamp);
     AppendU32(out, m_kept.size());
     for (const auto& [name, record] : m_kept) {
-        PutText(out, name);
+        AppendCountedText(out, name);
         PutStamp(out, record.stamp);
         AppendU64(out, record.blob.offset);
         AppendU32(out, record.blob.length);

@@ -30,11 +30,6 @@ std::string FoundPath(const std::string& buildMemoPath) {
     return buildMemoPath + ".found";
 }
 
-void PutString(std::vector<uint8_t>& out, const std::string& text) {
-    AppendU32(out, text.size());
-    out.insert(out.end(), text.begin(), text.end());
-}
-
 // The bytes PutFound writes for found.
 size_t BodySize(const html::PageReferences& found) {
     size_t size = 8;
@@ -47,29 +42,24 @@ size_t BodySize(const html::PageReferences& found) {
 void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
     out.reserve(out.size() + BodySize(found));
     AppendU32(out, found.anchors.size());
-    for (const std::string& anchor : found.anchors) PutString(out, anchor);
+    for (const std::string& anchor : found.anchors) AppendCountedText(out, anchor);
     AppendU32(out, found.references.size());
     for (const html::Reference& r : found.references) {
-        PutString(out, r.target);
+        AppendCountedText(out, r.target);
         AppendU32(out, r.line);
         out.push_back(r.navigation ? 1 : 0);
     }
 }
 
-std::string GetString(ByteReader& in) {
-    const std::span<const uint8_t> bytes = in.Bytes(in.U32());
-    return std::string(bytes.begin(), bytes.end());
-}
-
 html::PageReferences GetFound(ByteReader& in) {
     html::PageReferences found;
-    for (uint32_t n = in.U32(); n > 0; --n) found.anchors.push_back(GetString(in));
+    for (uint32_t n = in.U32(); n > 0; --n) found.anchors.emplace_back(in.CountedText());
     const uint32_t references = in.U32();
     // Each takes at least nine bytes: a count no longer than what is left.
     found.references.reserve(std::min<size_t>(references, in.Remaining() / 9));
     for (uint32_t n = references; n > 0; --n) {
         html::Reference reference;
-        reference.target = GetString(in);
+        reference.target = std::string(in.CountedText());
         reference.line = in.U32();
         reference.navigation = in.U8() != 0;
         found.references.push_back(std::move(reference));
@@ -91,7 +81,7 @@ void PutVerdicts(std::vector<uint8_t>& out, const PageVerdicts& verdicts) {
     for (const LinkFinding& said : verdicts.said) {
         out.push_back(static_cast<uint8_t>(said.kind));
         AppendU32(out, said.line);
-        PutString(out, said.target);
+        AppendCountedText(out, said.target);
     }
     AppendU32(out, verdicts.reaches.size());
     for (const int32_t file : verdicts.reaches) AppendU32(out, static_cast<uint32_t>(file));
@@ -125,7 +115,7 @@ PageVerdicts GetVerdicts(ByteReader& in) {
             throw ByteReader::OutOfRange();
         finding.kind = static_cast<LinkFinding::Kind>(kind);
         finding.line = in.U32();
-        finding.target = GetString(in);
+        finding.target = std::string(in.CountedText());
         verdicts.said.push_back(std::move(finding));
     }
     const uint32_t reaches = in.U32();
@@ -162,7 +152,7 @@ void PutRecord(std::vector<uint8_t>& out, const std::string& stored, uint32_t bl
                uint32_t blobLength, const FoundAt& found, std::span<const uint8_t> verdicts) {
     const size_t crcAt = out.size();
     AppendU32(out, 0);
-    PutString(out, stored);
+    AppendCountedText(out, stored);
     AppendU32(out, blobCrc);
     AppendU32(out, blobLength);
     AppendU64(out, found.offset);
@@ -268,7 +258,7 @@ LinkMemo LinkMemo::Load(const std::string& buildMemoPath) {
         while (!in.AtEnd()) {
             const size_t start = in.Position();
             in.U32();
-            std::string stored = GetString(in);
+            std::string stored(in.CountedText());
             Record record;
             record.blobCrc = in.U32();
             record.blobLength = in.U32();

@@ -42,6 +42,11 @@ std::span<const uint8_t> ByteReader::Bytes(uint64_t n) {
     return bytes;
 }
 
+std::string_view ByteReader::CountedText() {
+    const std::span<const uint8_t> bytes = Bytes(U32());
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 std::string_view ByteReader::CString() {
     for (size_t i = m_pos; i < m_data.size(); ++i) {
         if (m_data[i] == 0) {

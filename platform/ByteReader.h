@@ -44,6 +44,8 @@ public:
     // Bytes up to (not including) the next NUL, which is consumed; no NUL
     // before the end throws.
     std::string_view CString();
+    // A 32-bit length, then that many bytes (what AppendCountedText writes).
+    std::string_view CountedText();
 
     // Reads at an absolute offset without moving the position.
     uint8_t U8At(uint64_t offset) const;

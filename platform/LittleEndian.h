@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace folivex {
@@ -34,6 +35,12 @@ inline void AppendU32(std::vector<uint8_t>& out, uint64_t value) {
 }
 inline void AppendU64(std::vector<uint8_t>& out, uint64_t value) {
     AppendLittleEndian(out, value, 8);
+}
+
+// text's length as a U32, then its bytes (ByteReader::CountedText).
+inline void AppendCountedText(std::vector<uint8_t>& out, std::string_view text) {
+    AppendU32(out, text.size());
+    out.insert(out.end(), text.begin(), text.end());
 }
 
 }  // namespace folivex
