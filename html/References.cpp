@@ -39,22 +39,11 @@ bool IsReferenceAttribute(std::string_view element, std::string_view attribute, 
     return false;
 }
 
-// Whether an attribute of this name can name a reference or an anchor: a
-// quick look that spares the table above the attributes most tags carry
-// (class, title, alt, ...).
-bool MayMatter(std::string_view name) {
-    if (name.empty()) return false;
-    switch (name.front()) {
-        case 'h': return name == "href";
-        case 's': return name == "src" || name == "srcset" || name == "style";
-        case 'd': return name == "data";
-        case 'p': return name == "poster";
-        case 'b': return name == "background";
-        case 'i': return name == "id";
-        case 'n': return name == "name";
-        default: return false;
-    }
-}
+// Every attribute that can name a reference or an anchor: the tokenizer
+// keeps these and spares the names of the ones most tags carry (class,
+// title, alt, ...).
+constexpr std::string_view kAttributesRead[] = {"href",       "src",   "srcset", "data", "poster",
+                                                "background", "style", "id",     "name"};
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
@@ -121,9 +110,9 @@ public:
     explicit PageReader(std::string_view page) : m_page(page), m_lines(page) {}
 
     PageReferences Read() {
-        Tokenizer tokens(m_page);
+        Tokenizer tokens(m_page, AttributeNames(kAttributesRead));
         Token token;
-        while (tokens.Next(token)) Take(token);
+        while (tokens.NextMarkup(token)) Take(token);
         return std::move(m_found);
     }
 
@@ -153,7 +142,6 @@ private:
         Attributes attributes(tag);
         std::string_view name, value;
         while (attributes.Next(name, value)) {
-            if (!MayMatter(name)) continue;
             bool navigation = false;
             if (IsReferenceAttribute(tag.Name(), name, navigation)) {
                 AddReference(m_found.references, value, lineOfTag(), navigation);

@@ -34,7 +34,8 @@ bool IsIn(char c, uint8_t classes) {
 
 // The first c among text[from, near), at most sixteen bytes; npos when
 // none is.
-size_t FindNear(std::string_view text, size_t from, size_t near, char c) {
+[[gnu::always_inline]] inline size_t FindNear(std::string_view text, size_t from, size_t near,
+                                              char c) {
 #if defined(__SSE2__)
     if (near - from == 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
@@ -48,7 +49,7 @@ size_t FindNear(std::string_view text, size_t from, size_t near, char c) {
     return npos;
 }
 
-size_t FindByte(std::string_view text, size_t from, char c) {
+[[gnu::always_inline]] inline size_t FindByte(std::string_view text, size_t from, char c) {
     // Most searches end within a few bytes (the '<' after a tag, the quote
     // after a short value): look there before calling memchr.
     const size_t near = std::min(text.size(), from + 16);
@@ -69,37 +70,116 @@ size_t FindEndTag(std::string_view page, size_t from, std::string_view name) {
     return npos;
 }
 
-// Reads the attribute at text[pos] (after blanks and '/') as a browser
-// does: a name, and after '=' a value, quoted or not; only a quote right
-// after '=' (and blanks) opens a value, so a '>' inside one does not end
-// the tag. pos moves past it. False at the tag's '>' or the end of text.
-bool ReadAttribute(std::string_view text, size_t& pos, AttributeSpan& span) {
-    while (pos < text.size() && IsIn(text[pos], kNameEnd) && text[pos] != '>') ++pos;
-    if (pos >= text.size() || text[pos] == '>') return false;
-    const size_t nameStart = pos;
-    ++pos;  // a name may start with '=' (then it is part of the name)
-    while (pos < text.size() && !IsIn(text[pos], kNameEnd) && text[pos] != '=') ++pos;
-    span = {static_cast<uint32_t>(nameStart), static_cast<uint32_t>(pos - nameStart), 0, 0};
+// The first '=' or '>' at or after from; text.size() when there is none.
+// Inside a tag only these two matter until a value opens: names and the
+// blanks between them are stepped over sixteen bytes at a time.
+[[gnu::always_inline]] inline size_t FindEqualsOrEnd(std::string_view text, size_t from) {
+    size_t i = from;
+#if defined(__SSE2__)
+    const __m128i equals = _mm_set1_epi8('='), end = _mm_set1_epi8('>');
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const auto hits = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, equals), _mm_cmpeq_epi8(bytes, end))));
+        if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(hits));
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if (text[i] == '=' || text[i] == '>') return i;
+    return text.size();
+}
 
-    size_t k = pos;
-    while (k < text.size() && IsIn(text[k], kBlank)) ++k;
-    if (k >= text.size() || text[k] != '=') return true;
-    ++k;
-    while (k < text.size() && IsIn(text[k], kBlank)) ++k;
+bool IsBlank(char c) {
+    return IsIn(c, kBlank);
+}
+
+bool EndsName(char c) {
+    return IsIn(c, kNameEnd);
+}
+
+// The name that ends at nameEnd: the run of name bytes before it, not
+// before from.
+[[gnu::always_inline]] inline std::string_view NameBefore(std::string_view text, size_t from,
+                                                          size_t nameEnd) {
+    size_t start = nameEnd;
+    while (start > from && !EndsName(text[start - 1])) --start;
+    return text.substr(start, nameEnd - start);
+}
+
+// The value after the '=' at text[at]: quoted (a quote right after the '='
+// and blanks opens it, and a '>' inside does not end the tag) or up to a
+// blank or '>'. pos moves past it.
+[[gnu::always_inline]] inline void ReadValue(std::string_view text, size_t at, size_t& pos,
+                                             AttributeSpan& span) {
+    size_t k = at + 1;
+    while (k < text.size() && IsBlank(text[k])) ++k;
     if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
         const size_t close = FindByte(text, k + 1, text[k]);
         const size_t stop = close == npos ? text.size() : close;
         span.value = static_cast<uint32_t>(k + 1);
         span.valueLength = static_cast<uint32_t>(stop - k - 1);
         pos = close == npos ? text.size() : close + 1;
-        return true;
+        return;
     }
     size_t stop = k;
-    while (stop < text.size() && !IsIn(text[stop], kBlank) && text[stop] != '>') ++stop;
+    while (stop < text.size() && !IsBlank(text[stop]) && text[stop] != '>') ++stop;
     span.value = static_cast<uint32_t>(k);
     span.valueLength = static_cast<uint32_t>(stop - k);
     pos = stop;
-    return true;
+}
+
+// Reads on from text[pos] to the next attribute that wanted names and that
+// is written with a value, as a browser reads them: a '=' after a name opens
+// the value; a '=' with no name before it starts one. pos moves past the
+// value. False at the tag's '>' (pos there) or the end of text. Only the
+// '='s and '>'s of a tag are looked at until a value opens: names and
+// blanks are stepped over sixteen bytes at a time.
+bool ReadAttribute(std::string_view text, size_t& pos, const AttributeNames& wanted,
+                   AttributeSpan& span) {
+    size_t at = FindEqualsOrEnd(text, pos);
+    while (at < text.size() && text[at] != '>') {
+        size_t nameEnd = at;
+        while (nameEnd > pos && IsBlank(text[nameEnd - 1])) --nameEnd;
+        if (nameEnd == pos || text[nameEnd - 1] == '/') {
+            at = FindEqualsOrEnd(text, at + 1);
+            continue;
+        }
+        const int name =
+            wanted.MayEnd(text[nameEnd - 1]) ? wanted.IndexOf(NameBefore(text, pos, nameEnd)) : -1;
+        ReadValue(text, at, pos, span);
+        if (name >= 0) {
+            span.name = static_cast<uint8_t>(name);
+            return true;
+        }
+        at = FindEqualsOrEnd(text, pos);
+    }
+    pos = at;
+    return false;
+}
+
+// Reads a tag name that ends within the sixteen bytes from text[from]:
+// lower-cased into name (sixteen bytes), and returns where it ends; npos
+// when it may not (then it is read byte by byte). Tag names are short, and
+// a loop over their bytes mostly mispredicts where it ends.
+size_t ReadTagName(std::string_view text, size_t from, char* name) {
+#if defined(__SSE2__)
+    if (text.size() - from < 16) return npos;
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+    const auto is = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    const __m128i ends = _mm_or_si128(
+        _mm_or_si128(_mm_or_si128(is(' '), is('\n')), _mm_or_si128(is('\t'), is('\r'))),
+        _mm_or_si128(is('\f'), _mm_or_si128(is('/'), is('>'))));
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8(ends));
+    if (hits == 0) return npos;
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+    const __m128i lower = _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(name), lower);
+    return from + static_cast<size_t>(__builtin_ctz(hits));
+#else
+    (void)text, (void)from, (void)name;
+    return npos;
+#endif
 }
 
 // The '\n' bytes among n at p, sixteen (or eight) at a time: pages are read
@@ -133,11 +213,8 @@ size_t CountNewlines(const char* p, size_t n) {
     return count;
 }
 
-bool EndsName(char c) {
-    return IsIn(c, kNameEnd);
-}
-
 void SetToken(Token& token, TokenKind kind, std::string_view page, size_t begin, size_t end) {
+    token.attributeNames = nullptr;
     token.kind = kind;
     token.offset = begin;
     token.raw = page.substr(begin, end - begin);
@@ -158,15 +235,28 @@ bool IsRawTextElement(std::string_view name) {
     }
 }
 
-bool Tokenizer::Next(Token& token) {
-    if (m_rawEnd[0] != '\0') {
-        const size_t end = FindEndTag(m_page, m_pos, m_rawEnd);
-        const size_t stop = end == npos ? m_page.size() : end;
-        SetToken(token, TokenKind::rawText, m_page, m_pos, stop);
-        m_rawEnd[0] = '\0';
-        m_pos = stop;
-        return true;
+bool Tokenizer::NextRawText(Token& token) {
+    const size_t end = FindEndTag(m_page, m_pos, m_rawEnd);
+    const size_t stop = end == npos ? m_page.size() : end;
+    SetToken(token, TokenKind::rawText, m_page, m_pos, stop);
+    m_rawEnd[0] = '\0';
+    m_pos = stop;
+    return true;
+}
+
+bool Tokenizer::NextMarkup(Token& token) {
+    if (m_rawEnd[0] != '\0') return NextRawText(token);
+    while (m_pos < m_page.size()) {
+        const size_t lt = FindByte(m_page, m_pos, '<');
+        if (lt == npos) break;
+        if (NextMarkup(lt, token) && token.kind != TokenKind::text) return true;
     }
+    m_pos = m_page.size();
+    return false;
+}
+
+bool Tokenizer::Next(Token& token) {
+    if (m_rawEnd[0] != '\0') return NextRawText(token);
     if (m_pos >= m_page.size()) return false;
     const size_t lt = FindByte(m_page, m_pos, '<');
     if (lt != m_pos) {
@@ -208,16 +298,23 @@ bool Tokenizer::NextMarkup(size_t lt, Token& token) {
 }
 
 void Tokenizer::ReadTag(size_t lt, bool closing, Token& token) {
-    size_t nameEnd = lt + (closing ? 2 : 1);
-    size_t length = 0;
-    for (; nameEnd < m_page.size() && !EndsName(m_page[nameEnd]); ++nameEnd)
-        if (length < Token::kMaxNameLength) token.name[length++] = ToLowerAscii(m_page[nameEnd]);
+    static_assert(sizeof token.name == 16, "ReadTagName writes sixteen bytes");
+    const size_t nameStart = lt + (closing ? 2 : 1);
+    size_t nameEnd = ReadTagName(m_page, nameStart, token.name);
+    if (nameEnd == npos) {
+        nameEnd = nameStart;
+        for (size_t length = 0; nameEnd < m_page.size() && !EndsName(m_page[nameEnd]); ++nameEnd)
+            if (length < Token::kMaxNameLength)
+                token.name[length++] = ToLowerAscii(m_page[nameEnd]);
+    }
+    const size_t length = std::min(nameEnd - nameStart, Token::kMaxNameLength);
     const size_t end = ReadTagAttributes(lt, nameEnd, token);
     token.kind = closing ? TokenKind::endTag : TokenKind::startTag;
     token.offset = lt;
     token.raw = m_page.substr(lt, end - lt);
     token.name[length] = '\0';
     token.nameLength = static_cast<unsigned char>(length);
+    token.attributeNames = &m_wanted;
     m_pos = end;
     if (!closing && IsRawTextElement(token.Name())) std::memcpy(m_rawEnd, token.name, length + 1);
 }
@@ -232,7 +329,7 @@ size_t Tokenizer::ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) con
     unsigned char count = 0;
     AttributeSpan span;
     token.afterAttributes = 0;
-    while (ReadAttribute(text, pos, span)) {
+    while (ReadAttribute(text, pos, m_wanted, span)) {
         if (count == Token::kMaxAttributes) continue;
         token.attributes[count++] = span;
         if (count == Token::kMaxAttributes) token.afterAttributes = static_cast<uint32_t>(pos);
@@ -242,21 +339,48 @@ size_t Tokenizer::ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) con
     return pos < text.size() ? lt + pos + 1 : m_page.size();
 }
 
+namespace {
+
+// A slot in AttributeNames' table: a name's length and first and last
+// bytes, as lower case.
+size_t SlotOf(std::string_view name, size_t slots) {
+    const auto lower = [](char c) { return static_cast<size_t>(static_cast<uint8_t>(c) | 0x20); };
+    return (name.size() * 31 + lower(name.front()) * 7 + lower(name.back())) % slots;
+}
+
+}  // namespace
+
+AttributeNames::AttributeNames(std::span<const std::string_view> names) : m_names(names) {
+    // Open addressing, each name in the first free slot from its own on.
+    for (size_t i = 0; i < names.size() && i < kSlots / 2; ++i) {
+        if (names[i].empty()) continue;
+        size_t slot = SlotOf(names[i], kSlots);
+        while (m_slots[slot] != 0) slot = (slot + 1) % kSlots;
+        m_slots[slot] = static_cast<uint8_t>(i + 1);
+        const auto last = static_cast<uint8_t>(names[i].back());
+        m_lastBytes[last] = true;
+        if (IsAsciiAlpha(static_cast<char>(last))) m_lastBytes[last & ~0x20u] = true;
+    }
+}
+
+int AttributeNames::IndexOf(std::string_view name) const {
+    // Most names are none of them: their slot is empty.
+    if (name.empty()) return -1;
+    for (size_t slot = SlotOf(name, kSlots); m_slots[slot] != 0; slot = (slot + 1) % kSlots) {
+        const size_t index = m_slots[slot] - 1u;
+        if (EqualsIgnoringAsciiCase(name, m_names[index])) return static_cast<int>(index);
+    }
+    return -1;
+}
+
 bool Attributes::Next(std::string_view& name, std::string_view& value) {
     AttributeSpan span;
     if (m_next < m_tag.attributeCount)
         span = m_tag.attributes[m_next++];
-    else if (!ReadAttribute(m_tag.raw, m_pos, span))
+    else if (m_tag.attributeNames == nullptr ||
+             !ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span))
         return false;
-    // Most pages write their attribute names in lower case already.
-    const std::string_view raw = m_tag.raw.substr(span.name, span.nameLength);
-    if (std::none_of(raw.begin(), raw.end(), IsAsciiUpper)) {
-        name = raw;
-    } else {
-        const size_t nameLength = std::min<size_t>(raw.size(), sizeof m_name - 1);
-        for (size_t i = 0; i < nameLength; ++i) m_name[i] = ToLowerAscii(raw[i]);
-        name = std::string_view(m_name, nameLength);
-    }
+    name = (*m_tag.attributeNames)[span.name];
     value = m_tag.raw.substr(span.value, span.valueLength);
     return true;
 }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace folivex::html {
@@ -26,12 +27,34 @@ enum class TokenKind {
     other,     // <!DOCTYPE ...>, <?...?>, <!...>
 };
 
-// Where an attribute's name and value lie in its tag's raw bytes.
+// The attribute names a reader of tags asks for (at most 32, in lower
+// case): the tokenizer keeps only those attributes, and does not read the
+// names of the others. The names are not copied.
+class AttributeNames {
+public:
+    AttributeNames() = default;
+    explicit AttributeNames(std::span<const std::string_view> names);
+    bool Empty() const { return m_names.empty(); }
+    // Whether a name ending in c may be one of them: a look at one byte
+    // that spares most names being read at all.
+    bool MayEnd(char c) const { return m_lastBytes[static_cast<uint8_t>(c)]; }
+    // Which of the names name is, in any case; -1 when none.
+    int IndexOf(std::string_view name) const;
+    std::string_view operator[](size_t index) const { return m_names[index]; }
+
+private:
+    static constexpr size_t kSlots = 64;  // at most half of them used
+    std::span<const std::string_view> m_names;
+    uint8_t m_slots[kSlots] = {};  // index + 1 of the name there; 0: free
+    bool m_lastBytes[256] = {};    // the last bytes of the names, in either case
+};
+
+// Where an asked-for attribute's value lies in its tag's raw bytes, and
+// which of the names it has.
 struct AttributeSpan {
-    uint32_t name = 0;
-    uint32_t nameLength = 0;
     uint32_t value = 0;
     uint32_t valueLength = 0;
+    uint8_t name = 0;
 };
 
 struct Token {
@@ -46,10 +69,12 @@ struct Token {
     unsigned char nameLength = 0;
     std::string_view Name() const { return std::string_view(name, nameLength); }
 
-    // Tags: the first kMaxAttributes attributes, as the tokenizer read them
-    // on its way to the tag's end, so that Attributes need not read them
-    // again; the rest are read from afterAttributes (an offset in raw) on.
+    // Tags: the first kMaxAttributes of the attributes asked for, as the
+    // tokenizer read them on its way to the tag's end, so that Attributes
+    // need not read them again; the rest are read from afterAttributes (an
+    // offset in raw) on.
     static constexpr size_t kMaxAttributes = 8;
+    const AttributeNames* attributeNames = nullptr;
     AttributeSpan attributes[kMaxAttributes] = {};
     unsigned char attributeCount = 0;
     uint32_t afterAttributes = 0;
@@ -62,36 +87,43 @@ bool IsRawTextElement(std::string_view name);
 
 class Tokenizer {
 public:
-    explicit Tokenizer(std::string_view page) : m_page(page) {}
+    explicit Tokenizer(std::string_view page, AttributeNames wanted = {})
+        : m_page(page), m_wanted(wanted) {}
 
     // The next token; false at the end of the page.
     bool Next(Token& token);
+    // The next token that is not text, for readers of tags only (a '<'
+    // that starts no tag is text too); raw text still comes.
+    bool NextMarkup(Token& token);
 
 private:
     bool NextMarkup(size_t lt, Token& token);
+    bool NextRawText(Token& token);
     void ReadTag(size_t lt, bool closing, Token& token);
     size_t ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) const;
 
     std::string_view m_page;
+    AttributeNames m_wanted;
     size_t m_pos = 0;
     // Set after the start tag of a raw-text element: its content comes next.
     char m_rawEnd[Token::kMaxNameLength + 1] = {};
 };
 
-// The attributes of a start tag, one by one, names lower-cased.
+// The attributes of a tag that its tokenizer was asked for and that are
+// written with a value (name=value, quoted or not), one by one; bare names
+// are left out. Read while the tokenizer is alive.
 class Attributes {
 public:
     explicit Attributes(const Token& tag) : m_tag(tag), m_pos(tag.afterAttributes) {}
-    // The next attribute; false after the last. value is the raw value
-    // without its quotes, references not decoded; empty for a bare name.
-    // name stays valid until the next call.
+    // The next attribute; false after the last. name is as asked for;
+    // value is the raw value without its quotes, references not decoded;
+    // it may be empty ("").
     bool Next(std::string_view& name, std::string_view& value);
 
 private:
     const Token& m_tag;
     size_t m_next = 0;  // the next of the tag's attribute spans
     size_t m_pos = 0;   // in the tag's raw bytes, once the spans are used up
-    char m_name[32] = {};
 };
 
 // Line numbers (from 1) of offsets that grow from call to call.

@@ -12,12 +12,13 @@
 namespace folivex::html {
 namespace {
 
-// Each token as kind:text, tags by name: the tokenizer's reading of a page.
-std::string Tokens(std::string_view page) {
+// Each token as kind:text, tags by name: the tokenizer's reading of a page;
+// with markupOnly, as NextMarkup gives it (text left out).
+std::string Tokens(std::string_view page, bool markupOnly = false) {
     std::string out;
     Tokenizer tokens(page);
     Token t;
-    while (tokens.Next(t)) {
+    while (markupOnly ? tokens.NextMarkup(t) : tokens.Next(t)) {
         static constexpr const char* kKinds[] = {"T", "R", "<", "</", "!--", "!"};
         out += kKinds[static_cast<int>(t.kind)];
         const bool tag = t.kind == TokenKind::startTag || t.kind == TokenKind::endTag;
@@ -45,26 +46,39 @@ TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
         {"<a", "<:a|"},
         {"<", "T:<|"},
     };
-    for (const auto& c : kCases) EXPECT_EQ(Tokens(c.page), c.tokens) << c.page;
+    for (const auto& c : kCases) {
+        EXPECT_EQ(Tokens(c.page), c.tokens) << c.page;
+        std::string markup = "|" + std::string(c.tokens);  // the same without the text tokens
+        for (size_t at; (at = markup.find("|T:")) != std::string::npos;)
+            markup.erase(at + 1, markup.find('|', at + 1) - at);
+        markup.erase(0, 1);
+        EXPECT_EQ(Tokens(c.page, true), markup) << c.page;
+    }
 }
 
 TEST(Tokenizer, ReadsAttributesAndLines) {
-    Tokenizer tokens("<IMG SRC = \"a b.png\" alt='x' hidden data-x=1 /=y>\n<p>\n\n<b>");
+    // Only the attributes asked for, and only with a value: "class" is not
+    // asked for, "hidden" and "=y" (after '/', a '=' starts a name) are bare.
+    constexpr std::string_view kAsked[] = {"src", "alt", "hidden", "data-x", "=y", "k"};
+    Tokenizer tokens(
+        "<IMG class=c SRC = \"a b.png\" alt='x' hidden data-x=1 /=y k = =v>\n<p>\n\n<b>",
+        AttributeNames(kAsked));
     Token t;
     ASSERT_TRUE(tokens.Next(t));
     Attributes attributes(t);
     std::string_view name, value;
     std::string seen;
     while (attributes.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
-    EXPECT_EQ(seen, "src=a b.png;alt=x;hidden=;data-x=1;=y=;");
+    EXPECT_EQ(seen, "src=a b.png;alt=x;data-x=1;k==v;");
     // More attributes than the tokenizer keeps for Attributes: the rest are
     // read on demand.
-    Tokenizer many("<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 I='9>' j>z");
+    constexpr std::string_view kLetters[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    Tokenizer many("<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 I='9>' j>z", AttributeNames(kLetters));
     ASSERT_TRUE(many.Next(t));
     Attributes all(t);
     seen.clear();
     while (all.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
-    EXPECT_EQ(seen, "a=1;b=2;c=3;d=4;e=5;f=6;g=7;h=8;i=9>;j=;");
+    EXPECT_EQ(seen, "a=1;b=2;c=3;d=4;e=5;f=6;g=7;h=8;i=9>;");
     ASSERT_TRUE(many.Next(t));
     EXPECT_EQ(t.raw, "z");
     LineCounter lines("a\nb\n\nc");
