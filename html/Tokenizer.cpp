@@ -12,6 +12,10 @@
 
 namespace folivex::html {
 
+// The steps of reading a tag are forced inline (gnu::always_inline): a tag
+// is then read by one function, where calls between the steps had cost
+// about a quarter of the time of reading a page for its links.
+
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
@@ -134,8 +138,9 @@ bool EndsName(char c) {
 // value. False at the tag's '>' (pos there) or the end of text. Only the
 // '='s and '>'s of a tag are looked at until a value opens: names and
 // blanks are stepped over sixteen bytes at a time.
-bool ReadAttribute(std::string_view text, size_t& pos, const AttributeNames& wanted,
-                   AttributeSpan& span) {
+[[gnu::always_inline]] inline bool ReadAttribute(std::string_view text, size_t& pos,
+                                                 const AttributeNames& wanted,
+                                                 AttributeSpan& span) {
     size_t at = FindEqualsOrEnd(text, pos);
     while (at < text.size() && text[at] != '>') {
         size_t nameEnd = at;
@@ -161,7 +166,7 @@ bool ReadAttribute(std::string_view text, size_t& pos, const AttributeNames& wan
 // lower-cased into name (sixteen bytes), and returns where it ends; npos
 // when it may not (then it is read byte by byte). Tag names are short, and
 // a loop over their bytes mostly mispredicts where it ends.
-size_t ReadTagName(std::string_view text, size_t from, char* name) {
+[[gnu::always_inline]] inline size_t ReadTagName(std::string_view text, size_t from, char* name) {
 #if defined(__SSE2__)
     if (text.size() - from < 16) return npos;
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
@@ -268,7 +273,7 @@ bool Tokenizer::Next(Token& token) {
     return NextMarkup(lt, token);
 }
 
-bool Tokenizer::NextMarkup(size_t lt, Token& token) {
+[[gnu::always_inline]] inline bool Tokenizer::NextMarkup(size_t lt, Token& token) {
     if (m_page.size() - lt >= 4 && m_page[lt + 1] == '!' && m_page[lt + 2] == '-' &&
         m_page[lt + 3] == '-') {
         const size_t end = m_page.find("-->", lt + 4);
@@ -297,7 +302,7 @@ bool Tokenizer::NextMarkup(size_t lt, Token& token) {
     return true;
 }
 
-void Tokenizer::ReadTag(size_t lt, bool closing, Token& token) {
+[[gnu::always_inline]] inline void Tokenizer::ReadTag(size_t lt, bool closing, Token& token) {
     static_assert(sizeof token.name == 16, "ReadTagName writes sixteen bytes");
     const size_t nameStart = lt + (closing ? 2 : 1);
     size_t nameEnd = ReadTagName(m_page, nameStart, token.name);
@@ -323,7 +328,8 @@ void Tokenizer::ReadTag(size_t lt, bool closing, Token& token) {
 // the rest start) and returns where the tag ends: past its '>', or the end
 // of the page when it has none. An end tag's attributes are read the same
 // way, as a browser does, and then ignored.
-size_t Tokenizer::ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) const {
+[[gnu::always_inline]] inline size_t Tokenizer::ReadTagAttributes(size_t lt, size_t nameEnd,
+                                                                  Token& token) const {
     const std::string_view text = m_page.substr(lt);
     size_t pos = nameEnd - lt;
     unsigned char count = 0;
@@ -373,15 +379,12 @@ int AttributeNames::IndexOf(std::string_view name) const {
     return -1;
 }
 
-bool Attributes::Next(std::string_view& name, std::string_view& value) {
+bool Attributes::ReadOn(std::string_view& name, std::string_view& value) {
     AttributeSpan span;
-    if (m_next < m_tag.attributeCount)
-        span = m_tag.attributes[m_next++];
-    else if (m_tag.attributeNames == nullptr ||
-             !ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span))
+    if (m_tag.attributeNames == nullptr ||
+        !ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span))
         return false;
-    name = (*m_tag.attributeNames)[span.name];
-    value = m_tag.raw.substr(span.value, span.valueLength);
+    Take(span, name, value);
     return true;
 }
 

@@ -118,9 +118,23 @@ public:
     // The next attribute; false after the last. name is as asked for;
     // value is the raw value without its quotes, references not decoded;
     // it may be empty ("").
-    bool Next(std::string_view& name, std::string_view& value);
+    bool Next(std::string_view& name, std::string_view& value) {
+        if (m_next < m_tag.attributeCount) {
+            Take(m_tag.attributes[m_next++], name, value);
+            return true;
+        }
+        // Only a tag whose spans are full may have more.
+        return m_tag.attributeCount == Token::kMaxAttributes && ReadOn(name, value);
+    }
 
 private:
+    void Take(const AttributeSpan& span, std::string_view& name, std::string_view& value) const {
+        name = (*m_tag.attributeNames)[span.name];
+        value = m_tag.raw.substr(span.value, span.valueLength);
+    }
+    // The attributes after the tag's spans, read from its raw bytes.
+    bool ReadOn(std::string_view& name, std::string_view& value);
+
     const Token& m_tag;
     size_t m_next = 0;  // the next of the tag's attribute spans
     size_t m_pos = 0;   // in the tag's raw bytes, once the spans are used up
