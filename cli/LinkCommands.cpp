@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "builder/FileBytes.h"
 #include "builder/LinkReport.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompts.h"
@@ -38,8 +39,7 @@ bool WriteReportFile(const std::string& path, const std::string& text) {
 
 // Reads file `index` of report into it, through bytes (kept from file to
 // file); false with a problem when the file cannot be read.
-bool ReadForLinks(LinkReport& report, size_t index, std::vector<uint8_t>& bytes,
-                  std::string& problem) {
+bool ReadForLinks(LinkReport& report, size_t index, FileBytes& bytes, std::string& problem) {
     const LinkReportFile& file = report.File(index);
     if (file.diskPath.empty()) {
         problem = "cannot read " + file.stored + ": no such file in the folder";
@@ -67,7 +67,7 @@ std::vector<std::string> ReadAll(LinkReport& report) {
     std::vector<std::string> problems(wanted.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
-        std::vector<uint8_t> bytes;
+        FileBytes bytes;
         for (size_t k; (k = next.fetch_add(1)) < wanted.size();)
             ReadForLinks(report, wanted[k], bytes, problems[k]);
     };

@@ -196,9 +196,10 @@ size_t CountNewlines(const char* p, size_t n) {
     // lane, and is summed before it can overflow.
     const __m128i newline = _mm_set1_epi8('\n');
     const __m128i zero = _mm_setzero_si128();
-    while (i + 16 <= n) {
+    while (n - i >= 16) {
         __m128i counts = zero;
-        for (int round = 0; round < 255 && i + 16 <= n; ++round, i += 16) {
+        const size_t end = i + std::min<size_t>(255, (n - i) / 16) * 16;
+        for (; i < end; i += 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, newline));
         }

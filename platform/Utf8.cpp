@@ -2,6 +2,9 @@
 #include "platform/Utf8.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace folivex {
 
@@ -51,9 +54,17 @@ char32_t Windows1252CodePoint(unsigned char byte) {
 
 namespace {
 
-// The first byte at or after i that is not ASCII, read eight at a time:
-// most pages and names are mostly ASCII.
+// The first byte at or after i that is not ASCII, read thirty-two (or
+// eight) at a time: most pages and names are mostly ASCII.
 size_t SkipAscii(std::string_view bytes, size_t i) {
+#if defined(__SSE2__)
+    while (bytes.size() - i >= 32) {
+        const auto* p = reinterpret_cast<const __m128i*>(bytes.data() + i);
+        const __m128i either = _mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1));
+        if (_mm_movemask_epi8(either) != 0) break;  // the top bit of some byte is set
+        i += 32;
+    }
+#endif
     while (bytes.size() - i >= 8) {
         uint64_t word;
         std::memcpy(&word, bytes.data() + i, 8);

@@ -92,6 +92,14 @@ TEST(Utf8, TakesValidUtf8AsItIsAndAnythingElseAsWindows1252) {
     EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // overlong
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
     EXPECT_FALSE(IsValidUtf8("abc\xE2\x82"));   // cut short
+    // A bad byte anywhere in a long ASCII run, which is read in blocks.
+    for (size_t at = 0; at < 80; ++at) {
+        std::string text(80, 'a');
+        text[at] = '\xE9';
+        EXPECT_FALSE(IsValidUtf8(text)) << at;
+        text.replace(at, 1, "\xC3\xA9");
+        EXPECT_TRUE(IsValidUtf8(text)) << at;
+    }
     EXPECT_EQ(TrimPartialUtf8("abc\xE2\x82"), "abc");
     EXPECT_EQ(TrimPartialUtf8("abc\xE2\x82\xAC"), "abc\xE2\x82\xAC");
     std::string ansi;
