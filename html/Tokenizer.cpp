@@ -132,10 +132,10 @@ bool EndsName(char c) {
     pos = stop;
 }
 
-// Reads on from text[pos] to the next attribute that wanted names and that
-// is written with a value, as a browser reads them: a '=' after a name opens
-// the value; a '=' with no name before it starts one. pos moves past the
-// value. False at the tag's '>' (pos there) or the end of text. Only the
+// Reads on from text[pos] to the next attribute that is among wanted and
+// written with a value, as a browser reads attributes: a '=' after a name
+// opens the value; a '=' with no name before it starts one. pos moves past
+// the value. False at the tag's '>' (pos there) or the end of text. Only the
 // '='s and '>'s of a tag are looked at until a value opens: names and
 // blanks are stepped over sixteen bytes at a time.
 [[gnu::always_inline]] inline bool ReadAttribute(std::string_view text, size_t& pos,
