@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -52,20 +53,27 @@ constexpr std::array<KindText, 6> kKinds = {{
     {"external", "external links (not checked)"},
 }};
 
-// Runs work(from, to) over 0..count: for a large book (hundreds of
-// thousands of fragments to look up) in two halves on two threads, when it
-// may use that many (0: one per processor).
+// Runs work(from, to) over 0..count in runs of kRun files: for a large book
+// (hundreds of thousands of fragments to look up) on two threads, when it
+// may use that many (0: one per processor), each taking the next run as it
+// is done with one, since a few pages (an index) can hold most of the work;
+// otherwise in one call. Runs may be worked on in any order.
+constexpr size_t kRun = 16;
 template <class Work>
-void InHalves(size_t count, unsigned threads, Work work) {
+void InRuns(size_t count, unsigned threads, Work work) {
     constexpr size_t kFilesForTwoThreads = 512;
     if (threads == 0) threads = std::thread::hardware_concurrency();
     if (count < kFilesForTwoThreads || threads < 2) {
         work(0, count);
         return;
     }
-    const size_t half = count / 2;
-    auto second = std::async(std::launch::async, [&] { work(half, count); });
-    work(0, half);
+    std::atomic<size_t> next{0};
+    const auto takeRuns = [&] {
+        for (size_t from; (from = next.fetch_add(kRun)) < count;)
+            work(from, std::min(count, from + kRun));
+    };
+    auto second = std::async(std::launch::async, takeRuns);
+    takeRuns();
     second.get();
 }
 
@@ -412,8 +420,8 @@ void LinkReport::Settle(const FoundOf& foundOf) {
     // on two, only reads it.
     const std::vector<std::pair<size_t, PageVerdicts>> stale = TakeStale(foundOf);
     LoadFragmentTargets(foundOf);
-    InHalves(m_reads.size(), m_threads,
-             [&](size_t from, size_t to) { JudgeUnsettled(from, to, stale); });
+    InRuns(m_reads.size(), m_threads,
+           [&](size_t from, size_t to) { JudgeUnsettled(from, to, stale); });
 }
 
 void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& reached,
@@ -438,13 +446,15 @@ std::vector<LinkFinding> LinkReport::Findings(bool withExternal) const {
     std::vector<char> reached(m_files.size(), 0);
     for (const Read& read : m_reads)
         for (const int32_t to : read.verdicts.reaches) reached[static_cast<size_t>(to)] = 1;
-    std::vector<LinkFinding> out;
-    std::vector<LinkFinding> secondHalf;
-    InHalves(m_files.size(), m_threads, [&](size_t from, size_t to) {
-        FindingsOf(from, to, reached, withExternal, from == 0 ? out : secondHalf);
+    // Each run's findings in its own place, put together in file order.
+    std::vector<std::vector<LinkFinding>> runs((m_files.size() + kRun - 1) / kRun + 1);
+    InRuns(m_files.size(), m_threads, [&](size_t from, size_t to) {
+        FindingsOf(from, to, reached, withExternal, runs[from / kRun]);
     });
-    out.insert(out.end(), std::make_move_iterator(secondHalf.begin()),
-               std::make_move_iterator(secondHalf.end()));
+    std::vector<LinkFinding> out;
+    for (std::vector<LinkFinding>& run : runs)
+        out.insert(out.end(), std::make_move_iterator(run.begin()),
+                   std::make_move_iterator(run.end()));
     return out;
 }
 

@@ -68,7 +68,7 @@ TEST(LinkReport, FindsEachKindWithPageLineAndTarget) {
 }
 
 // A book large enough that its findings are gathered on two threads comes
-// out in the same order, fragments looked up across the halves.
+// out in the same order, fragments looked up across the runs.
 TEST(LinkReport, ALargeBookGivesItsFindingsInPageOrder) {
     constexpr int kPages = 600;
     std::vector<std::string> contents;
