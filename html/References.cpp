@@ -112,27 +112,27 @@ public:
     PageReferences Read() {
         Tokenizer tokens(m_page, AttributeNames(kAttributesRead));
         Token token;
-        while (tokens.NextMarkup(token)) Take(token);
+        bool inStyle = false;  // the last start tag was <style>: its raw text comes next
+        while (tokens.NextStartTag(token)) {
+            if (token.kind == TokenKind::rawText) {
+                if (inStyle) TakeStyleSheet(token);
+            } else if (token.Name() == "template") {
+                // A template's content is not part of the page until a
+                // script puts it there; references inside it are not the
+                // page's.
+                tokens.SkipElement("template");
+            } else {
+                inStyle = token.Name() == "style";
+                TakeTag(token);
+            }
+        }
         return std::move(m_found);
     }
 
 private:
-    void Take(const Token& token) {
-        if (token.kind == TokenKind::startTag || token.kind == TokenKind::endTag) {
-            // A template's content is not part of the page until a script
-            // puts it there; references inside it are not the page's.
-            if (token.Name() == "template")
-                m_templateDepth +=
-                    token.kind == TokenKind::startTag ? 1 : (m_templateDepth > 0 ? -1 : 0);
-        }
-        if (m_templateDepth > 0) return;
-        if (token.kind == TokenKind::startTag) {
-            m_inStyle = token.Name() == "style";
-            TakeTag(token);
-        } else if (token.kind == TokenKind::rawText && m_inStyle) {
-            for (Reference& r : ExtractCssReferences(token.raw, m_lines.LineAt(token.offset)))
-                m_found.references.push_back(std::move(r));
-        }
+    void TakeStyleSheet(const Token& text) {
+        for (Reference& r : ExtractCssReferences(text.raw, m_lines.LineAt(text.offset)))
+            m_found.references.push_back(std::move(r));
     }
 
     void TakeTag(const Token& tag) {
@@ -164,8 +164,6 @@ private:
     std::string_view m_page;
     LineCounter m_lines;
     PageReferences m_found;
-    bool m_inStyle = false;  // the last start tag was <style>: its raw text comes next
-    int m_templateDepth = 0;
 };
 
 }  // namespace

@@ -250,15 +250,24 @@ bool Tokenizer::NextRawText(Token& token) {
     return true;
 }
 
-bool Tokenizer::NextMarkup(Token& token) {
+bool Tokenizer::NextStartTag(Token& token) {
     if (m_rawEnd[0] != '\0') return NextRawText(token);
     while (m_pos < m_page.size()) {
         const size_t lt = FindByte(m_page, m_pos, '<');
         if (lt == npos) break;
-        if (NextMarkup(lt, token) && token.kind != TokenKind::text) return true;
+        if (NextMarkup(lt, token) && token.kind == TokenKind::startTag) return true;
     }
     m_pos = m_page.size();
     return false;
+}
+
+void Tokenizer::SkipElement(std::string_view name) {
+    Token token;
+    for (int depth = 1; depth > 0 && Next(token);) {
+        if ((token.kind == TokenKind::startTag || token.kind == TokenKind::endTag) &&
+            token.Name() == name)
+            depth += token.kind == TokenKind::startTag ? 1 : -1;
+    }
 }
 
 bool Tokenizer::Next(Token& token) {

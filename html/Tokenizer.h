@@ -92,9 +92,14 @@ public:
 
     // The next token; false at the end of the page.
     bool Next(Token& token);
-    // The next token that is not text, for readers of tags only (a '<'
-    // that starts no tag is text too); raw text still comes.
-    bool NextMarkup(Token& token);
+    // The next start tag, or the raw text after one (script, style, ...),
+    // for readers of start tags: end tags, text and comments are stepped
+    // over.
+    bool NextStartTag(Token& token);
+    // Steps over the content of the element whose start tag came last, up
+    // to and with its end tag (name, lower case); elements of the same name
+    // inside it are counted.
+    void SkipElement(std::string_view name);
 
 private:
     bool NextMarkup(size_t lt, Token& token);
