@@ -73,7 +73,9 @@ ParsedReference ParseReference(std::string_view reference) {
 }
 
 std::optional<std::string> JoinRelative(std::string_view folder, std::string_view relative) {
+    // Asked for every distinct reference of every page: room made once.
     std::vector<std::string_view> parts;
+    parts.reserve(16);
     auto take = [&parts](std::string_view text) {
         while (!text.empty()) {
             const size_t slash = text.find('/');
@@ -92,6 +94,7 @@ std::optional<std::string> JoinRelative(std::string_view folder, std::string_vie
     };
     if (!take(folder) || !take(relative)) return std::nullopt;
     std::string joined;
+    joined.reserve(folder.size() + relative.size() + 1);
     for (std::string_view part : parts) {
         if (!joined.empty()) joined += '/';
         joined += part;
