@@ -390,10 +390,9 @@ int AttributeNames::IndexOf(std::string_view name) const {
 }
 
 bool Attributes::ReadOn(std::string_view& name, std::string_view& value) {
+    // Only a tag's spans fill up, and a tag has its tokenizer's names.
     AttributeSpan span;
-    if (m_tag.attributeNames == nullptr ||
-        !ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span))
-        return false;
+    if (!ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span)) return false;
     Take(span, name, value);
     return true;
 }

@@ -34,7 +34,6 @@ class AttributeNames {
 public:
     AttributeNames() = default;
     explicit AttributeNames(std::span<const std::string_view> names);
-    bool Empty() const { return m_names.empty(); }
     // Whether a name ending in c may be one of them: a look at one byte
     // that spares most names being read at all.
     bool MayEnd(char c) const { return m_lastBytes[static_cast<uint8_t>(c)]; }
