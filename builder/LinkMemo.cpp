@@ -33,8 +33,8 @@ std::string FoundPath(const std::string& buildMemoPath) {
 // The bytes PutFound writes for found.
 size_t BodySize(const html::PageReferences& found) {
     size_t size = 8;
-    for (const std::string& anchor : found.anchors) size += 4 + anchor.size();
-    for (const html::Reference& r : found.references) size += 9 + r.target.size();
+    for (const html::TextSpan anchor : found.anchors) size += 4 + anchor.length;
+    for (const html::Reference& r : found.references) size += 9 + r.target.length;
     return size;
 }
 
@@ -42,10 +42,10 @@ size_t BodySize(const html::PageReferences& found) {
 void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
     out.reserve(out.size() + BodySize(found));
     AppendU32(out, found.anchors.size());
-    for (const std::string& anchor : found.anchors) AppendCountedText(out, anchor);
+    for (const html::TextSpan anchor : found.anchors) AppendCountedText(out, found.Text(anchor));
     AppendU32(out, found.references.size());
     for (const html::Reference& r : found.references) {
-        AppendCountedText(out, r.target);
+        AppendCountedText(out, found.Text(r.target));
         AppendU32(out, r.line);
         out.push_back(r.navigation ? 1 : 0);
     }
@@ -53,16 +53,16 @@ void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
 
 html::PageReferences GetFound(ByteReader& in) {
     html::PageReferences found;
-    for (uint32_t n = in.U32(); n > 0; --n) found.anchors.emplace_back(in.CountedText());
+    for (uint32_t n = in.U32(); n > 0; --n) found.anchors.push_back(found.Keep(in.CountedText()));
     const uint32_t references = in.U32();
     // Each takes at least nine bytes: a count no longer than what is left.
     found.references.reserve(std::min<size_t>(references, in.Remaining() / 9));
     for (uint32_t n = references; n > 0; --n) {
         html::Reference reference;
-        reference.target = std::string(in.CountedText());
+        reference.target = found.Keep(in.CountedText());
         reference.line = in.U32();
         reference.navigation = in.U8() != 0;
-        found.references.push_back(std::move(reference));
+        found.references.push_back(reference);
     }
     return found;
 }

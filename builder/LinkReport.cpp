@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <future>
 #include <thread>
 
@@ -125,10 +126,8 @@ html::PageReferences ReferencesIn(const std::string& stored, std::span<const uin
     const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string converted;
     const std::string_view text = IsValidUtf8(raw) ? raw : (converted = Windows1252ToUtf8(raw));
-    if (!IsStyleSheet(stored)) return html::ExtractPageReferences(text);
-    html::PageReferences found;
-    found.references = html::ExtractCssReferences(text);
-    return found;
+    return IsStyleSheet(stored) ? html::ExtractCssReferences(text)
+                                : html::ExtractPageReferences(text);
 }
 
 void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
@@ -213,7 +212,7 @@ void LinkReport::Resolve(size_t from) {
     std::unordered_map<std::string_view, Target> located;
     const auto& references = read.found.references;
     for (uint32_t r = 0; r < references.size(); ++r) {
-        const std::string_view target = references[r].target;
+        const std::string_view target = read.found.Text(references[r].target);
         const size_t hash = target.find('#');
         const auto [at, fresh] = located.try_emplace(target.substr(0, hash));
         if (fresh) at->second = Locate(from, folder, at->first);
@@ -236,34 +235,42 @@ void LinkReport::Resolve(size_t from) {
 
 void LinkReport::HashAnchors(Read& read) const {
     const auto& anchors = read.found.anchors;
-    read.anchorsByHash.clear();
-    read.anchorsByHash.reserve(anchors.size());
-    for (uint32_t a = 0; a < anchors.size(); ++a)
-        read.anchorsByHash.emplace_back(std::hash<std::string_view>()(anchors[a]), a);
-    std::sort(read.anchorsByHash.begin(), read.anchorsByHash.end());
-    // What the fragments pointing here depend on: the set of anchors.
+    auto& slots = read.anchorSlots;
+    slots.assign(anchors.empty() ? 0 : std::bit_ceil(2 * anchors.size()), AnchorSlot{});
+    // What the fragments pointing here depend on: the set of anchors,
+    // summed so that their order does not count.
     uint64_t fingerprint = anchors.size();
-    for (const auto& [hash, anchor] : read.anchorsByHash)
-        fingerprint = (fingerprint ^ hash) * 0x100000001B3ull;
+    for (uint32_t a = 0; a < anchors.size(); ++a) {
+        const size_t hash = std::hash<std::string_view>()(read.found.Text(anchors[a]));
+        fingerprint += (hash ^ hash >> 29) * 0x100000001B3ull;
+        size_t at = hash & (slots.size() - 1);
+        while (slots[at].anchor != 0) at = (at + 1) & (slots.size() - 1);
+        slots[at] = {static_cast<uint32_t>(hash), a + 1};
+    }
     read.anchorsFingerprint = fingerprint;
 }
 
 // Whether the fragment of reference names an anchor of the page the
 // outcome leads to (or cannot be checked: that page was not read).
-bool LinkReport::HasAnchor(const Outcome& outcome, const std::string& reference) const {
+bool LinkReport::HasAnchor(const Outcome& outcome, std::string_view reference) const {
     const Read& target = m_reads[static_cast<size_t>(outcome.to)];
-    const std::string_view written = std::string_view(reference).substr(reference.find('#') + 1);
+    const std::string_view written = reference.substr(reference.find('#') + 1);
     std::string decoded;
     const std::string_view fragment =
         written.find('%') == std::string_view::npos
             ? written
             : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
     if (fragment.empty() || fragment == "top" || !target.done || !target.foundKnown) return true;
+    const auto& slots = target.anchorSlots;
+    if (slots.empty()) return false;
     const size_t hash = std::hash<std::string_view>()(fragment);
-    auto at = std::lower_bound(target.anchorsByHash.begin(), target.anchorsByHash.end(),
-                               std::make_pair(hash, uint32_t{0}));
-    for (; at != target.anchorsByHash.end() && at->first == hash; ++at)
-        if (target.found.anchors[at->second] == fragment) return true;
+    for (size_t at = hash & (slots.size() - 1); slots[at].anchor != 0;
+         at = (at + 1) & (slots.size() - 1)) {
+        const AnchorSlot slot = slots[at];
+        if (slot.hash == static_cast<uint32_t>(hash) &&
+            target.found.Text(target.found.anchors[slot.anchor - 1]) == fragment)
+            return true;
+    }
     return false;
 }
 
@@ -275,11 +282,10 @@ bool LinkReport::Unreachable(size_t index, const std::vector<char>& reached) con
            !reached[index];
 }
 
-// Whether before said that reference's fragment was not found.
-bool SaidNoFragment(const PageVerdicts& before, const html::Reference& reference) {
+// Whether before said that the fragment of target, on line, was not found.
+bool SaidNoFragment(const PageVerdicts& before, size_t line, std::string_view target) {
     return std::any_of(before.said.begin(), before.said.end(), [&](const LinkFinding& said) {
-        return said.kind == LinkFinding::noFragment && said.line == reference.line &&
-               said.target == reference.target;
+        return said.kind == LinkFinding::noFragment && said.line == line && said.target == target;
     });
 }
 
@@ -289,18 +295,19 @@ PageVerdicts LinkReport::Judge(size_t index, const PageVerdicts* before) const {
     judged.files = m_filesFingerprint;
     for (const Outcome& outcome : read.outcomes) {
         const html::Reference& reference = read.found.references[outcome.reference];
+        const std::string_view target = read.found.Text(reference.target);
         if (outcome.kind == LinkFinding::noFragment) {
             const bool other = static_cast<size_t>(outcome.to) != index;
             if (other) judged.lookedInto.push_back({outcome.to});
             const bool asBefore = before && other && Unchanged(*before, outcome.to);
-            const Read& target = m_reads[static_cast<size_t>(outcome.to)];
+            const Read& into = m_reads[static_cast<size_t>(outcome.to)];
             // Anchors not known, the fragment not checked: nothing to keep.
-            if (!asBefore && !(target.done && target.foundKnown)) judged.files = 0;
-            if (asBefore ? !SaidNoFragment(*before, reference)
-                         : HasAnchor(outcome, reference.target))
+            if (!asBefore && !(into.done && into.foundKnown)) judged.files = 0;
+            if (asBefore ? !SaidNoFragment(*before, reference.line, target)
+                         : HasAnchor(outcome, target))
                 continue;
         }
-        judged.said.push_back(LinkFinding{outcome.kind, {}, reference.line, reference.target});
+        judged.said.push_back(LinkFinding{outcome.kind, {}, reference.line, std::string(target)});
     }
     auto& looked = judged.lookedInto;
     const auto byPage = [](const auto& a, const auto& b) { return a.page < b.page; };

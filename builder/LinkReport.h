@@ -141,6 +141,10 @@ private:
         LinkFinding::Kind kind = LinkFinding::missing;
         int32_t to = -1;
     };
+    struct AnchorSlot {
+        uint32_t hash = 0;
+        uint32_t anchor = 0;  // its index in found.anchors + 1; 0: free
+    };
     struct Read {
         bool done = false;
         bool foundKnown = false;  // false for verdicts restored without what the page holds
@@ -149,9 +153,10 @@ private:
         html::PageReferences found;
         std::vector<Outcome> outcomes;  // in the order of the references; until settled
         PageVerdicts verdicts;          // reaches from Resolve on; the rest once settled
-        // found.anchors by hash, for the fragments that point here: sorting
-        // the names themselves costs more than reading the page.
-        std::vector<std::pair<size_t, uint32_t>> anchorsByHash;
+        // found.anchors by hash, for the fragments that point here: an
+        // open-addressing table at most half full (sorting the names
+        // themselves costs more than reading the page).
+        std::vector<AnchorSlot> anchorSlots;
         uint64_t anchorsFingerprint = 0;
         bool blobSet = false;
         uint32_t blobCrc = 0;
@@ -162,7 +167,7 @@ private:
     // writes nothing of any other file.
     void Resolve(size_t index);
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
-    bool HasAnchor(const Outcome& outcome, const std::string& reference) const;
+    bool HasAnchor(const Outcome& outcome, std::string_view reference) const;
     // What file `index`'s outcomes come to: said and lookedInto of its
     // verdicts. A fragment into a page that has the anchors it had when
     // `before` were made keeps the verdict it had then.

@@ -106,11 +106,15 @@ char32_t DecodeCharacterReference(std::string_view text, size_t pos, size_t& len
 }
 
 std::string DecodeCharacterReferences(std::string_view text) {
-    size_t amp = text.find('&');
-    if (amp == std::string_view::npos) return std::string(text);  // as most values are
     std::string out;
+    AppendDecodedCharacterReferences(out, text);
+    return out;
+}
+
+void AppendDecodedCharacterReferences(std::string& out, std::string_view text) {
     size_t copied = 0;  // text before this is in out
-    for (; amp != std::string_view::npos; amp = text.find('&', amp + 1)) {
+    for (size_t amp = text.find('&'); amp != std::string_view::npos;
+         amp = text.find('&', amp + 1)) {
         size_t length = 0;
         const char32_t cp = DecodeCharacterReference(text, amp, length);
         if (cp == 0) continue;
@@ -120,7 +124,6 @@ std::string DecodeCharacterReferences(std::string_view text) {
         amp = copied - 1;
     }
     out.append(text.substr(copied));
-    return out;
 }
 
 }  // namespace folivex::html

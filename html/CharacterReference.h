@@ -19,5 +19,7 @@ char32_t DecodeCharacterReference(std::string_view text, size_t pos, size_t& len
 
 // text with every reference decoded (to UTF-8); anything else as it is.
 std::string DecodeCharacterReferences(std::string_view text);
+// The same, appended to out.
+void AppendDecodedCharacterReferences(std::string& out, std::string_view text);
 
 }  // namespace folivex::html

@@ -1,6 +1,7 @@
 #include "html/References.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "html/CharacterReference.h"
 #include "html/Tokenizer.h"
@@ -10,40 +11,38 @@ namespace folivex::html {
 
 namespace {
 
+// Every attribute that can name a reference or an anchor: the tokenizer
+// keeps these and spares the names of the ones most tags carry (class,
+// title, alt, ...).
+enum Attribute : uint8_t { kHref, kSrc, kSrcset, kData, kPoster, kBackground, kStyle, kId, kName };
+constexpr std::string_view kAttributesRead[] = {"href",       "src",   "srcset", "data", "poster",
+                                                "background", "style", "id",     "name"};
+static_assert(std::size(kAttributesRead) == kName + 1);
+
 // Which attribute of which element names something the page loads or links
 // to.
 struct ReferenceAttribute {
-    std::string_view attribute;
-    std::string_view elements;  // blank-separated, with a blank at both ends
-    bool navigation;
+    Attribute attribute;
+    std::string_view element;
+    bool navigation = false;
 };
 constexpr ReferenceAttribute kReferenceAttributes[] = {
-    {"href", " a area ", true},
-    {"href", " link ", false},
-    {"src", " img script iframe frame embed audio video source track input ", false},
-    {"data", " object ", false},
-    {"poster", " video ", false},
-    {"background", " body table td th ", false},
+    {kHref, "a", true},     {kHref, "area", true}, {kHref, "link"},     {kSrc, "img"},
+    {kSrc, "script"},       {kSrc, "iframe"},      {kSrc, "frame"},     {kSrc, "embed"},
+    {kSrc, "audio"},        {kSrc, "video"},       {kSrc, "source"},    {kSrc, "track"},
+    {kSrc, "input"},        {kData, "object"},     {kPoster, "video"},  {kBackground, "body"},
+    {kBackground, "table"}, {kBackground, "td"},   {kBackground, "th"},
 };
 
-bool IsReferenceAttribute(std::string_view element, std::string_view attribute, bool& navigation) {
+bool IsReferenceAttribute(std::string_view element, size_t attribute, bool& navigation) {
     for (const ReferenceAttribute& r : kReferenceAttributes) {
-        if (r.attribute != attribute) continue;
-        const size_t at = r.elements.find(element);
-        if (at != std::string_view::npos && r.elements[at - 1] == ' ' &&
-            r.elements[at + element.size()] == ' ') {
+        if (r.attribute == attribute && r.element == element) {
             navigation = r.navigation;
             return true;
         }
     }
     return false;
 }
-
-// Every attribute that can name a reference or an anchor: the tokenizer
-// keeps these and spares the names of the ones most tags carry (class,
-// title, alt, ...).
-constexpr std::string_view kAttributesRead[] = {"href",       "src",   "srcset", "data", "poster",
-                                                "background", "style", "id",     "name"};
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
@@ -56,18 +55,47 @@ bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view p
            EqualsIgnoringAsciiCase(text.substr(at, prefix.size()), prefix);
 }
 
-void AddReference(std::vector<Reference>& out, std::string_view raw, size_t line, bool navigation) {
-    std::string target = DecodeCharacterReferences(TrimBlanks(raw));
-    // A blank written as a character reference is a blank too.
-    if (const std::string_view trimmed = TrimBlanks(target); trimmed.size() != target.size())
-        target = std::string(trimmed);
-    if (!target.empty()) out.push_back(Reference{std::move(target), line, navigation});
+TextSpan SpanOf(size_t at, size_t length) {
+    return {static_cast<uint32_t>(at), static_cast<uint32_t>(length)};
 }
 
-// The URLs of a srcset: candidates separated by commas, each a URL and an
-// optional descriptor ("a.png 2x, b.png 480w").
-void AddSrcset(std::vector<Reference>& out, std::string_view value, size_t line) {
-    const std::string decoded = DecodeCharacterReferences(value);
+// What was appended to text from `start` on, blanks trimmed in place.
+TextSpan TrimKept(std::string& text, size_t start) {
+    size_t end = text.size();
+    while (end > start && IsAsciiSpace(text[end - 1])) --end;
+    size_t begin = start;
+    while (begin < end && IsAsciiSpace(text[begin])) ++begin;
+    text.erase(start, begin - start);
+    text.resize(start + (end - begin));
+    return SpanOf(start, end - begin);
+}
+
+void AddReference(PageReferences& found, std::string_view raw, size_t line, bool navigation) {
+    const size_t start = found.text.size();
+    AppendDecodedCharacterReferences(found.text, TrimBlanks(raw));
+    // A blank written as a character reference is a blank too.
+    const TextSpan target = TrimKept(found.text, start);
+    if (target.length > 0)
+        found.references.push_back(Reference{target, static_cast<uint32_t>(line), navigation});
+}
+
+void AddAnchor(PageReferences& found, std::string_view raw) {
+    const size_t start = found.text.size();
+    AppendDecodedCharacterReferences(found.text, raw);
+    const TextSpan anchor = SpanOf(start, found.text.size() - start);
+    // <a id="x" name="x">: one anchor.
+    auto& anchors = found.anchors;
+    if (anchor.length == 0 ||
+        (!anchors.empty() && found.Text(anchors.back()) == found.Text(anchor)))
+        found.text.resize(start);
+    else
+        anchors.push_back(anchor);
+}
+
+// The URLs of a srcset, its character references decoded: candidates
+// separated by commas, each a URL and an optional descriptor ("a.png 2x,
+// b.png 480w").
+void AddSrcset(PageReferences& found, std::string_view decoded, size_t line) {
     std::string_view rest = decoded;
     while (!rest.empty()) {
         while (!rest.empty() && (IsAsciiSpace(rest.front()) || rest.front() == ','))
@@ -76,33 +104,76 @@ void AddSrcset(std::vector<Reference>& out, std::string_view value, size_t line)
         while (end < rest.size() && !IsAsciiSpace(rest[end])) ++end;
         std::string_view url = rest.substr(0, end);
         while (!url.empty() && url.back() == ',') url.remove_suffix(1);
-        if (!url.empty()) out.push_back(Reference{std::string(url), line, false});
+        if (!url.empty())
+            found.references.push_back(
+                Reference{found.Keep(url), static_cast<uint32_t>(line), false});
         const size_t comma = rest.find(',', end);
         rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
     }
 }
 
 // A CSS string or url(...) body starting at css[at] (after "url(" or at a
-// quote). Sets end past it; backslash escapes of one character are undone.
-std::string ReadCssValue(std::string_view css, size_t at, bool inUrl, size_t& end) {
-    std::string value;
+// quote), appended to out with backslash escapes of one character undone.
+// Sets end past it.
+void ReadCssValue(std::string_view css, size_t at, bool inUrl, size_t& end, std::string& out) {
     const char quote = at < css.size() && (css[at] == '"' || css[at] == '\'') ? css[at] : 0;
     size_t i = quote != 0 ? at + 1 : at;
     for (; i < css.size(); ++i) {
         const char c = css[i];
         if (quote != 0 ? c == quote : (c == ')' || c == '\n')) break;
         if (c == '\\' && i + 1 < css.size()) {
-            value += css[++i];
+            out += css[++i];
             continue;
         }
-        value += c;
+        out += c;
     }
     end = i + 1;
     if (inUrl && quote != 0) {  // past the closing parenthesis
         const size_t close = css.find(')', end);
         end = close == std::string_view::npos ? css.size() : close + 1;
     }
-    return std::string(TrimBlanks(value));
+}
+
+// Adds the references of a style sheet that starts on line firstLine.
+void AddCssReferences(PageReferences& found, std::string_view css, size_t firstLine) {
+    size_t line = firstLine;
+    bool afterImport = false;
+    // A value read at i: kept when it names something.
+    const auto readValue = [&](size_t at, bool inUrl, size_t& end, bool names) {
+        const size_t start = found.text.size();
+        ReadCssValue(css, at, inUrl, end, found.text);
+        const TextSpan value = TrimKept(found.text, start);
+        if (names && value.length > 0)
+            found.references.push_back(Reference{value, static_cast<uint32_t>(line), false});
+        else
+            found.text.resize(start);
+    };
+    for (size_t i = 0; i < css.size();) {
+        const char c = css[i];
+        size_t end = i + 1;
+        if (c == '/' && i + 1 < css.size() && css[i + 1] == '*') {
+            const size_t close = css.find("*/", i + 2);
+            end = close == std::string_view::npos ? css.size() : close + 2;
+        } else if (StartsWithIgnoringCase(css, i, "url(")) {
+            size_t at = i + 4;
+            while (at < css.size() && IsAsciiSpace(css[at])) ++at;
+            readValue(at, true, end, true);
+            afterImport = false;
+        } else if (c == '"' || c == '\'') {
+            readValue(i, false, end, afterImport);
+            afterImport = false;
+        } else if (StartsWithIgnoringCase(css, i, "@import")) {
+            afterImport = true;
+            end = i + 7;
+        } else if (c == ';') {
+            afterImport = false;
+        }
+        end = std::min(end, css.size());
+        line +=
+            static_cast<size_t>(std::count(css.begin() + static_cast<std::ptrdiff_t>(i),
+                                           css.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+        i = end;
+    }
 }
 
 class PageReader {
@@ -131,8 +202,15 @@ public:
 
 private:
     void TakeStyleSheet(const Token& text) {
-        for (Reference& r : ExtractCssReferences(text.raw, m_lines.LineAt(text.offset)))
-            m_found.references.push_back(std::move(r));
+        AddCssReferences(m_found, text.raw, m_lines.LineAt(text.offset));
+    }
+
+    // value with its character references decoded, in a string kept from
+    // value to value.
+    std::string_view Decoded(std::string_view value) {
+        m_decoded.clear();
+        AppendDecodedCharacterReferences(m_decoded, value);
+        return m_decoded;
     }
 
     void TakeTag(const Token& tag) {
@@ -140,23 +218,20 @@ private:
         size_t line = 0;
         auto lineOfTag = [&] { return line != 0 ? line : (line = m_lines.LineAt(tag.offset)); };
         Attributes attributes(tag);
-        std::string_view name, value;
-        while (attributes.Next(name, value)) {
+        const std::string_view element = tag.Name();
+        size_t attribute = 0;
+        std::string_view value;
+        while (attributes.Next(attribute, value)) {
             bool navigation = false;
-            if (IsReferenceAttribute(tag.Name(), name, navigation)) {
-                AddReference(m_found.references, value, lineOfTag(), navigation);
-            } else if (name == "srcset" && (tag.Name() == "img" || tag.Name() == "source")) {
-                AddSrcset(m_found.references, value, lineOfTag());
-            } else if (name == "style") {
-                for (Reference& r :
-                     ExtractCssReferences(DecodeCharacterReferences(value), lineOfTag()))
-                    m_found.references.push_back(std::move(r));
-            } else if (name == "id" || (name == "name" && tag.Name() == "a")) {
-                std::string anchor = DecodeCharacterReferences(value);
-                // <a id="x" name="x">: one anchor.
-                auto& anchors = m_found.anchors;
-                if (!anchor.empty() && (anchors.empty() || anchors.back() != anchor))
-                    anchors.push_back(std::move(anchor));
+            if (attribute == kSrcset) {
+                if (element == "img" || element == "source")
+                    AddSrcset(m_found, Decoded(value), lineOfTag());
+            } else if (attribute == kStyle) {
+                AddCssReferences(m_found, Decoded(value), lineOfTag());
+            } else if (attribute == kId || (attribute == kName && element == "a")) {
+                AddAnchor(m_found, value);
+            } else if (IsReferenceAttribute(element, attribute, navigation)) {
+                AddReference(m_found, value, lineOfTag(), navigation);
             }
         }
     }
@@ -164,6 +239,7 @@ private:
     std::string_view m_page;
     LineCounter m_lines;
     PageReferences m_found;
+    std::string m_decoded;
 };
 
 }  // namespace
@@ -172,38 +248,15 @@ PageReferences ExtractPageReferences(std::string_view page) {
     return PageReader(page).Read();
 }
 
-std::vector<Reference> ExtractCssReferences(std::string_view css, size_t firstLine) {
-    std::vector<Reference> found;
-    size_t line = firstLine;
-    bool afterImport = false;
-    for (size_t i = 0; i < css.size();) {
-        const char c = css[i];
-        size_t end = i + 1;
-        if (c == '/' && i + 1 < css.size() && css[i + 1] == '*') {
-            const size_t close = css.find("*/", i + 2);
-            end = close == std::string_view::npos ? css.size() : close + 2;
-        } else if (StartsWithIgnoringCase(css, i, "url(")) {
-            size_t at = i + 4;
-            while (at < css.size() && IsAsciiSpace(css[at])) ++at;
-            const std::string url = ReadCssValue(css, at, true, end);
-            if (!url.empty()) found.push_back(Reference{url, line, false});
-            afterImport = false;
-        } else if (c == '"' || c == '\'') {
-            const std::string text = ReadCssValue(css, i, false, end);
-            if (afterImport && !text.empty()) found.push_back(Reference{text, line, false});
-            afterImport = false;
-        } else if (StartsWithIgnoringCase(css, i, "@import")) {
-            afterImport = true;
-            end = i + 7;
-        } else if (c == ';') {
-            afterImport = false;
-        }
-        end = std::min(end, css.size());
-        line +=
-            static_cast<size_t>(std::count(css.begin() + static_cast<std::ptrdiff_t>(i),
-                                           css.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
-        i = end;
-    }
+TextSpan PageReferences::Keep(std::string_view s) {
+    const TextSpan span = SpanOf(text.size(), s.size());
+    text.append(s);
+    return span;
+}
+
+PageReferences ExtractCssReferences(std::string_view css, size_t firstLine) {
+    PageReferences found;
+    AddCssReferences(found, css, firstLine);
     return found;
 }
 

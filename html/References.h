@@ -6,24 +6,41 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace folivex::html {
 
+// Where a text lies in the PageReferences that holds it.
+struct TextSpan {
+    uint32_t at = 0;
+    uint32_t length = 0;
+};
+
 struct Reference {
-    std::string target;  // as written, character references decoded, blanks trimmed
-    size_t line = 0;     // from 1, in the page or sheet it was read from
+    TextSpan target;    // as written, character references decoded, blanks trimmed
+    uint32_t line = 0;  // from 1, in the page or sheet it was read from
     // A link a reader follows (<a>, <area>); otherwise a resource the page
     // loads (pictures, style sheets, scripts, frames, objects).
     bool navigation = false;
 };
 
+// A page's targets and anchors lie one after another in one string: a
+// large page holds thousands, and a string of its own for each cost more
+// than reading the page.
 struct PageReferences {
+    std::string text;
     std::vector<Reference> references;
     // The fragments the page answers: every id and every <a name>.
-    std::vector<std::string> anchors;
+    std::vector<TextSpan> anchors;
+
+    std::string_view Text(TextSpan span) const {
+        return std::string_view(text).substr(span.at, span.length);
+    }
+    // Appends s to text; where it went.
+    TextSpan Keep(std::string_view s);
 };
 
 // page: UTF-8 (see ToUtf8). References: href of a, area and link; src of img,
@@ -36,6 +53,6 @@ PageReferences ExtractPageReferences(std::string_view page);
 
 // The references of a style sheet: url(...) and @import "...", outside
 // comments. firstLine: the line the sheet starts on in its file.
-std::vector<Reference> ExtractCssReferences(std::string_view css, size_t firstLine = 1);
+PageReferences ExtractCssReferences(std::string_view css, size_t firstLine = 1);
 
 }  // namespace folivex::html

@@ -389,7 +389,7 @@ int AttributeNames::IndexOf(std::string_view name) const {
     return -1;
 }
 
-bool Attributes::ReadOn(std::string_view& name, std::string_view& value) {
+bool Attributes::ReadOn(size_t& name, std::string_view& value) {
     // Only a tag's spans fill up, and a tag has its tokenizer's names.
     AttributeSpan span;
     if (!ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span)) return false;

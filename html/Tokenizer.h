@@ -39,7 +39,6 @@ public:
     bool MayEnd(char c) const { return m_lastBytes[static_cast<uint8_t>(c)]; }
     // Which of the names name is, in any case; -1 when none.
     int IndexOf(std::string_view name) const;
-    std::string_view operator[](size_t index) const { return m_names[index]; }
 
 private:
     static constexpr size_t kSlots = 64;  // at most half of them used
@@ -119,10 +118,10 @@ private:
 class Attributes {
 public:
     explicit Attributes(const Token& tag) : m_tag(tag), m_pos(tag.afterAttributes) {}
-    // The next attribute; false after the last. name is as asked for;
-    // value is the raw value without its quotes, references not decoded;
-    // it may be empty ("").
-    bool Next(std::string_view& name, std::string_view& value) {
+    // The next attribute; false after the last. name: which of the names
+    // asked for it has (their index); value: the raw value without its
+    // quotes, references not decoded; it may be empty ("").
+    bool Next(size_t& name, std::string_view& value) {
         if (m_next < m_tag.attributeCount) {
             Take(m_tag.attributes[m_next++], name, value);
             return true;
@@ -132,12 +131,12 @@ public:
     }
 
 private:
-    void Take(const AttributeSpan& span, std::string_view& name, std::string_view& value) const {
-        name = (*m_tag.attributeNames)[span.name];
+    void Take(const AttributeSpan& span, size_t& name, std::string_view& value) const {
+        name = span.name;
         value = m_tag.raw.substr(span.value, span.valueLength);
     }
     // The attributes after the tag's spans, read from its raw bytes.
-    bool ReadOn(std::string_view& name, std::string_view& value);
+    bool ReadOn(size_t& name, std::string_view& value);
 
     const Token& m_tag;
     size_t m_next = 0;  // the next of the tag's attribute spans

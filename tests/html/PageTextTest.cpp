@@ -68,9 +68,11 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     Token t;
     ASSERT_TRUE(tokens.Next(t));
     Attributes attributes(t);
-    std::string_view name, value;
+    size_t name = 0;
+    std::string_view value;
     std::string seen;
-    while (attributes.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
+    while (attributes.Next(name, value))
+        seen += std::string(kAsked[name]) + "=" + std::string(value) + ";";
     EXPECT_EQ(seen, "src=a b.png;alt=x;data-x=1;k==v;");
     // More attributes than the tokenizer keeps for Attributes: the rest are
     // read on demand.
@@ -79,7 +81,8 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     ASSERT_TRUE(many.Next(t));
     Attributes all(t);
     seen.clear();
-    while (all.Next(name, value)) seen += std::string(name) + "=" + std::string(value) + ";";
+    while (all.Next(name, value))
+        seen += std::string(kLetters[name]) + "=" + std::string(value) + ";";
     EXPECT_EQ(seen, "a=1;b=2;c=3;d=4;e=5;f=6;g=7;h=8;i=9>;");
     ASSERT_TRUE(many.Next(t));
     EXPECT_EQ(t.raw, "z");
@@ -111,8 +114,9 @@ std::string Refs(std::string_view page) {
     const PageReferences found = ExtractPageReferences(page);
     std::string out;
     for (const Reference& r : found.references)
-        out += std::to_string(r.line) + ":" + (r.navigation ? "a:" : "") + r.target + "|";
-    for (const std::string& anchor : found.anchors) out += "#" + anchor + "|";
+        out += std::to_string(r.line) + ":" + (r.navigation ? "a:" : "") +
+               std::string(found.Text(r.target)) + "|";
+    for (const TextSpan anchor : found.anchors) out += "#" + std::string(found.Text(anchor)) + "|";
     return out;
 }
 
@@ -124,8 +128,9 @@ TEST(References, ReadsEveryKindOfReferenceAndNoFalseOnes) {
         {"<a href=\"b.htm#x\">b</a>\n<a name=top id='t&amp;1'>", "1:a:b.htm#x|#top|#t&1|"},
         {"<img src=\" p.png \" srcset=\"q.png 2x, r.png 480w,s.png\">",
          "1:p.png|1:q.png|1:r.png|1:s.png|"},
-        {"<link rel=stylesheet href=s.css><script src=j.js></script><iframe src=f.htm>",
-         "1:s.css|1:j.js|1:f.htm|"},
+        {"<link rel=stylesheet href=s.css><script src=j.js></script><iframe src=f.htm>"
+         "<frame src=g.htm>",
+         "1:s.css|1:j.js|1:f.htm|1:g.htm|"},
         {"<object data=o.svg></object><video poster=v.jpg src=v.mp4><body background=bg.gif>",
          "1:o.svg|1:v.jpg|1:v.mp4|1:bg.gif|"},
         {"<p style=\"background: url('u.png')\">\n<style>\n@import \"i.css\"; "
@@ -145,10 +150,10 @@ TEST(References, ReadsEveryKindOfReferenceAndNoFalseOnes) {
     const auto css = ExtractCssReferences(
         "/* url(c.png) */\na { b: url( \"a b.png\" ) }\n"
         "@import url(x.css); @import 'y.css' screen;");
-    ASSERT_EQ(css.size(), 3u);
-    EXPECT_EQ(css[0].target, "a b.png");
-    EXPECT_EQ(css[0].line, 2u);
-    EXPECT_EQ(css[2].target, "y.css");
+    ASSERT_EQ(css.references.size(), 3u);
+    EXPECT_EQ(css.Text(css.references[0].target), "a b.png");
+    EXPECT_EQ(css.references[0].line, 2u);
+    EXPECT_EQ(css.Text(css.references[2].target), "y.css");
 }
 
 TEST(Url, ParsesAndJoinsReferencesWithinTheBook) {
