@@ -78,6 +78,34 @@ void InRuns(size_t count, unsigned threads, Work work) {
     second.get();
 }
 
+// The distinct targets of a page, each with what it came to: pages name
+// the same few targets again and again. Open addressing over their
+// indexes, the table at most half full.
+template <class Value>
+class TargetTable {
+public:
+    explicit TargetTable(size_t most) : m_slots(most == 0 ? 0 : std::bit_ceil(2 * most)) {
+        m_entries.reserve(most);
+    }
+    // The value for target, and whether it is new (then to be set); at most
+    // `most` targets.
+    std::pair<Value*, bool> Find(std::string_view target) {
+        const size_t mask = m_slots.size() - 1;
+        size_t at = std::hash<std::string_view>()(target) & mask;
+        for (; m_slots[at] != 0; at = (at + 1) & mask) {
+            auto& [known, value] = m_entries[m_slots[at] - 1];
+            if (known == target) return {&value, false};
+        }
+        m_entries.emplace_back(target, Value{});
+        m_slots[at] = static_cast<uint32_t>(m_entries.size());
+        return {&m_entries.back().second, true};
+    }
+
+private:
+    std::vector<uint32_t> m_slots;  // index in m_entries + 1; 0: free
+    std::vector<std::pair<std::string_view, Value>> m_entries;
+};
+
 // Everything of the book's files that where a reference leads depends on.
 uint64_t FingerprintOf(const std::vector<LinkReportFile>& files) {
     Sha256 sha;
@@ -208,15 +236,19 @@ void LinkReport::Resolve(size_t from) {
     read.verdicts = {};
     std::vector<int32_t>& reaches = read.verdicts.reaches;
     const std::string folder = FolderOf(PathOf(from));
-    // Pages name the same few targets again and again.
-    std::unordered_map<std::string_view, Target> located;
     const auto& references = read.found.references;
+    TargetTable<Target> located(references.size());
     for (uint32_t r = 0; r < references.size(); ++r) {
         const std::string_view target = read.found.Text(references[r].target);
         const size_t hash = target.find('#');
-        const auto [at, fresh] = located.try_emplace(target.substr(0, hash));
-        if (fresh) at->second = Locate(from, folder, at->first);
-        const Target t = at->second;
+        const auto [where, fresh] = located.Find(target.substr(0, hash));
+        if (fresh) {
+            *where = Locate(from, folder, target.substr(0, hash));
+            const bool leads =
+                where->verdict == Verdict::fine || where->verdict == Verdict::caseOnly;
+            if (leads && static_cast<size_t>(where->to) != from) reaches.push_back(where->to);
+        }
+        const Target t = *where;
         switch (t.verdict) {
             case Verdict::ignored: continue;
             case Verdict::missing: read.outcomes.push_back({r, LinkFinding::missing}); continue;
@@ -225,7 +257,6 @@ void LinkReport::Resolve(size_t from) {
             case Verdict::caseOnly: read.outcomes.push_back({r, LinkFinding::caseOnly}); break;
             case Verdict::fine: break;
         }
-        if (static_cast<size_t>(t.to) != from) reaches.push_back(t.to);
         if (hash != std::string_view::npos && IsHtml(m_files[static_cast<size_t>(t.to)].stored))
             read.outcomes.push_back({r, LinkFinding::noFragment, t.to});
     }

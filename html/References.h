@@ -13,7 +13,9 @@
 
 namespace folivex::html {
 
-// Where a text lies in the PageReferences that holds it.
+// Where a text lies in the PageReferences that holds it. 32 bits do: what
+// is kept of a page is never longer than the page, and no page read for
+// its references reaches 2 GiB (the largest file a book holds).
 struct TextSpan {
     uint32_t at = 0;
     uint32_t length = 0;

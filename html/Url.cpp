@@ -1,7 +1,5 @@
 #include "html/Url.h"
 
-#include <vector>
-
 #include "platform/Ascii.h"
 
 namespace folivex::html {
@@ -73,32 +71,29 @@ ParsedReference ParseReference(std::string_view reference) {
 }
 
 std::optional<std::string> JoinRelative(std::string_view folder, std::string_view relative) {
-    // Asked for every distinct reference of every page: room made once.
-    std::vector<std::string_view> parts;
-    parts.reserve(16);
-    auto take = [&parts](std::string_view text) {
+    // Asked for every distinct reference of every page: the parts go
+    // straight into the result, and ".." takes the last one off again.
+    std::string joined;
+    joined.reserve(folder.size() + relative.size() + 1);
+    auto take = [&joined](std::string_view text) {
         while (!text.empty()) {
             const size_t slash = text.find('/');
             const std::string_view part = text.substr(0, slash);
             text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
             if (part.empty() || part == ".") continue;
             if (part != "..") {
-                parts.push_back(part);
-            } else if (parts.empty()) {
+                if (!joined.empty()) joined += '/';
+                joined += part;
+            } else if (joined.empty()) {
                 return false;
             } else {
-                parts.pop_back();
+                const size_t last = joined.rfind('/');
+                joined.resize(last == std::string::npos ? 0 : last);
             }
         }
         return true;
     };
     if (!take(folder) || !take(relative)) return std::nullopt;
-    std::string joined;
-    joined.reserve(folder.size() + relative.size() + 1);
-    for (std::string_view part : parts) {
-        if (!joined.empty()) joined += '/';
-        joined += part;
-    }
     return joined;
 }
 

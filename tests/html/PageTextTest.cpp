@@ -182,6 +182,7 @@ TEST(Url, ParsesAndJoinsReferencesWithinTheBook) {
     EXPECT_EQ(JoinRelative("a/b", "../c/./d.png"), "a/c/d.png");
     EXPECT_EQ(JoinRelative("", "x.htm"), "x.htm");
     EXPECT_EQ(JoinRelative("a", "../../x.htm"), std::nullopt);
+    EXPECT_EQ(JoinRelative("a/b", "c/../../../x.htm"), "x.htm");
     std::string out;
     EXPECT_FALSE(PercentDecode("%4", out));
     EXPECT_FALSE(PercentDecode("%", out));
