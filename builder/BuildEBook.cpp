@@ -75,7 +75,7 @@ std::vector<PageSource> IncludedPages(const BookProject& project, PathResolver& 
                           JoinStoredPath(project.projectDir, page.path),
                           {},
                           static_cast<long>(i)};
-        const PathResolver::Result file = resolver.Resolve(page.path);
+        const PathResolver::Result& file = resolver.Resolve(page.path);
         if (!file.found && file.skipped) {
             leftOut.push_back(OutputLeftOutWarning(WithNativeSeparators(page.path)));
             continue;

@@ -507,7 +507,7 @@ LinkReport LinkReportFor(const BookProject& project, PathResolver& resolver) {
     for (const auto& page : project.pages) {
         LinkReportFile file{page->path, {}, page->included != 0, page->inPageSequence != 0, {}};
         if (file.included) {
-            if (const auto found = resolver.Resolve(page->path).found) {
+            if (const auto& found = resolver.Resolve(page->path).found) {
                 file.spelled = WithSlashes(found->spelled);
                 file.diskPath = found->path;
             }

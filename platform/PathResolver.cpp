@@ -52,7 +52,7 @@ std::optional<PathResolver::Found> PathResolver::Find(const std::string& folder,
     return std::nullopt;
 }
 
-PathResolver::Result PathResolver::Resolve(std::string_view relative) {
+const PathResolver::Result& PathResolver::Resolve(std::string_view relative) {
     const auto [known, fresh] = m_resolved.try_emplace(std::string(relative));
     if (fresh) known->second = ResolveAnew(relative);
     return known->second;

@@ -47,7 +47,8 @@ public:
     // relative: a stored relative path ("\" or, on POSIX, "/" separators).
     // Nothing is found for a path with an empty, "." or ".." component, or
     // when no file fits (then opening the stored path gives the usual error).
-    Result Resolve(std::string_view relative);
+    // What is given stays valid as long as the resolver.
+    const Result& Resolve(std::string_view relative);
 
 private:
     struct Listing {
