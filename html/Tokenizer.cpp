@@ -255,6 +255,15 @@ bool Tokenizer::NextStartTag(Token& token) {
     while (m_pos < m_page.size()) {
         const size_t lt = FindByte(m_page, m_pos, '<');
         if (lt == npos) break;
+        // Of an end tag only its end matters here, and a '>' before any '='
+        // is it: only a '=' opens a value that may hold one.
+        if (m_page.size() - lt > 2 && m_page[lt + 1] == '/' && IsAsciiAlpha(m_page[lt + 2])) {
+            const size_t end = FindEqualsOrEnd(m_page, lt + 3);
+            if (end < m_page.size() && m_page[end] == '>') {
+                m_pos = end + 1;
+                continue;
+            }
+        }
         if (NextMarkup(lt, token) && token.kind == TokenKind::startTag) return true;
     }
     m_pos = m_page.size();

@@ -43,6 +43,7 @@ TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
         {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},            // '<' starting no tag
         {"<a =\">\">x<!x \">\">y", "<:a|T:\">x|!:<!x \">|T:\">y|"},  // no value opened there
         {"<my-element-with-a-long-name>", "<:my-element-with|"},     // names cut at 15
+        {"</b title='>'><i></i x></i", "</:b|<:i|</:i|</:i|"},       // end tags, with values
         {"<a", "<:a|"},
         {"<", "T:<|"},
     };
