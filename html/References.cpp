@@ -194,7 +194,8 @@ public:
                 tokens.SkipElement("template");
             } else {
                 inStyle = token.Name() == "style";
-                TakeTag(token);
+                // Most tags carry no attribute asked for.
+                if (token.attributeCount > 0) TakeTag(token);
             }
         }
         return std::move(m_found);
