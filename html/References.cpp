@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 
 #include "html/CharacterReference.h"
 #include "html/Tokenizer.h"
@@ -243,10 +244,15 @@ private:
     std::string m_decoded;
 };
 
+// What TextSpan can point into.
+std::string_view UpTo4GiB(std::string_view text) {
+    return text.substr(0, std::numeric_limits<uint32_t>::max());
+}
+
 }  // namespace
 
 PageReferences ExtractPageReferences(std::string_view page) {
-    return PageReader(page).Read();
+    return PageReader(UpTo4GiB(page)).Read();
 }
 
 TextSpan PageReferences::Keep(std::string_view s) {
@@ -257,7 +263,7 @@ TextSpan PageReferences::Keep(std::string_view s) {
 
 PageReferences ExtractCssReferences(std::string_view css, size_t firstLine) {
     PageReferences found;
-    AddCssReferences(found, css, firstLine);
+    AddCssReferences(found, UpTo4GiB(css), firstLine);
     return found;
 }
 

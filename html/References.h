@@ -14,8 +14,8 @@
 namespace folivex::html {
 
 // Where a text lies in the PageReferences that holds it. 32 bits do: what
-// is kept of a page is never longer than the page, and no page read for
-// its references reaches 2 GiB (the largest file a book holds).
+// is kept of a page is never longer than the page (decoding only shortens),
+// and no more than a page's first 4 GiB are read.
 struct TextSpan {
     uint32_t at = 0;
     uint32_t length = 0;
