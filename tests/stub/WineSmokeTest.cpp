@@ -328,7 +328,8 @@ TEST(WineSmoke, ABookUnderANonAsciiPathServesPagesInAnyCase) {
                            FOLIVEX_TEST_STUB_X64, "--no-cache"},
                           out),
               0);
-    EXPECT_EQ(test::ReadFile(bookFile), test::ReadFile(dir / "linux.exe"));
+    ASSERT_EQ(test::ReadFile(bookFile), test::ReadFile(dir / "linux.exe")) << "what wine printed:\n"
+                                                                           << made.out << made.err;
 
     const std::string urlFile = dir / "url.txt";
     test::ChildProcess viewer({kWine64, bookFile, "--no-browser", "--url-file", WinePath(urlFile)},
