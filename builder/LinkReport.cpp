@@ -241,9 +241,10 @@ void LinkReport::Resolve(size_t from) {
     for (uint32_t r = 0; r < references.size(); ++r) {
         const std::string_view target = read.found.Text(references[r].target);
         const size_t hash = target.find('#');
-        const auto [where, fresh] = located.Find(target.substr(0, hash));
+        const std::string_view beforeFragment = target.substr(0, hash);
+        const auto [where, fresh] = located.Find(beforeFragment);
         if (fresh) {
-            *where = Locate(from, folder, target.substr(0, hash));
+            *where = Locate(from, folder, beforeFragment);
             const bool leads =
                 where->verdict == Verdict::fine || where->verdict == Verdict::caseOnly;
             if (leads && static_cast<size_t>(where->to) != from) reaches.push_back(where->to);

@@ -105,12 +105,6 @@ char32_t DecodeCharacterReference(std::string_view text, size_t pos, size_t& len
     return DecodeNamedReference(text, pos, length);
 }
 
-std::string DecodeCharacterReferences(std::string_view text) {
-    std::string out;
-    AppendDecodedCharacterReferences(out, text);
-    return out;
-}
-
 void AppendDecodedCharacterReferences(std::string& out, std::string_view text) {
     size_t copied = 0;  // text before this is in out
     for (size_t amp = text.find('&'); amp != std::string_view::npos;

@@ -17,9 +17,8 @@ namespace folivex::html {
 // accepted without it here too.
 char32_t DecodeCharacterReference(std::string_view text, size_t pos, size_t& length);
 
-// text with every reference decoded (to UTF-8); anything else as it is.
-std::string DecodeCharacterReferences(std::string_view text);
-// The same, appended to out.
+// Appends text to out with every reference decoded (to UTF-8); anything
+// else as it is.
 void AppendDecodedCharacterReferences(std::string& out, std::string_view text);
 
 }  // namespace folivex::html
