@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -33,21 +34,35 @@ std::string FoundPath(const std::string& buildMemoPath) {
 // The bytes PutFound writes for found.
 size_t BodySize(const html::PageReferences& found) {
     size_t size = 8;
-    for (const html::TextSpan anchor : found.anchors) size += 4 + anchor.length;
-    for (const html::Reference& r : found.references) size += 9 + r.target.length;
+    for (const html::TextSpan anchor : found.anchors) size += 4 + found.Text(anchor).size();
+    for (const html::Reference& r : found.references) size += 9 + found.Text(r.target).size();
     return size;
 }
 
-// found as a record's body: anchors, then references.
+// found as a record's body: anchors, then references. Sized once and
+// stored in place: a book's pages hold hundreds of thousands of these
+// small fields, and appending them one by one cost most of saving them.
 void PutFound(std::vector<uint8_t>& out, const html::PageReferences& found) {
-    out.reserve(out.size() + BodySize(found));
-    AppendU32(out, found.anchors.size());
-    for (const html::TextSpan anchor : found.anchors) AppendCountedText(out, found.Text(anchor));
-    AppendU32(out, found.references.size());
+    const size_t start = out.size();
+    out.resize(start + BodySize(found));
+    uint8_t* p = out.data() + start;
+    const auto u32 = [&p](uint64_t value) {
+        StoreU32(p, value);
+        p += 4;
+    };
+    const auto text = [&](html::TextSpan span) {
+        const std::string_view t = found.Text(span);
+        u32(t.size());
+        std::memcpy(p, t.data(), t.size());
+        p += t.size();
+    };
+    u32(found.anchors.size());
+    for (const html::TextSpan anchor : found.anchors) text(anchor);
+    u32(found.references.size());
     for (const html::Reference& r : found.references) {
-        AppendCountedText(out, found.Text(r.target));
-        AppendU32(out, r.line);
-        out.push_back(r.navigation ? 1 : 0);
+        text(r.target);
+        u32(r.line);
+        *p++ = r.navigation ? 1 : 0;
     }
 }
 
