@@ -214,11 +214,30 @@ std::string LinkReport::PathOf(size_t index) const {
 
 LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder,
                                       std::string_view beforeFragment) const {
+    std::string key = folder + '\0';  // no folder holds a NUL
+    key += beforeFragment;
+    std::optional<Target> known;
+    {
+        const std::lock_guard lock(m_located->lock);
+        if (const auto found = m_located->byKey.find(key); found != m_located->byKey.end())
+            known = found->second;
+    }
+    Target target = known ? *known : LocateFromFolder(folder, beforeFragment);
+    if (!known) {
+        const std::lock_guard lock(m_located->lock);
+        m_located->byKey.emplace(std::move(key), target);
+    }
+    if (target.to == kThisPage) target.to = static_cast<int32_t>(from);
+    return target;
+}
+
+LinkReport::Target LinkReport::LocateFromFolder(const std::string& folder,
+                                                std::string_view beforeFragment) const {
     const html::ParsedReference parsed = html::ParseReference(beforeFragment);
     if (!parsed.scheme.empty() || parsed.networkPath)
         return {parsed.networkPath || IsExternalScheme(parsed.scheme) ? Verdict::external
                                                                       : Verdict::ignored};
-    if (parsed.path.empty()) return {Verdict::fine, static_cast<int32_t>(from)};
+    if (parsed.path.empty()) return {Verdict::fine, kThisPage};
     // The viewer serves the book below its own root: "/x" is outside it.
     if (parsed.rootRelative) return {Verdict::missing};
     const auto path = html::JoinRelative(folder, parsed.path);

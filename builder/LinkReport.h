@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -164,9 +166,14 @@ private:
     };
 
     // Resolves what file `index` refers to into its outcomes and reaches;
-    // writes nothing of any other file.
+    // writes nothing of any other file (but m_located).
     void Resolve(size_t index);
+    // Where a target written on file `from` (in folder) leads.
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
+    // The same for any page of folder, but that a target naming the page
+    // itself leads to kThisPage.
+    static constexpr int32_t kThisPage = -2;
+    Target LocateFromFolder(const std::string& folder, std::string_view beforeFragment) const;
     bool HasAnchor(const Outcome& outcome, std::string_view reference) const;
     // What file `index`'s outcomes come to: said and lookedInto of its
     // verdicts. A fragment into a page that has the anchors it had when
@@ -210,6 +217,14 @@ private:
     std::vector<Read> m_reads;
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
     uint64_t m_filesFingerprint = 0;  // tells the book's files apart from any other set
+    // What LocateFromFolder gave, by folder, "\0" and target: the pages of
+    // a folder name the same files (its navigation, the index) again and
+    // again, and pages are resolved on several threads at once.
+    struct LocatedTargets {
+        std::mutex lock;
+        std::unordered_map<std::string, Target> byKey;
+    };
+    std::unique_ptr<LocatedTargets> m_located = std::make_unique<LocatedTargets>();
     unsigned m_threads = 0;
 };
 

@@ -42,14 +42,18 @@ TEST(LinkReport, FindsEachKindWithPageLineAndTarget) {
          "<a href=\"guide/Intro.html#start\">in</a> <a href=guide/intro.html#nowhere>in</a>\n"
          "<img src=\"pictures/gone.png\"><img src=draft.png>\n"
          "<a href=\"https://example.com/\">web</a> <a href=mailto:a@example.com>me</a>\n"
-         "<a href=\"/rooted.html\">r</a> <a href=\"../outside.html\">o</a>"},
+         "<a href=\"/rooted.html\">r</a> <a href=\"../outside.html\">o</a> <a href=#here>h</a>"},
+        // The same targets from another folder, and from another page of
+        // the same folder, lead elsewhere.
         {"guide/Intro.html",
          "<h1 id=start>Start</h1><a href=\"../INDEX.html\">home</a>"
-         "<a href=\"#start\">top</a><link rel=stylesheet href=\"../style.css\">"},
+         "<a href=\"#start\">top</a><link rel=stylesheet href=\"../style.css\">"
+         "<img src=draft.png>"},
+        {"guide/draft.png", nullptr},
         {"Style.css", "body { background: url(pictures/paper.png) }"},
         {"draft.png", nullptr, false},
         {"orphan.html", "<p>Nobody links here.</p>", true, false},
-        {"also.html", "<p>Nothing links here either.</p>", true, false},
+        {"also.html", "<p id=here>Nothing links here either.</p><a href=#here>up</a>", true, false},
     };
     EXPECT_EQ(Report(book),
               "case-only index.html:1 guide/intro.html#nowhere\n"
@@ -58,6 +62,7 @@ TEST(LinkReport, FindsEachKindWithPageLineAndTarget) {
               "excluded index.html:2 draft.png\n"
               "missing index.html:4 /rooted.html\n"
               "missing index.html:4 ../outside.html\n"
+              "no-fragment index.html:4 #here\n"
               "case-only guide/intro.html:1 ../INDEX.html\n"
               "case-only guide/intro.html:1 ../style.css\n"
               "missing style.css:1 pictures/paper.png\n"
