@@ -41,7 +41,7 @@ void SortItems(std::vector<DirItem>& items) {
         }
     }
     std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        if (a.text != b.text) return a.text < b.text;
+        if (const int order = a.text.compare(b.text); order != 0) return order < 0;
         return items[a.index].name < items[b.index].name;
     });
     std::vector<DirItem> sorted;

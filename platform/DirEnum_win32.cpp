@@ -69,7 +69,7 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::str
     keyed.reserve(items.size());
     for (auto& item : items) keyed.emplace_back(ToLowerSystem(item.name), std::move(item));
     std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        if (a.first != b.first) return a.first < b.first;
+        if (const int order = a.first.compare(b.first); order != 0) return order < 0;
         return a.second.name < b.second.name;
     });
     items.clear();
