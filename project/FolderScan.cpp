@@ -38,8 +38,14 @@ public:
         Grow(expected * 2);
     }
 
-    CPieceElem* Find(std::string_view key) const {
-        const uint64_t h = Hash(key);
+    // What a key is looked up and added by: worked out once for both.
+    static uint64_t Hash(std::string_view key) {
+        uint64_t h = 1469598103934665603ULL;  // FNV-1a, then a final mix
+        for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        return h ^ (h >> 29);
+    }
+    // The entry at key (h: its Hash).
+    CPieceElem* Find(std::string_view key, uint64_t h) const {
         for (size_t i = Low(h) & m_mask;; i = (i + 1) & m_mask) {
             const Slot& slot = m_slots[i];
             if (slot.number == 0) return nullptr;
@@ -50,9 +56,9 @@ public:
 
     // key must stay valid as long as the index: it is entry's path or a
     // string the caller keeps. Does nothing when key is there already.
-    void Add(std::string_view key, CPieceElem* entry) {
+    void Add(std::string_view key, CPieceElem* entry) { Add(key, entry, Hash(key)); }
+    void Add(std::string_view key, CPieceElem* entry, uint64_t h) {
         if ((m_keys.size() + 1) * 2 > m_slots.size()) Grow(m_slots.size() * 2);
-        const uint64_t h = Hash(key);
         size_t i = Low(h) & m_mask;
         for (; m_slots[i].number != 0; i = (i + 1) & m_mask)
             if (m_slots[i].hash == Tag(h) && m_keys[m_slots[i].number - 1].text == key) return;
@@ -73,11 +79,6 @@ private:
         uint32_t number = 0;
     };
 
-    static uint64_t Hash(std::string_view key) {
-        uint64_t h = 1469598103934665603ULL;  // FNV-1a, then a final mix
-        for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-        return h ^ (h >> 29);
-    }
     // The hash bits kept in a slot: the high ones, which the low bits that
     // choose the slot do not already tell.
     static uint32_t Tag(uint64_t h) { return static_cast<uint32_t>(h >> 32); }
@@ -222,11 +223,6 @@ private:
         }
     }
 
-    // name as its part of a lower-cased path; most names are that already.
-    static std::string LowerName(const std::string& name) {
-        return IsLowerAscii(name) ? name : ToLowerSystem(name);
-    }
-
     bool IsLeftOut(const std::string& folder, const DirItem& item) const {
         for (const KnownFile& file : m_leaveOut)
             if (file.Is(folder, item)) return true;
@@ -250,9 +246,17 @@ private:
     void AddOrMark(const std::string& base, const std::string& lowerBase, const std::string& name) {
         // Lower-casing only the part under the project folder keeps the cut
         // at the right byte even where lower-casing changes a name's length.
-        std::string relative = lowerBase + LowerName(name);
+        std::string relative;
+        relative.reserve(lowerBase.size() + name.size());
+        relative += lowerBase;
+        // Most names are lower case already.
+        if (IsLowerAscii(name))
+            relative += name;
+        else
+            relative += ToLowerSystem(name);
+        const uint64_t hash = PathIndex::Hash(relative);
 
-        if (CPieceElem* found = m_index.Find(relative)) {
+        if (CPieceElem* found = m_index.Find(relative, hash)) {
             // Met before in this walk: a file whose path differs only in
             // case. The first one met keeps the entry.
             if (found->foundInScan) NoteCollision(*found, base + name);
@@ -267,7 +271,7 @@ private:
         entry->inSearch = isPage;
         entry->included = 1;
         entry->foundInScan = 1;
-        m_index.Add(entry->path, entry.get());
+        m_index.Add(entry->path, entry.get(), hash);
         m_project.pages.push_back(std::move(entry));
     }
 
