@@ -36,28 +36,20 @@ bool IsIn(char c, uint8_t classes) {
     return (kCharClasses[static_cast<uint8_t>(c)] & classes) != 0;
 }
 
-// The first c among text[from, near), at most sixteen bytes; npos when
-// none is.
-[[gnu::always_inline]] inline size_t FindNear(std::string_view text, size_t from, size_t near,
-                                              char c) {
-#if defined(__SSE2__)
-    if (near - from == 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
-        const auto hits =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
-        return hits != 0 ? from + static_cast<size_t>(__builtin_ctz(hits)) : npos;
-    }
-#endif
-    for (size_t i = from; i < near; ++i)
-        if (text[i] == c) return i;
-    return npos;
-}
-
+// The first c at or after from (at most text.size()); npos when none is.
 [[gnu::always_inline]] inline size_t FindByte(std::string_view text, size_t from, char c) {
     // Most searches end within a few bytes (the '<' after a tag, the quote
     // after a short value): look there before calling memchr.
-    const size_t near = std::min(text.size(), from + 16);
-    if (const size_t hit = FindNear(text, from, near, c); hit != npos) return hit;
+    size_t near = from;
+#if defined(__SSE2__)
+    if (text.size() - from >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        const auto hits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+        if (hits != 0) return from + static_cast<size_t>(__builtin_ctz(hits));
+        near = from + 16;
+    }
+#endif
     if (near >= text.size()) return npos;
     const void* hit = std::memchr(text.data() + near, c, text.size() - near);
     return hit == nullptr ? npos : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
@@ -74,18 +66,20 @@ size_t FindEndTag(std::string_view page, size_t from, std::string_view name) {
     return npos;
 }
 
-// The first '=' or '>' at or after from; text.size() when there is none.
+// The first '=' or '>' at or after from (at most text.size());
+// text.size() when there is none.
 // Inside a tag only these two matter until a value opens: names and the
 // blanks between them are stepped over sixteen bytes at a time.
 [[gnu::always_inline]] inline size_t FindEqualsOrEnd(std::string_view text, size_t from) {
     size_t i = from;
 #if defined(__SSE2__)
     const __m128i equals = _mm_set1_epi8('='), end = _mm_set1_epi8('>');
-    for (; i + 16 <= text.size(); i += 16) {
+    while (text.size() - i >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
         const auto hits = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_or_si128(_mm_cmpeq_epi8(bytes, equals), _mm_cmpeq_epi8(bytes, end))));
         if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(hits));
+        i += 16;
     }
 #endif
     for (; i < text.size(); ++i)
@@ -118,7 +112,10 @@ bool EndsName(char c) {
     size_t k = at + 1;
     while (k < text.size() && IsBlank(text[k])) ++k;
     if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
-        const size_t close = FindByte(text, k + 1, text[k]);
+        // Each quote searched for as a constant, which SSE compares against
+        // without first spreading it over a register.
+        const size_t close =
+            text[k] == '"' ? FindByte(text, k + 1, '"') : FindByte(text, k + 1, '\'');
         const size_t stop = close == npos ? text.size() : close;
         span.value = static_cast<uint32_t>(k + 1);
         span.valueLength = static_cast<uint32_t>(stop - k - 1);
