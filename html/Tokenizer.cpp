@@ -370,6 +370,15 @@ size_t SlotOf(std::string_view name, size_t slots) {
     return (name.size() * 31 + lower(name.front()) * 7 + lower(name.back())) % slots;
 }
 
+// Whether name is lower (a name asked for, in lower case) in any case:
+// only name needs lowering.
+bool IsNameInAnyCase(std::string_view name, std::string_view lower) {
+    if (name.size() != lower.size()) return false;
+    size_t i = 0;
+    while (i < name.size() && ToLowerAscii(name[i]) == lower[i]) ++i;
+    return i == name.size();
+}
+
 }  // namespace
 
 AttributeNames::AttributeNames(std::span<const std::string_view> names) : m_names(names) {
@@ -390,7 +399,7 @@ int AttributeNames::IndexOf(std::string_view name) const {
     if (name.empty()) return -1;
     for (size_t slot = SlotOf(name, kSlots); m_slots[slot] != 0; slot = (slot + 1) % kSlots) {
         const size_t index = m_slots[slot] - 1u;
-        if (EqualsIgnoringAsciiCase(name, m_names[index])) return static_cast<int>(index);
+        if (IsNameInAnyCase(name, m_names[index])) return static_cast<int>(index);
     }
     return -1;
 }
