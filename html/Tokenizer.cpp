@@ -168,16 +168,20 @@ bool EndsName(char c) {
     if (text.size() - from < 16) return npos;
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
     const auto is = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-    const __m128i ends = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(is(' '), is('\n')), _mm_or_si128(is('\t'), is('\r'))),
-        _mm_or_si128(is('\f'), _mm_or_si128(is('/'), is('>'))));
+    // Every blank is a byte up to ' ': those, '/' and '>' are where the
+    // name may end, and the first of them is looked at once more, for the
+    // control bytes that are not blanks.
+    const __m128i upToSpace = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(' ')), bytes);
+    const __m128i ends = _mm_or_si128(upToSpace, _mm_or_si128(is('/'), is('>')));
     const auto hits = static_cast<unsigned>(_mm_movemask_epi8(ends));
     if (hits == 0) return npos;
+    const size_t end = from + static_cast<size_t>(__builtin_ctz(hits));
+    if (!EndsName(text[end])) return npos;
     const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
                                         _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
     const __m128i lower = _mm_add_epi8(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(name), lower);
-    return from + static_cast<size_t>(__builtin_ctz(hits));
+    return end;
 #else
     (void)text, (void)from, (void)name;
     return npos;

@@ -40,10 +40,11 @@ TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
         {"<style>unclosed", "<:style|R:unclosed|"},
         {"<!-- <a href=x> -->z", "!--:<!-- <a href=x> -->|T:z|"},
         {"<!DOCTYPE html><?xml x?>", "!:<!DOCTYPE html>|!:<?xml x?>|"},
-        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},            // '<' starting no tag
-        {"<a =\">\">x<!x \">\">y", "<:a|T:\">x|!:<!x \">|T:\">y|"},  // no value opened there
-        {"<my-element-with-a-long-name>", "<:my-element-with|"},     // names cut at 15
-        {"</b title='>'><i></i x></i", "</:b|<:i|</:i|</:i|"},       // end tags, with values
+        {"1 < 2 <3 </ x>", "T:1 |T:< 2 |T:<3 |T:</ x>|"},                  // '<' starting no tag
+        {"<a =\">\">x<!x \">\">y", "<:a|T:\">x|!:<!x \">|T:\">y|"},        // no value opened there
+        {"<my-element-with-a-long-name>", "<:my-element-with|"},           // names cut at 15
+        {"</b title='>'><i></i x></i", "</:b|<:i|</:i|</:i|"},             // end tags, with values
+        {"<A\vb\x01C x=1>control bytes", "<:a\vb\x01c|T:control bytes|"},  // no blanks: in the name
         {"<a", "<:a|"},
         {"<", "T:<|"},
     };
