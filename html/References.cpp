@@ -182,20 +182,22 @@ public:
     explicit PageReader(std::string_view page) : m_page(page), m_lines(page) {}
 
     PageReferences Read() {
+        constexpr std::string_view kTemplate = "template";
         Tokenizer tokens(m_page, AttributeNames(kAttributesRead));
+        tokens.PassOverPlainStartTags(kTemplate);
         Token token;
         bool inStyle = false;  // the last start tag was <style>: its raw text comes next
         while (tokens.NextStartTag(token)) {
             if (token.kind == TokenKind::rawText) {
                 if (inStyle) TakeStyleSheet(token);
-            } else if (token.Name() == "template") {
+            } else if (token.Name() == kTemplate) {
                 // A template's content is not part of the page until a
                 // script puts it there; references inside it are not the
                 // page's.
-                tokens.SkipElement("template");
+                tokens.SkipElement(kTemplate);
             } else {
                 inStyle = token.Name() == "style";
-                // Most tags carry no attribute asked for.
+                // One that starts raw text may carry no attribute asked for.
                 if (token.attributeCount > 0) TakeTag(token);
             }
         }

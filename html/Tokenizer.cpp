@@ -265,7 +265,10 @@ bool Tokenizer::NextStartTag(Token& token) {
                 continue;
             }
         }
-        if (NextMarkup(lt, token) && token.kind == TokenKind::startTag) return true;
+        if (!NextMarkup(lt, token) || token.kind != TokenKind::startTag) continue;
+        if (!m_plainPassedOver || token.attributeCount > 0 || m_rawEnd[0] != '\0' ||
+            token.Name() == m_except)
+            return true;
     }
     m_pos = m_page.size();
     return false;

@@ -94,6 +94,14 @@ public:
     // for readers of start tags: end tags, text and comments are stepped
     // over.
     bool NextStartTag(Token& token);
+    // From now on NextStartTag also steps over the start tags that carry no
+    // attribute asked for and start no raw text, but those named except
+    // (lower case): a reader of attributes has nothing to do with them, and
+    // most tags are such.
+    void PassOverPlainStartTags(std::string_view except) {
+        m_plainPassedOver = true;
+        m_except = except;
+    }
     // Steps over the content of the element whose start tag came last, up
     // to and with its end tag (name, lower case); elements of the same name
     // inside it are counted.
@@ -110,6 +118,8 @@ private:
     size_t m_pos = 0;
     // Set after the start tag of a raw-text element: its content comes next.
     char m_rawEnd[Token::kMaxNameLength + 1] = {};
+    bool m_plainPassedOver = false;
+    std::string_view m_except;
 };
 
 // The attributes of a tag that its tokenizer was asked for and that are
