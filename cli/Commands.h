@@ -66,9 +66,11 @@ const std::map<std::string, TextField>& TextOptions();
 // Starts app on a fresh project of the folder given on the command line,
 // with the first run's placeholder author details, and scans it, leaving
 // out the files in leaveOut; the scan's warnings go to stderr. False, with
-// a message on stderr, when the folder cannot be listed.
+// a message on stderr, when the folder cannot be listed. found: see
+// ScanProjectFolder.
 bool StartFolderProject(CBookApp& app, const std::string& folder,
-                        const std::vector<std::string>& leaveOut = {});
+                        const std::vector<std::string>& leaveOut = {},
+                        PathResolver* found = nullptr);
 
 // Puts the home page in the first place: home when given (a file of the
 // project's folder, see FindEntry), else DefaultHomePage (project/

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 #include "builder/FileBytes.h"
@@ -13,6 +14,7 @@
 #include "platform/DirEnum.h"
 #include "platform/File.h"
 #include "platform/FileReplace.h"
+#include "platform/PathResolver.h"
 #include "project/HomePage.h"
 
 namespace folivex::cli {
@@ -134,14 +136,19 @@ int CmdCheck(const Args& args) {
     ConsolePrompts prompts;
     CBookApp app(prompts);
     std::vector<DirItem> items;
+    std::optional<PathResolver> resolver;
     if (ListFolder(path, items)) {
-        // As make would build it, on the page make would open it on.
-        if (!StartFolderProject(app, path)) return 1;
+        // As make would build it, on the page make would open it on; the
+        // scan tells where each file is, so the folders are listed once.
+        resolver.emplace(AbsolutePath(path));
+        if (!StartFolderProject(app, path, {}, &*resolver)) return 1;
         if (const auto home = DefaultHomePage(app.project)) MakeHomePage(app.project, *home);
-    } else if (!OpenProjectFile(app, path)) {
+    } else if (OpenProjectFile(app, path)) {
+        resolver.emplace(app.project.projectDir);
+    } else {
         return 1;
     }
-    LinkReport report = LinkReportFor(app.project);
+    LinkReport report = LinkReportFor(app.project, *resolver);
     PrintWarnings(ReadAll(report));
     const std::vector<LinkFinding> findings = report.Findings(links.external);
     if (std::none_of(findings.begin(), findings.end(), IsBroken))

@@ -147,7 +147,7 @@ const std::map<std::string, TextField>& TextOptions() {
 }
 
 bool StartFolderProject(CBookApp& app, const std::string& folder,
-                        const std::vector<std::string>& leaveOut) {
+                        const std::vector<std::string>& leaveOut, PathResolver* found) {
     const std::string projectDir = AbsolutePath(folder);
     if (!CheckFolderListable(projectDir, folder)) return false;
     // A fresh first run: the author details start as placeholders.
@@ -156,7 +156,7 @@ bool StartFolderProject(CBookApp& app, const std::string& folder,
     app.project.url = kDefaultUrl;
     app.project.email = kDefaultEmail;
     app.ResetProject();
-    PrintWarnings(ScanProjectFolder(app, projectDir, {}, leaveOut).warnings);
+    PrintWarnings(ScanProjectFolder(app, projectDir, {}, leaveOut, found).warnings);
     app.projectOpen = 1;
     return true;
 }

@@ -58,6 +58,10 @@ const PathResolver::Result& PathResolver::Resolve(std::string_view relative) {
     return known->second;
 }
 
+void PathResolver::Remember(std::string_view relative, Found found) {
+    m_resolved.try_emplace(std::string(relative), Result{std::move(found), false});
+}
+
 PathResolver::Result PathResolver::ResolveAnew(std::string_view relative) {
     std::vector<std::string> parts;
     size_t start = 0;

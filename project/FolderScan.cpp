@@ -122,8 +122,13 @@ std::string UnlistedWarning(const std::string& shown, const std::string& reason,
 
 class FolderWalk {
 public:
-    FolderWalk(BookProject& project, const std::vector<std::string>& leaveOut, ScanReport& report)
-        : m_project(project), m_index(project.pages.size() + kExpectedNewFiles), m_report(report) {
+    FolderWalk(BookProject& project, const std::vector<std::string>& leaveOut, ScanReport& report,
+               PathResolver* found)
+        : m_project(project),
+          m_index(project.pages.size() + kExpectedNewFiles),
+          m_report(report),
+          m_found(found) {
+        if (m_found) m_nativeRoot = NativePath(project.projectDir);
         // The index holds views: of the lower-cased paths of the entries
         // already there (kept in m_known, never reallocated), and of the
         // paths of new entries, which live on the heap with their entry.
@@ -272,6 +277,11 @@ private:
         entry->included = 1;
         entry->foundInScan = 1;
         m_index.Add(entry->path, entry.get(), hash);
+        if (m_found) {
+            std::string spelled = WithNativeSeparators(std::string(Relative(base)) + name);
+            std::string path = JoinNativePath(m_nativeRoot, spelled);
+            m_found->Remember(entry->path, {std::move(path), std::move(spelled)});
+        }
         m_project.pages.push_back(std::move(entry));
     }
 
@@ -299,6 +309,8 @@ private:
     std::vector<KnownFile> m_leaveOut;
     std::vector<Unlisted> m_unlisted;
     std::optional<PathResolver> m_resolver;
+    PathResolver* m_found = nullptr;
+    std::string m_nativeRoot;  // the project folder as m_found has it
     size_t m_cut = 0;
 };
 
@@ -310,14 +322,14 @@ std::string OutputLeftOutWarning(const std::string& shownPath) {
 
 ScanReport ScanProjectFolder(CBookApp& app, const std::string& folder,
                              const std::function<void()>& fillFileList,
-                             const std::vector<std::string>& leaveOut) {
+                             const std::vector<std::string>& leaveOut, PathResolver* found) {
     WaitCursor wait(app.GetPrompts());
     BookProject& project = app.project;
     project.projectDir = folder;
     for (auto& entry : project.pages) entry->foundInScan = 0;
 
     ScanReport report;
-    FolderWalk walk(project, leaveOut, report);
+    FolderWalk walk(project, leaveOut, report, found);
     walk.ScanFolder(folder);
     walk.KeepEntriesOfUnlistedFolders();
 

@@ -29,6 +29,7 @@
 namespace folivex {
 
 class CBookApp;
+class PathResolver;
 
 // What a scan tells the author besides its message box.
 struct ScanReport {
@@ -57,9 +58,12 @@ std::string OutputLeftOutWarning(const std::string& shownPath);
 // Please try again." (OK, exclamation) when no entry is in the page sequence,
 // sets lastProjectDir. Shows the wait cursor throughout. leaveOut: files
 // (stored or native form) never to become entries. Returns what the author
-// should be told.
+// should be told. found, when given (a resolver of folder skipping the files
+// of leaveOut), is told where each new entry's file is (PathResolver::
+// Remember).
 ScanReport ScanProjectFolder(CBookApp& app, const std::string& folder,
                              const std::function<void()>& fillFileList = {},
-                             const std::vector<std::string>& leaveOut = {});
+                             const std::vector<std::string>& leaveOut = {},
+                             PathResolver* found = nullptr);
 
 }  // namespace folivex

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/DirEnum.h"
+#include "platform/PathResolver.h"
 #include "project/FolderScan.h"
 #include "tests/project/ProjectTestSupport.h"
 
@@ -27,6 +29,26 @@ protected:
         prompts.messages.clear();
         return ScanProjectFolder(
             app, folder, [this] { ++fills; }, leaveOut);
+    }
+
+    // Scans into a fresh project, telling a resolver where each entry's
+    // file is, and checks that it is where a resolver of its own finds it.
+    void ExpectScanToFindWhatAResolverFinds(const std::string& folder,
+                                            const std::vector<std::string>& leaveOut = {}) {
+        std::vector<KnownFile> skip;
+        for (const std::string& path : leaveOut) skip.emplace_back(path);
+        PathResolver told(folder, skip), itself(folder, skip);
+        app.ResetProject();
+        ScanProjectFolder(app, folder, {}, leaveOut, &told);
+        ASSERT_FALSE(app.project.pages.empty());
+        for (const auto& entry : app.project.pages) {
+            const auto& found = told.Resolve(entry->path).found;
+            const auto& expected = itself.Resolve(entry->path).found;
+            ASSERT_EQ(found.has_value(), expected.has_value()) << entry->path;
+            if (!found) continue;
+            EXPECT_EQ(found->path, expected->path) << entry->path;
+            EXPECT_EQ(found->spelled, expected->spelled) << entry->path;
+        }
     }
 
     std::string Flags() const {
@@ -53,6 +75,7 @@ TEST_F(FolderScan, SubfolderFilesComeInWhereTheFolderWasMet) {
     EXPECT_EQ(fills, 1);
     EXPECT_EQ(prompts.waitCursorShows, 1);
     EXPECT_EQ(prompts.waitDepth, 0);
+    ExpectScanToFindWhatAResolverFinds(Book());
 }
 
 TEST_F(FolderScan, HiddenItemsNeverAppear) {
@@ -131,6 +154,7 @@ TEST_F(FolderScan, FolderEndingInASeparatorIsCutAlone) {
     // The stored form with "\" separators works the same.
     Scan(Book() + "\\");
     EXPECT_EQ(Paths(), "a.htm sub\\b.htm");
+    ExpectScanToFindWhatAResolverFinds(Book() + "/");
 }
 
 TEST_F(FolderScan, LinksAreFollowedButNoFolderIsEnteredTwice) {
@@ -141,6 +165,7 @@ TEST_F(FolderScan, LinksAreFollowedButNoFolderIsEnteredTwice) {
     fs::create_directory_symlink(dir / "outside", dir / "book/linked2");
     Scan(Book());
     EXPECT_EQ(Paths(), "a.htm linked\\o.htm sub\\b.htm");
+    ExpectScanToFindWhatAResolverFinds(Book());
 }
 
 TEST_F(FolderScan, FolderThatCannotBeListed) {
@@ -208,6 +233,7 @@ TEST_P(FolderScanCollisions, KeepTheFirstAndSaySo) {
     // A re-scan finds the same and says it again.
     EXPECT_EQ(Scan(Book()).warnings, GetParam().warnings);
     EXPECT_EQ(Paths(), GetParam().paths);
+    ExpectScanToFindWhatAResolverFinds(Book());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -258,6 +284,7 @@ TEST_F(FolderScan, TheFilesOfTheBuildAreLeftOut) {
               (std::vector<std::string>{
                   "alias.exe is the e-book being built; it is left out of the book",
                   "out/Book.exe is the e-book being built; it is left out of the book"}));
+    ExpectScanToFindWhatAResolverFinds(Book(), {dir / "book/out/Book.exe"});
 }
 
 TEST_F(FolderScan, NonAsciiNamesAreLowerCasedWholly) {
