@@ -58,8 +58,10 @@ const PathResolver::Result& PathResolver::Resolve(std::string_view relative) {
     return known->second;
 }
 
-void PathResolver::Remember(std::string_view relative, Found found) {
-    m_resolved.try_emplace(std::string(relative), Result{std::move(found), false});
+void PathResolver::Remember(std::string_view relative, std::string spelled) {
+    std::string path = JoinNativePath(m_root, spelled);
+    m_resolved.try_emplace(std::string(relative),
+                           Result{Found{std::move(path), std::move(spelled)}, false});
 }
 
 PathResolver::Result PathResolver::ResolveAnew(std::string_view relative) {

@@ -50,11 +50,12 @@ public:
     // What is given stays valid as long as the resolver.
     const Result& Resolve(std::string_view relative);
 
-    // What a scan of the root found for relative (a stored path), so that
-    // Resolve gives it without listing the folders again: the scan meets
-    // the spellings in the order Resolve tries them, so it chose the same
-    // file, given the same files to skip.
-    void Remember(std::string_view relative, Found found);
+    // What a scan of the root found for relative (a stored path): the file
+    // spelled so under the root (native separators), which Resolve then
+    // gives without listing the folders again. The scan meets the spellings
+    // in the order Resolve tries them, so it chose the same file, given the
+    // same files to skip.
+    void Remember(std::string_view relative, std::string spelled);
 
 private:
     struct Listing {

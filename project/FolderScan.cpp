@@ -128,7 +128,6 @@ public:
           m_index(project.pages.size() + kExpectedNewFiles),
           m_report(report),
           m_found(found) {
-        if (m_found) m_nativeRoot = NativePath(project.projectDir);
         // The index holds views: of the lower-cased paths of the entries
         // already there (kept in m_known, never reallocated), and of the
         // paths of new entries, which live on the heap with their entry.
@@ -277,11 +276,9 @@ private:
         entry->included = 1;
         entry->foundInScan = 1;
         m_index.Add(entry->path, entry.get(), hash);
-        if (m_found) {
-            std::string spelled = WithNativeSeparators(std::string(Relative(base)) + name);
-            std::string path = JoinNativePath(m_nativeRoot, spelled);
-            m_found->Remember(entry->path, {std::move(path), std::move(spelled)});
-        }
+        if (m_found)
+            m_found->Remember(entry->path,
+                              WithNativeSeparators(std::string(Relative(base)) + name));
         m_project.pages.push_back(std::move(entry));
     }
 
@@ -310,7 +307,6 @@ private:
     std::vector<Unlisted> m_unlisted;
     std::optional<PathResolver> m_resolver;
     PathResolver* m_found = nullptr;
-    std::string m_nativeRoot;  // the project folder as m_found has it
     size_t m_cut = 0;
 };
 
