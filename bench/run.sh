@@ -46,7 +46,13 @@ build_release() {
       -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
       -DFOLIVEX_BUILD_GUI=OFF -DFOLIVEX_BUILD_TESTS=OFF >/dev/null
   fi
-  cmake --build "$BUILD" --target folivexc folivex-view >/dev/null
+  # Quiet when it works; the compiler's messages when it does not.
+  local log=$BENCH/release-build.log
+  if ! cmake --build "$BUILD" --target folivexc folivex-view >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "bench: the Release build failed (all of it in $log)" >&2
+    exit 1
+  fi
 }
 
 make_corpora() {
