@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/HeapTuning.h"
 #include "viewer/ViewerApp.h"
 
 namespace {
@@ -31,6 +32,7 @@ std::string Absolute(const std::string& path) {
 
 int main(int argc, char** argv) {
     using namespace folivex;
+    TuneHeap(argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kUsage, stdout);

@@ -4,8 +4,10 @@
 
 #include "gui/qt/ProgramIcon.h"
 #include "gui/qt/QtWizardApp.h"
+#include "platform/HeapTuning.h"
 
 int main(int argc, char* argv[]) {
+    folivex::TuneHeap(argv);
     QApplication application(argc, argv);
     QApplication::setWindowIcon(folivex::ProgramIcon());
     folivex::QtWizardApp program;

@@ -1,0 +1,15 @@
+// How the C library's heap is set up for a program that reads thousands of
+// files and keeps what it finds in them.
+#pragma once
+
+namespace folivex {
+
+// Call first thing in main, with main's argv. Where the heap can be backed
+// by transparent huge pages only on request (Linux set to "madvise", glibc
+// 2.35 or later), the program starts itself once more with that request
+// made: glibc takes it only from the environment at start. The environment
+// is as it was when main runs again, so programs started from it are not
+// affected. Nothing happens elsewhere, or when the request cannot be made.
+void TuneHeap(char** argv);
+
+}  // namespace folivex
