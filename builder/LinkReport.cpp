@@ -286,18 +286,17 @@ void LinkReport::Resolve(size_t from) {
 
 void LinkReport::HashAnchors(Read& read) const {
     const auto& anchors = read.found.anchors;
-    auto& slots = read.anchorSlots;
-    slots.assign(anchors.empty() ? 0 : std::bit_ceil(2 * anchors.size()), AnchorSlot{});
+    auto& hashed = read.hashedAnchors;
+    hashed.resize(anchors.size());
     // What the fragments pointing here depend on: the set of anchors,
     // summed so that their order does not count.
     uint64_t fingerprint = anchors.size();
     for (uint32_t a = 0; a < anchors.size(); ++a) {
         const size_t hash = std::hash<std::string_view>()(read.found.Text(anchors[a]));
         fingerprint += (hash ^ hash >> 29) * 0x100000001B3ull;
-        size_t at = hash & (slots.size() - 1);
-        while (slots[at].anchor != 0) at = (at + 1) & (slots.size() - 1);
-        slots[at] = {static_cast<uint32_t>(hash), a + 1};
+        hashed[a] = {static_cast<uint32_t>(hash), a};
     }
+    std::sort(hashed.begin(), hashed.end());
     read.anchorsFingerprint = fingerprint;
 }
 
@@ -312,16 +311,11 @@ bool LinkReport::HasAnchor(const Outcome& outcome, std::string_view reference) c
             ? written
             : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
     if (fragment.empty() || fragment == "top" || !target.done || !target.foundKnown) return true;
-    const auto& slots = target.anchorSlots;
-    if (slots.empty()) return false;
-    const size_t hash = std::hash<std::string_view>()(fragment);
-    for (size_t at = hash & (slots.size() - 1); slots[at].anchor != 0;
-         at = (at + 1) & (slots.size() - 1)) {
-        const AnchorSlot slot = slots[at];
-        if (slot.hash == static_cast<uint32_t>(hash) &&
-            target.found.Text(target.found.anchors[slot.anchor - 1]) == fragment)
-            return true;
-    }
+    const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(fragment));
+    const auto& hashed = target.hashedAnchors;
+    for (auto at = std::lower_bound(hashed.begin(), hashed.end(), HashedAnchor{hash, 0});
+         at != hashed.end() && at->hash == hash; ++at)
+        if (target.found.Text(target.found.anchors[at->anchor]) == fragment) return true;
     return false;
 }
 

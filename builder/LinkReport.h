@@ -9,6 +9,7 @@
 // fetched from the network, and nothing of the book changes.
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -143,9 +144,10 @@ private:
         LinkFinding::Kind kind = LinkFinding::missing;
         int32_t to = -1;
     };
-    struct AnchorSlot {
+    struct HashedAnchor {
         uint32_t hash = 0;
-        uint32_t anchor = 0;  // its index in found.anchors + 1; 0: free
+        uint32_t anchor = 0;  // its index in found.anchors
+        auto operator<=>(const HashedAnchor&) const = default;
     };
     struct Read {
         bool done = false;
@@ -155,10 +157,10 @@ private:
         html::PageReferences found;
         std::vector<Outcome> outcomes;  // in the order of the references; until settled
         PageVerdicts verdicts;          // reaches from Resolve on; the rest once settled
-        // found.anchors by hash, for the fragments that point here: an
-        // open-addressing table at most half full (sorting the names
-        // themselves costs more than reading the page).
-        std::vector<AnchorSlot> anchorSlots;
+        // found.anchors by hash, for the fragments that point here, in
+        // order (sorting the names themselves costs more than reading the
+        // page; a table with room to spare keeps too much memory).
+        std::vector<HashedAnchor> hashedAnchors;
         uint64_t anchorsFingerprint = 0;
         bool blobSet = false;
         uint32_t blobCrc = 0;

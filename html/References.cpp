@@ -177,11 +177,43 @@ void AddCssReferences(PageReferences& found, std::string_view css, size_t firstL
     }
 }
 
+// A page's references are gathered in buffers kept per thread, and handed
+// back in allocations of their exact size: grown by doubling, the text and
+// lists of every page would leave up to half of what the link report keeps
+// of a book unused, and each page would grow them anew.
+class Gathered {
+public:
+    Gathered() {
+        m_found.text.clear();
+        m_found.references.clear();
+        m_found.anchors.clear();
+    }
+    Gathered(const Gathered&) = delete;
+    Gathered& operator=(const Gathered&) = delete;
+    ~Gathered() {
+        // What one very large page made them grow to is not kept.
+        constexpr size_t kKeptBytes = 1 << 20;
+        if (m_found.text.capacity() + m_found.references.capacity() * sizeof(Reference) +
+                m_found.anchors.capacity() * sizeof(TextSpan) >
+            kKeptBytes)
+            m_found = PageReferences();
+    }
+
+    PageReferences& Found() { return m_found; }
+    PageReferences ExactCopy() const { return m_found; }
+
+private:
+    static thread_local PageReferences m_found;
+};
+
+thread_local PageReferences Gathered::m_found;
+
 class PageReader {
 public:
-    explicit PageReader(std::string_view page) : m_page(page), m_lines(page) {}
+    PageReader(std::string_view page, PageReferences& found)
+        : m_page(page), m_lines(page), m_found(found) {}
 
-    PageReferences Read() {
+    void Read() {
         constexpr std::string_view kTemplate = "template";
         Tokenizer tokens(m_page, AttributeNames(kAttributesRead));
         tokens.PassOverPlainStartTags(kTemplate);
@@ -201,7 +233,6 @@ public:
                 if (token.attributeCount > 0) TakeTag(token);
             }
         }
-        return std::move(m_found);
     }
 
 private:
@@ -242,7 +273,7 @@ private:
 
     std::string_view m_page;
     LineCounter m_lines;
-    PageReferences m_found;
+    PageReferences& m_found;
     std::string m_decoded;
 };
 
@@ -254,7 +285,9 @@ std::string_view UpTo4GiB(std::string_view text) {
 }  // namespace
 
 PageReferences ExtractPageReferences(std::string_view page) {
-    return PageReader(UpTo4GiB(page)).Read();
+    Gathered gathered;
+    PageReader(UpTo4GiB(page), gathered.Found()).Read();
+    return gathered.ExactCopy();
 }
 
 TextSpan PageReferences::Keep(std::string_view s) {
@@ -264,9 +297,9 @@ TextSpan PageReferences::Keep(std::string_view s) {
 }
 
 PageReferences ExtractCssReferences(std::string_view css, size_t firstLine) {
-    PageReferences found;
-    AddCssReferences(found, UpTo4GiB(css), firstLine);
-    return found;
+    Gathered gathered;
+    AddCssReferences(gathered.Found(), UpTo4GiB(css), firstLine);
+    return gathered.ExactCopy();
 }
 
 }  // namespace folivex::html

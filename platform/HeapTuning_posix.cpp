@@ -1,11 +1,11 @@
-#include "platform/HeapTuning.h"
-
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>  // tells whether the C library is glibc
 #include <fstream>
 #include <string>
+
+#include "platform/HeapTuning.h"
 
 #if defined(__GLIBC__)
 #include <gnu/libc-version.h>
