@@ -541,7 +541,7 @@ bool CanBuild(CBookApp& app) {
 }  // namespace
 
 int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildProgressFn& progress,
-               LinkReport* links) {
+               LinkReport* links, PathResolver* found) {
     BookProject& project = app.project;
     WaitCursor wait(app.GetPrompts());
     if (!CanBuild(app)) return 0;
@@ -554,8 +554,13 @@ int BuildEBook(CBookApp& app, std::vector<std::string>* warnings, const BuildPro
 
     // Taken now that the file being written exists, so that an entry that
     // is that file, or the e-book it replaces, is recognised.
-    PathResolver resolver(project.projectDir,
-                          {KnownFile(output.FinalPath()), KnownFile(output.WritePath())});
+    std::optional<PathResolver> own;
+    if (found)
+        found->AlsoSkip(KnownFile(output.WritePath()));
+    else
+        own.emplace(project.projectDir,
+                    std::vector{KnownFile(output.FinalPath()), KnownFile(output.WritePath())});
+    PathResolver& resolver = found ? *found : *own;
     std::vector<std::string> leftOut;
     const std::vector<PageSource> pages = IncludedPages(project, resolver, leftOut);
     // The folder is listed once for both.

@@ -20,6 +20,7 @@ namespace folivex {
 
 class CBookApp;
 class LinkReport;
+class PathResolver;
 
 // Builds app.project into app.project.ebookFile behind the wait cursor.
 // Returns 1 when the e-book was written and the icon step succeeded or had
@@ -49,8 +50,14 @@ class LinkReport;
 // LinkReportFor), handed every included page and style sheet as the build
 // reads it (or what an earlier build found in it), on the workers; its
 // findings are complete when the build has written the book.
+//
+// found, when given, is a resolver of the project folder that passes over
+// the files FilesWrittenByBuild names and that the scan of this build has
+// told where each entry's file is (ScanProjectFolder): the pages are then
+// read from those files without the folders being listed again.
 int BuildEBook(CBookApp& app, std::vector<std::string>* warnings = nullptr,
-               const BuildProgressFn& progress = {}, LinkReport* links = nullptr);
+               const BuildProgressFn& progress = {}, LinkReport* links = nullptr,
+               PathResolver* found = nullptr);
 
 // The files a build of ebookFile writes: the e-book and its temporary file.
 // A scan for that build leaves them out (ScanProjectFolder's leaveOut).

@@ -22,6 +22,8 @@
 #include "platform/FileStamp.h"
 #include "platform/FsPath.h"
 #include "platform/Json.h"
+#include "platform/Path.h"
+#include "platform/PathResolver.h"
 #include "platform/Utf8.h"
 #include "project/BookApp.h"
 #include "resources/ViewerStub.h"
@@ -122,7 +124,7 @@ bool OutputAllowed(const std::string& output, const std::string& projectFile, bo
 
 // Builds app's project with the stub (LoadStub's); prints the outcome.
 int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& stub,
-          const RunOptions& run, const LinkOptions& linkOptions) {
+          const RunOptions& run, const LinkOptions& linkOptions, PathResolver* found = nullptr) {
     app.viewerStub = stub;
     app.buildThreads = run.threads;
     if (run.noCache) app.blobCacheFolder = std::string();
@@ -139,7 +141,7 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& st
     prompts.SetBeforeMessage([&line] { line.Clear(); });
     std::optional<LinkReport> links;
     if (!linkOptions.skip) links.emplace();
-    const int built = BuildEBook(app, &warnings, progress, links ? &*links : nullptr);
+    const int built = BuildEBook(app, &warnings, progress, links ? &*links : nullptr, found);
     line.Clear();
     PrintWarnings(warnings);
     if (built) {
@@ -342,13 +344,16 @@ int CmdMake(const Args& args) {
 
     ConsolePrompts prompts;
     CBookApp app(prompts);
-    // A book made inside its own folder never takes itself in.
-    if (!StartFolderProject(app, make.folder, FilesWrittenByBuild(make.output))) return 1;
+    // A book made inside its own folder never takes itself in. The scan
+    // tells the build where each file is, so the folders are listed once.
+    const std::vector<std::string> written = FilesWrittenByBuild(make.output);
+    PathResolver found(AbsolutePath(make.folder), {written.begin(), written.end()});
+    if (!StartFolderProject(app, make.folder, written, &found)) return 1;
     if (app.project.pages.empty())
         return Fail("folivexc: the folder " + make.folder + " holds no files");
     if (!ChooseHomePage(app.project, make.home)) return 1;
     ApplyMakeOptions(make, app.project);
-    return Build(app, prompts, stub, make.run, make.links);
+    return Build(app, prompts, stub, make.run, make.links, &found);
 }
 
 }  // namespace folivex::cli

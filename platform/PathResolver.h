@@ -57,6 +57,10 @@ public:
     // same files to skip.
     void Remember(std::string_view relative, std::string spelled);
 
+    // Passes over file too from now on (a file made after the resolver,
+    // such as the temporary file of the book being built).
+    void AlsoSkip(KnownFile file) { m_skip.push_back(std::move(file)); }
+
 private:
     struct Listing {
         std::vector<DirItem> items;

@@ -418,6 +418,24 @@ INSTANTIATE_TEST_SUITE_P(
                                  false}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// Of paths that differ only in case, make takes the file its scan made the
+// entry of, and says which.
+TEST_F(BookCommands, MakeReadsTheFileItsScanChose) {
+    WriteText(dir / "book/index.htm", "home");
+    WriteText(dir / "book/sub/Page.htm", "upper");
+    WriteText(dir / "book/sub/page.htm", "lower");
+    WriteText(dir / "book/Sub/page.htm", "other");
+    auto r = Run({"make", dir / "book", "-o", dir / "book.exe", "--stub", stub});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "folivexc: warning: Sub/page.htm and sub/Page.htm have the same name in the book; "
+              "only Sub/page.htm is included\n"
+              "folivexc: warning: Sub/page.htm and sub/page.htm have the same name in the book; "
+              "only Sub/page.htm is included\n");
+    ASSERT_EQ(Run({"extract", dir / "book.exe", dir / "out"}).exitCode, 0);
+    EXPECT_EQ(ReadText(dir / "out/sub/page.htm"), "other");
+}
+
 // A book made inside its own folder never packs itself: building twice
 // gives the same bytes, and a project that names the book as an entry
 // builds without it.
