@@ -72,8 +72,8 @@ void TuneHeap(char** argv) {
 #if defined(__GLIBC__) && defined(__linux__) && !defined(FOLIVEX_OWN_ALLOCATOR)
     // Every 4 KiB page the heap touches for the first time costs a page
     // fault, 10 us and more on a virtual machine: for a large book that is
-    // a fifth of the build and more than a third of folivexc check. One
-    // fault per 2 MiB instead costs the restart about a millisecond.
+    // a sixth of the build and a quarter of folivexc check. One fault per
+    // 2 MiB instead is worth the few milliseconds the restart costs.
     if (std::getenv(kStartedAgain) != nullptr) {
         ::unsetenv(kTunables);
         ::unsetenv(kStartedAgain);
