@@ -284,12 +284,14 @@ private:
 
     void NoteCollision(const CPieceElem& entry, const std::string& fullPath) {
         // The walk keeps no spelling of the files it met; the first one is
-        // found again as the build will find it.
-        if (!m_resolver) {
+        // found again as the build will find it, by the resolver the scan
+        // tells when there is one.
+        if (!m_found && !m_resolver) {
             std::vector<KnownFile> skip = m_leaveOut;
             m_resolver.emplace(m_project.projectDir, std::move(skip));
         }
-        const auto first = m_resolver->Resolve(entry.path).found;
+        PathResolver& resolver = m_found ? *m_found : *m_resolver;
+        const auto first = resolver.Resolve(entry.path).found;
         const std::string firstShown = first ? first->spelled : WithNativeSeparators(entry.path);
         m_report.warnings.push_back(
             CollisionWarning(firstShown, WithNativeSeparators(Relative(fullPath))));
