@@ -21,6 +21,7 @@
 #include "platform/Ascii.h"
 #include "platform/FileStamp.h"
 #include "platform/FsPath.h"
+#include "platform/HeapTuning.h"
 #include "platform/Json.h"
 #include "platform/Path.h"
 #include "platform/PathResolver.h"
@@ -147,7 +148,8 @@ int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& st
     if (built) {
         std::printf("E-Book %s created successfully.\n", app.project.ebookFile.c_str());
         std::fflush(stdout);
-        return links ? ReportLinks(links->Findings(linkOptions.external), linkOptions) : 0;
+        return ExitWithoutFreeing(
+            links ? ReportLinks(links->Findings(linkOptions.external), linkOptions) : 0);
     }
     // The icon step fails without a message when the viewer program has no
     // icon of its own to replace; say so here.

@@ -14,6 +14,7 @@
 #include "platform/DirEnum.h"
 #include "platform/File.h"
 #include "platform/FileReplace.h"
+#include "platform/HeapTuning.h"
 #include "platform/PathResolver.h"
 #include "project/HomePage.h"
 
@@ -153,7 +154,7 @@ int CmdCheck(const Args& args) {
     const std::vector<LinkFinding> findings = report.Findings(links.external);
     if (std::none_of(findings.begin(), findings.end(), IsBroken))
         std::printf("No broken references in %s.\n", path.c_str());
-    return ReportLinks(findings, links);
+    return ExitWithoutFreeing(ReportLinks(findings, links));
 }
 
 }  // namespace folivex::cli

@@ -1,7 +1,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>  // tells whether the C library is glibc
+#include <cstdlib>  // tells whether the C library is glibc; std::_Exit
 #include <fstream>
 #include <string>
 
@@ -13,7 +13,7 @@
 #endif
 
 // A sanitizer brings its own allocator, to which glibc's tunables mean
-// nothing.
+// nothing, and checks for leaks at exit.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define FOLIVEX_OWN_ALLOCATOR 1
 #elif defined(__has_feature)
@@ -82,6 +82,15 @@ void TuneHeap(char** argv) {
     StartAgainWithHugePages(argv);
 #else
     (void)argv;
+#endif
+}
+
+int ExitWithoutFreeing(int exitCode) {
+#if defined(FOLIVEX_OWN_ALLOCATOR)
+    return exitCode;
+#else
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 #endif
 }
 
