@@ -272,36 +272,68 @@ std::optional<html::PageReferences> ReferencesInEarlierBook(const BuildMemo& mem
     return ReferencesIn(stored, InflateBlob(*bytes));
 }
 
-// What a worker makes of one included file: with a memo the file is stamped
-// first, and when the stamp is the one the last build saw, its blob comes
-// from the earlier book without the file being opened; otherwise (or when
-// that blob is not sound) the file is read and compressed.
-BlobPipeline::Blob MakeFileBlob(const PageSource& source, BlobSources sources,
-                                BlobPipeline::Budget& budget) {
-    BlobPipeline::Blob made;
-    if (sources.memo) {
-        made.stamp = StampOfFile(source.diskPath);
-        const BuildMemo::Record* seen = sources.memo->Seen(source.name);
-        made.stampAsSeen = seen && made.stamp && *made.stamp == seen->stamp;
-        if (sources.earlier && made.stampAsSeen) {
-            budget.Take(seen->blob.length);
-            if (auto blob = sources.earlier->Blob(seen->blob, made.stamp->size)) {
-                // The file is not read: the link report takes what it read
-                // in this blob last time, else reads the blob.
-                if (LinksRead(sources.links, source) && !TellLinksFromMemo(sources, source, *seen))
-                    TellLinks(sources.links, source, InflateBlob(*blob));
-                made.blob = std::move(*blob);
-                made.fileBytes = made.stamp->size;
-                made.blobCrc = seen->blob.crc;
-                return made;
-            }
-        }
-    }
+// Stamps a file for the memo; its record when the stamp is the one the last
+// build saw.
+const BuildMemo::Record* StampFile(const PageSource& source, const BlobSources& sources,
+                                   BlobPipeline::Blob& made) {
+    made.stamp = StampOfFile(source.diskPath);
+    const BuildMemo::Record* seen = sources.memo->Seen(source.name);
+    made.stampAsSeen = seen && made.stamp && *made.stamp == seen->stamp;
+    return made.stampAsSeen ? seen : nullptr;
+}
+
+// Takes a file's blob from the earlier book without the file being read:
+// the link report takes what it read in this blob last time, else reads
+// the blob.
+void TakeEarlierBlob(const PageSource& source, const BlobSources& sources,
+                     const BuildMemo::Record& seen, std::vector<uint8_t> blob,
+                     BlobPipeline::Blob& made) {
+    if (LinksRead(sources.links, source) && !TellLinksFromMemo(sources, source, seen))
+        TellLinks(sources.links, source, InflateBlob(blob));
+    made.blob = std::move(blob);
+    made.fileBytes = made.stamp->size;
+    made.blobCrc = seen.blob.crc;
+}
+
+// Reads the file and compresses it.
+void ReadFileBlob(const PageSource& source, const BlobSources& sources,
+                  BlobPipeline::Budget& budget, BlobPipeline::Blob& made) {
     const FileBytes data = ReadWholeFile(source, &budget);
     TellLinks(sources.links, source, std::span<const uint8_t>(data.data(), data.size()));
     made.fileBytes = data.size();
     made.blob = BlobOf(source, data);
     if (sources.memo) made.blobCrc = Crc32(made.blob);
+}
+
+// What a worker makes of a group of included files: with a memo each file
+// is stamped first, and the blobs of those whose stamps are the ones the
+// last build saw come from the earlier book, read together, without the
+// files being opened; the others (and those whose blob is not sound) are
+// read and compressed.
+BlobPipeline::Made MakeGroupBlobs(std::span<const PageSource* const> group,
+                                  const BlobSources& sources, BlobPipeline::Budget& budget) {
+    BlobPipeline::Made made(group.size());
+    std::vector<const BuildMemo::Record*> seen(group.size(), nullptr);
+    std::vector<EarlierBook::Wanted> wanted(group.size());  // length 0: not wanted
+    uint64_t wantedBytes = 0;
+    for (size_t i = 0; sources.memo && i < group.size(); ++i) {
+        seen[i] = StampFile(*group[i], sources, made[i]);
+        if (sources.earlier && seen[i]) {
+            wanted[i] = {seen[i]->blob, made[i].stamp->size};
+            wantedBytes += seen[i]->blob.length;
+        }
+    }
+    std::vector<std::optional<std::vector<uint8_t>>> earlier(group.size());
+    if (wantedBytes > 0) {
+        budget.Take(wantedBytes);
+        earlier = sources.earlier->Blobs(wanted);
+    }
+    for (size_t i = 0; i < group.size(); ++i) {
+        if (earlier[i])
+            TakeEarlierBlob(*group[i], sources, *seen[i], std::move(*earlier[i]), made[i]);
+        else
+            ReadFileBlob(*group[i], sources, budget, made[i]);
+    }
     return made;
 }
 
@@ -360,11 +392,7 @@ private:
     void Close() {
         if (m_open.empty()) return;
         m_pipeline.Submit([group = m_open, sources = m_sources](BlobPipeline::Budget& budget) {
-            BlobPipeline::Made made;
-            made.reserve(group.size());
-            for (const PageSource* source : group)
-                made.push_back(MakeFileBlob(*source, sources, budget));
-            return made;
+            return MakeGroupBlobs(group, sources, budget);
         });
         m_waitingFiles += m_open.size();
         m_waiting.push_back(std::move(m_open));

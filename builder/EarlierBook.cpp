@@ -1,5 +1,8 @@
 #include "builder/EarlierBook.h"
 
+#include <algorithm>
+
+#include "builder/FileBytes.h"
 #include "format/Container.h"
 #include "format/Crc32.h"
 
@@ -21,24 +24,75 @@ std::unique_ptr<EarlierBook> EarlierBook::Open(const std::string& path, const Fi
     return book;
 }
 
-std::optional<std::vector<uint8_t>> EarlierBook::Blob(const BuildMemo::Place& place,
-                                                      uint64_t fileLength) const {
-    if (place.length < 4 || place.offset > m_length || place.length > m_length - place.offset)
-        return std::nullopt;
-    std::vector<uint8_t> blob(place.length);
+namespace {
+
+// Blobs this close are read together with the bytes between them: a read
+// costs more than copying a few KiB it did not need. A stretch is held
+// beside the blobs taken from it until they are, so it stays small.
+constexpr uint64_t kMaxGap = 4 << 10;
+constexpr uint64_t kMaxStretch = 1 << 20;
+
+// The blob in bytes when it is the one the memo knew for a file of
+// fileLength bytes.
+std::optional<std::vector<uint8_t>> Checked(std::span<const uint8_t> bytes,
+                                            const EarlierBook::Wanted& wanted) {
     try {
-        // A positioned read: the workers share the file without a lock.
-        if (m_file.ReadAt(place.offset, blob.data(), blob.size()) != blob.size())
+        if (BlobLength(bytes) != wanted.fileLength || Crc32(bytes) != wanted.place.crc)
             return std::nullopt;
-    } catch (const CFileException&) {
-        return std::nullopt;
-    }
-    try {
-        if (BlobLength(blob) != fileLength || Crc32(blob) != place.crc) return std::nullopt;
     } catch (const ContainerError&) {
         return std::nullopt;  // a length no blob states: the file is read instead
     }
-    return blob;
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> EarlierBook::Blob(const BuildMemo::Place& place,
+                                                      uint64_t fileLength) const {
+    const Wanted wanted{place, fileLength};
+    return std::move(Blobs(std::span(&wanted, 1)).front());
+}
+
+std::vector<std::optional<std::vector<uint8_t>>> EarlierBook::Blobs(
+    std::span<const Wanted> wanted) const {
+    std::vector<std::optional<std::vector<uint8_t>>> blobs(wanted.size());
+    // The places within the book, by offset.
+    std::vector<size_t> order;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        const BuildMemo::Place& place = wanted[i].place;
+        if (place.length >= 4 && place.offset <= m_length &&
+            place.length <= m_length - place.offset)
+            order.push_back(i);
+    }
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return wanted[a].place.offset < wanted[b].place.offset; });
+    FileBytes stretch;
+    for (size_t first = 0; first < order.size();) {
+        const uint64_t begin = wanted[order[first]].place.offset;
+        uint64_t end = begin + wanted[order[first]].place.length;
+        size_t last = first + 1;
+        for (; last < order.size(); ++last) {
+            const BuildMemo::Place& next = wanted[order[last]].place;
+            const uint64_t nextEnd = std::max(end, next.offset + next.length);
+            if (next.offset > end + kMaxGap || nextEnd - begin > kMaxStretch) break;
+            end = nextEnd;
+        }
+        stretch.resize(static_cast<size_t>(end - begin));
+        try {
+            // A positioned read: the workers share the file without a lock.
+            stretch.resize(m_file.ReadAt(begin, stretch.data(), stretch.size()));
+        } catch (const CFileException&) {
+            stretch.clear();  // none of them: their files are read instead
+        }
+        for (; first < last; ++first) {
+            const Wanted& w = wanted[order[first]];
+            const uint64_t at = w.place.offset - begin;
+            if (at + w.place.length <= stretch.size())
+                blobs[order[first]] =
+                    Checked(std::span(stretch).subspan(static_cast<size_t>(at), w.place.length), w);
+        }
+    }
+    return blobs;
 }
 
 }  // namespace folivex

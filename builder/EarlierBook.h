@@ -30,6 +30,15 @@ public:
     std::optional<std::vector<uint8_t>> Blob(const BuildMemo::Place& place,
                                              uint64_t fileLength) const;
 
+    // The blobs of several files at once, each as Blob gives it, in the
+    // order asked: blobs that lie close together in the book (the files of
+    // a folder, written one after the other) are read with one read.
+    struct Wanted {
+        BuildMemo::Place place;
+        uint64_t fileLength = 0;
+    };
+    std::vector<std::optional<std::vector<uint8_t>>> Blobs(std::span<const Wanted> wanted) const;
+
 private:
     EarlierBook() = default;
 

@@ -294,6 +294,26 @@ TEST(EarlierBook, GivesOnlyTheBlobTheMemoKnew) {
     };
     for (const Case& c : refused) EXPECT_FALSE(earlier->Blob(c.place, c.fileLength)) << c.what;
 
+    // Asked together, in any order, each blob stands on its own: one that
+    // is refused spoils none read with it.
+    std::vector<uint8_t> second = {0x02, 0, 0, 0, 0x78, 0x9C, 9};
+    std::copy(second.begin(), second.end(), bytes.begin() + 120);
+    WriteFile(book, bytes);
+    const auto rewritten = EarlierBook::Open(book, *StampOfFile(book));
+    ASSERT_NE(rewritten, nullptr);
+    const EarlierBook::Wanted together[] = {
+        {{120, static_cast<uint32_t>(second.size()), Crc32(second)}, 2},
+        {refused[0].place, 1000},
+        {place, 1000},
+        {refused[3].place, 1000},
+    };
+    const auto blobs = rewritten->Blobs(together);
+    ASSERT_EQ(blobs.size(), 4u);
+    EXPECT_EQ(blobs[0], second);
+    EXPECT_FALSE(blobs[1]);
+    EXPECT_EQ(blobs[2], blob);
+    EXPECT_FALSE(blobs[3]);
+
     // A book written since, or gone, is not used at all.
     EXPECT_EQ(EarlierBook::Open(dir / "gone.exe", stamp), nullptr);
     EXPECT_EQ(EarlierBook::Open("", stamp), nullptr);
