@@ -3,19 +3,18 @@
 #include "builder/BuildEBook.h"
 
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <optional>
 
 #include "builder/BlobPipeline.h"
 #include "builder/BuildMemo.h"
 #include "builder/EarlierBook.h"
+#include "builder/FileFlow.h"
 #include "builder/LinkMemo.h"
 #include "builder/LinkReport.h"
 #include "format/ArchiveIndex.h"
 #include "format/ArchiveStream.h"
 #include "format/Container.h"
-#include "format/Crc32.h"
 #include "format/UpdateArchive.h"
 #include "platform/DirEnum.h"
 #include "platform/File.h"
@@ -37,9 +36,6 @@ constexpr const char* kCannotBuild = "Cannot build the e-book:\n";
 // Archive ids are 16-bit, so page number 65536 would collide with an
 // earlier one.
 constexpr size_t kMaxProjectEntries = 65535;
-// A blob states its length as an int32.
-constexpr uint64_t kMaxEntryFileSize = 0x7FFFFFFF;
-
 // Bytes of files read and blobs made that the workers may hold before the
 // book's writer takes them (one file always gets through, however large).
 constexpr uint64_t kBytesInFlight = 32ull << 20;
@@ -47,18 +43,6 @@ constexpr uint64_t kBytesInFlight = 32ull << 20;
 // Added to the e-book's name for the file a build writes before it replaces
 // the e-book.
 constexpr const char* kBuildingSuffix = ".building";
-
-// One file whose blob goes into the book: its archive id, the name messages
-// and the digest memo know it by (the page's stored path joined to the
-// project folder, or the splash bitmap's path), and the file actually read.
-// The page list is taken first so that reading and compressing can be
-// spread over several workers without touching the project.
-struct PageSource {
-    int id = 0;
-    std::string name;
-    std::string diskPath;
-    long entry = -1;  // the index of its entry in the project; -1 for the splash
-};
 
 // The included pages in project order, each read from the file the scan
 // made its entry of (the first in walk order of the names that differ only
@@ -103,55 +87,6 @@ std::vector<uint8_t> PageDirectory(const BookProject& project,
         records.push_back(std::move(record));
     }
     return EncodePageDirectory(records);
-}
-
-// Reads a whole file, its bytes taken from budget when given; errors name
-// it by name. Throws CFileException, or ArchiveLimitError for a file too
-// large for one entry.
-FileBytes ReadWholeFile(const PageSource& source, BlobPipeline::Budget* budget = nullptr) {
-    try {
-        CFile file(source.diskPath, CFile::modeRead);
-        const uint64_t length = file.GetLength();
-        if (length > kMaxEntryFileSize)
-            throw ArchiveLimitError(source.name +
-                                    " is larger than 2 GiB (2,147,483,647 bytes), the most one "
-                                    "e-book entry can hold.");
-        if (budget) budget->Take(length);
-        FileBytes data(static_cast<size_t>(length));
-        if (file.Read(data.data(), data.size()) != data.size())
-            throw CFileException(CFileException::endOfFile, source.diskPath);
-        file.Close();
-        return data;
-    } catch (CFileException& error) {
-        error.m_strFileName = source.name;
-        throw;
-    }
-}
-
-// Bytes as a compressed blob. zlib failing for another reason than a small
-// buffer is reported like a failure to read the file.
-std::vector<uint8_t> BlobOf(const PageSource& source, const FileBytes& data) {
-    try {
-        return MakeBlob(std::span<const uint8_t>(data.data(), data.size()));
-    } catch (const ContainerError&) {
-        throw CFileException(CFileException::genericException, source.name);
-    }
-}
-
-// Whether the link report, when there is one, reads this file: a page or a
-// style sheet.
-bool LinksRead(const LinkReport* links, const PageSource& source) {
-    return links && source.entry >= 0 && links->Reads(static_cast<size_t>(source.entry));
-}
-
-void TellLinks(LinkReport* links, const PageSource& source, std::span<const uint8_t> bytes) {
-    if (LinksRead(links, source)) links->Add(static_cast<size_t>(source.entry), bytes);
-}
-
-std::vector<uint8_t> CompressFile(const PageSource& source, LinkReport* links) {
-    const FileBytes data = ReadWholeFile(source);
-    TellLinks(links, source, std::span<const uint8_t>(data.data(), data.size()));
-    return BlobOf(source, data);
 }
 
 void RemoveQuietly(const std::string& path) {
@@ -228,206 +163,6 @@ void WriteArchiveInMemory(const BookProject& project, const std::vector<PageSour
 
     archive.EndUpdate();
 }
-
-// Where the blobs of unchanged files come from (both null without a memo),
-// and who else reads the files on the way.
-struct BlobSources {
-    BuildMemo* memo = nullptr;
-    const EarlierBook* earlier = nullptr;  // null when no earlier book fits
-    LinkReport* links = nullptr;
-    const LinkMemo* linkMemo = nullptr;  // what the link report read last time
-};
-
-// Hands the link report what this blob's references came to at the last
-// build, else what it read in it then; false when the link memo holds
-// neither.
-bool TellLinksFromMemo(const BlobSources& sources, const PageSource& source,
-                       const BuildMemo::Record& seen) {
-    if (sources.linkMemo == nullptr) return false;
-    const auto entry = static_cast<size_t>(source.entry);
-    const std::string& stored = sources.links->File(entry).stored;
-    std::optional<PageVerdicts> verdicts =
-        sources.linkMemo->FindVerdicts(stored, seen.blob.crc, seen.blob.length);
-    if (verdicts && sources.links->Restore(entry, std::move(*verdicts))) return true;
-    std::optional<html::PageReferences> found =
-        sources.linkMemo->Find(stored, seen.blob.crc, seen.blob.length);
-    if (!found) return false;
-    sources.links->Restore(entry, std::move(*found));
-    return true;
-}
-
-// What the earlier book's blob for the page at stored holds, read anew (the
-// link memo has lost it); nothing when the book has no such blob.
-std::optional<html::PageReferences> ReferencesInEarlierBook(const BuildMemo& memo,
-                                                            const EarlierBook* earlier,
-                                                            const BookProject& project,
-                                                            const std::string& stored,
-                                                            std::pair<uint32_t, uint32_t> blob) {
-    const BuildMemo::Record* seen = memo.Seen(JoinStoredPath(project.projectDir, stored));
-    if (earlier == nullptr || seen == nullptr || seen->blob.crc != blob.first ||
-        seen->blob.length != blob.second)
-        return std::nullopt;
-    const auto bytes = earlier->Blob(seen->blob, seen->stamp.size);
-    if (!bytes) return std::nullopt;
-    return ReferencesIn(stored, InflateBlob(*bytes));
-}
-
-// Stamps a file for the memo; its record when the stamp is the one the last
-// build saw.
-const BuildMemo::Record* StampFile(const PageSource& source, const BlobSources& sources,
-                                   BlobPipeline::Blob& made) {
-    made.stamp = StampOfFile(source.diskPath);
-    const BuildMemo::Record* seen = sources.memo->Seen(source.name);
-    made.stampAsSeen = seen && made.stamp && *made.stamp == seen->stamp;
-    return made.stampAsSeen ? seen : nullptr;
-}
-
-// Takes a file's blob from the earlier book without the file being read:
-// the link report takes what it read in this blob last time, else reads
-// the blob.
-void TakeEarlierBlob(const PageSource& source, const BlobSources& sources,
-                     const BuildMemo::Record& seen, std::vector<uint8_t> blob,
-                     BlobPipeline::Blob& made) {
-    if (LinksRead(sources.links, source) && !TellLinksFromMemo(sources, source, seen))
-        TellLinks(sources.links, source, InflateBlob(blob));
-    made.blob = std::move(blob);
-    made.fileBytes = made.stamp->size;
-    made.blobCrc = seen.blob.crc;
-}
-
-// Reads the file and compresses it.
-void ReadFileBlob(const PageSource& source, const BlobSources& sources,
-                  BlobPipeline::Budget& budget, BlobPipeline::Blob& made) {
-    const FileBytes data = ReadWholeFile(source, &budget);
-    TellLinks(sources.links, source, std::span<const uint8_t>(data.data(), data.size()));
-    made.fileBytes = data.size();
-    made.blob = BlobOf(source, data);
-    if (sources.memo) made.blobCrc = Crc32(made.blob);
-}
-
-// What a worker makes of a group of included files: with a memo each file
-// is stamped first, and the blobs of those whose stamps are the ones the
-// last build saw come from the earlier book, read together, without the
-// files being opened; the others (and those whose blob is not sound) are
-// read and compressed.
-BlobPipeline::Made MakeGroupBlobs(std::span<const PageSource* const> group,
-                                  const BlobSources& sources, BlobPipeline::Budget& budget) {
-    BlobPipeline::Made made(group.size());
-    std::vector<const BuildMemo::Record*> seen(group.size(), nullptr);
-    std::vector<EarlierBook::Wanted> wanted(group.size());  // length 0: not wanted
-    uint64_t wantedBytes = 0;
-    for (size_t i = 0; sources.memo && i < group.size(); ++i) {
-        seen[i] = StampFile(*group[i], sources, made[i]);
-        if (sources.earlier && seen[i]) {
-            wanted[i] = {seen[i]->blob, made[i].stamp->size};
-            wantedBytes += seen[i]->blob.length;
-        }
-    }
-    std::vector<std::optional<std::vector<uint8_t>>> earlier(group.size());
-    if (wantedBytes > 0) {
-        budget.Take(wantedBytes);
-        earlier = sources.earlier->Blobs(wanted);
-    }
-    for (size_t i = 0; i < group.size(); ++i) {
-        if (earlier[i])
-            TakeEarlierBlob(*group[i], sources, *seen[i], std::move(*earlier[i]), made[i]);
-        else
-            ReadFileBlob(*group[i], sources, budget, made[i]);
-    }
-    return made;
-}
-
-// A file the last build saw goes to a worker with others up to these
-// bounds, so that a rebuild, whose files are mostly copied from the earlier
-// book in microseconds, spends its time on them rather than on handing
-// each over between threads.
-constexpr size_t kMaxGroupFiles = 32;
-constexpr uint64_t kMaxGroupBytes = 256 << 10;
-
-// The files of the book on their way through the pipeline, and what is
-// told of them.
-class FileFlow {
-public:
-    FileFlow(BlobPipeline& pipeline, ArchiveStream& archive, BlobSources sources, size_t filesTotal,
-             const BuildProgressFn& progress)
-        : m_pipeline(pipeline), m_archive(archive), m_sources(sources), m_progress(progress) {
-        m_state.filesTotal = filesTotal;
-        Tell();
-    }
-
-    // Hands source on: with other small files the last build saw, or
-    // alone.
-    void Submit(const PageSource& source) {
-        const BuildMemo::Record* seen =
-            m_sources.earlier ? m_sources.memo->Seen(source.name) : nullptr;
-        if (!seen || seen->stamp.size > kMaxGroupBytes) {
-            SubmitAlone(source);
-            return;
-        }
-        m_open.push_back(&source);
-        m_openBytes += seen->stamp.size;
-        if (m_open.size() >= kMaxGroupFiles || m_openBytes >= kMaxGroupBytes) Close();
-    }
-    void SubmitAlone(const PageSource& source) {
-        Close();
-        m_open.push_back(&source);
-        Close();
-    }
-    // Files handed on and not yet written.
-    size_t Waiting() const { return m_waitingFiles + m_open.size(); }
-
-    // Writes the blobs of the oldest group handed on as entries (type, each
-    // file's id) and remembers where they went.
-    void WriteOldest(int type) {
-        if (m_waiting.empty()) Close();
-        const std::vector<const PageSource*> group = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        m_waitingFiles -= group.size();
-        const BlobPipeline::Made made = m_pipeline.Next([this] { Tell(); });
-        for (size_t i = 0; i < group.size(); ++i) Write(type, *group[i], made[i]);
-    }
-
-private:
-    // The group being gathered goes to the pipeline.
-    void Close() {
-        if (m_open.empty()) return;
-        m_pipeline.Submit([group = m_open, sources = m_sources](BlobPipeline::Budget& budget) {
-            return MakeGroupBlobs(group, sources, budget);
-        });
-        m_waitingFiles += m_open.size();
-        m_waiting.push_back(std::move(m_open));
-        m_open.clear();
-        m_openBytes = 0;
-    }
-
-    void Write(int type, const PageSource& source, const BlobPipeline::Blob& made) {
-        const uint64_t offset = m_archive.Add(type, source.id, made.blob);
-        if (m_sources.links && m_sources.memo && source.entry >= 0)
-            m_sources.links->SetBlob(static_cast<size_t>(source.entry), made.blobCrc,
-                                     static_cast<uint32_t>(made.blob.size()));
-        if (m_sources.memo && made.stamp)
-            m_sources.memo->Remember(
-                source.name, *made.stamp,
-                {offset, static_cast<uint32_t>(made.blob.size()), made.blobCrc}, made.stampAsSeen);
-        ++m_state.filesDone;
-        m_state.bytesDone += made.fileBytes;
-        Tell();
-    }
-
-    void Tell() const {
-        if (m_progress) m_progress(m_state);
-    }
-
-    BlobPipeline& m_pipeline;
-    ArchiveStream& m_archive;
-    BlobSources m_sources;
-    const BuildProgressFn& m_progress;
-    BuildProgress m_state;
-    std::deque<std::vector<const PageSource*>> m_waiting;  // groups handed on
-    size_t m_waitingFiles = 0;
-    std::vector<const PageSource*> m_open;  // the group being gathered
-    uint64_t m_openBytes = 0;
-};
 
 // The archive after a fresh stub, with the same bytes as
 // WriteArchiveInMemory: each file is read and compressed on a worker (or,
