@@ -47,6 +47,11 @@ public:
     virtual void Close();
     // Closes, ignoring every failure.
     void Abort() noexcept;
+    // Abort, on a thread of its own where there is one to be had: closing
+    // the last handle of a file that was replaced frees its space, which
+    // for a large file takes the system milliseconds the caller need not
+    // wait for.
+    void AbortInBackground() noexcept;
     bool IsOpen() const { return m_hFile != kInvalid; }
 
     // Reads up to count bytes; returns how many were read (fewer only at the

@@ -61,12 +61,8 @@ void FileReplacement::Begin(CFile& out) {
 void FileReplacement::Commit() {
     if (m_inPlace) return;
     try {
-        if (m_hold.IsOpen()) {
-            CopyFileMode(m_final, m_temporary);
-            // Windows renames over no file that is held open.
-            m_hold.Close();
-        }
-        CFile::Rename(m_temporary, m_final);
+        if (m_hold.IsOpen()) CopyFileMode(m_final, m_temporary);
+        RenameOverHeld(m_hold, m_temporary, m_final);
         m_ownsTemporary = false;
     } catch (const CFileException& error) {
         throw NamedForTarget(error);

@@ -111,6 +111,12 @@ void ReplaceFileWith(const std::string& target, const std::string& suffix,
 void ReplaceFileWith(const std::string& target, const std::string& suffix,
                      const std::function<void(CFile&)>& write);
 
+// Renames the written file at from over the file at to, which held holds
+// open (or not): where the system renames over a file held open, its space
+// is freed when held lets go of it, in the background; elsewhere held is
+// closed first. Throws CFileException.
+void RenameOverHeld(CFile& held, const std::string& from, const std::string& to);
+
 // Gives the file at to the permission bits (and, where the process may, the
 // owner and group) of the file at from. Quietly does nothing when from does
 // not exist or the system refuses.

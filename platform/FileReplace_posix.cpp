@@ -49,4 +49,12 @@ void CopyFileMode(const std::string& from, const std::string& to) noexcept {
     }
 }
 
+void RenameOverHeld(CFile& held, const std::string& from, const std::string& to) {
+    CFile::Rename(from, to);
+    // The replaced file is freed with its last handle: a large book's
+    // blocks and cached pages take the kernel as long as a tenth of a
+    // rebuild, which need not wait for them.
+    held.AbortInBackground();
+}
+
 }  // namespace folivex

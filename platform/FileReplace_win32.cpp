@@ -56,4 +56,10 @@ void CopyFileMode(const std::string& from, const std::string& to) noexcept {
     SetFileAttributesW(WidePath(to).c_str(), copied ? copied : FILE_ATTRIBUTE_NORMAL);
 }
 
+void RenameOverHeld(CFile& held, const std::string& from, const std::string& to) {
+    // Windows renames over no file that is held open.
+    held.Close();
+    CFile::Rename(from, to);
+}
+
 }  // namespace folivex

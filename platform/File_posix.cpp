@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "platform/FaultInjection.h"
 #include "platform/File.h"
@@ -156,6 +158,17 @@ void CFile::Abort() noexcept {
     if (!IsOpen()) return;
     ::close(Fd(m_hFile));
     m_hFile = kInvalid;
+}
+
+void CFile::AbortInBackground() noexcept {
+    if (!IsOpen()) return;
+    const int fd = Fd(m_hFile);
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+        m_hFile = kInvalid;
+    } catch (const std::system_error&) {
+        Abort();  // no thread to be had
+    }
 }
 
 size_t CFile::Read(void* buffer, size_t count) {

@@ -126,6 +126,12 @@ void CFile::Abort() noexcept {
     m_hFile = kInvalid;
 }
 
+// Windows replaces no file that is held open: the handle is closed before
+// the file is replaced, and closing it frees nothing.
+void CFile::AbortInBackground() noexcept {
+    Abort();
+}
+
 size_t CFile::Read(void* buffer, size_t count) {
     FaultCheckCall(m_strFileName.c_str());
     if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);

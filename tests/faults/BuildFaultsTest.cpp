@@ -169,7 +169,11 @@ TEST_F(BuildFaults, EveryFailingCallKeepsTheEarlierBook) {
     EXPECT_GT(seen[0], 1);  // the earlier book held, the new one started
     EXPECT_GT(seen[1], 5);
     EXPECT_GT(seen[2], 3);
+#if defined(_WIN32)
     EXPECT_EQ(seen[3], 2);  // letting go of the earlier book, the rename
+#else
+    EXPECT_EQ(seen[3], 1);  // the rename, over the earlier book still held
+#endif
 }
 
 TEST_F(BuildFaults, AFullDiskAtAnyByteLeavesNoOutput) {
