@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builder/BuildEBook.h"
@@ -124,9 +125,9 @@ bool OutputAllowed(const std::string& output, const std::string& projectFile, bo
 }
 
 // Builds app's project with the stub (LoadStub's); prints the outcome.
-int Build(CBookApp& app, ConsolePrompts& prompts, const std::vector<uint8_t>& stub,
-          const RunOptions& run, const LinkOptions& linkOptions, PathResolver* found = nullptr) {
-    app.viewerStub = stub;
+int Build(CBookApp& app, ConsolePrompts& prompts, std::vector<uint8_t> stub, const RunOptions& run,
+          const LinkOptions& linkOptions, PathResolver* found = nullptr) {
+    app.viewerStub = std::move(stub);
     app.buildThreads = run.threads;
     if (run.noCache) app.blobCacheFolder = std::string();
     std::vector<std::string> warnings;
@@ -213,9 +214,9 @@ int CmdBuild(const Args& args) {
     if (app.project.ebookFile.empty())
         return Usage("the project names no e-book file; give one with -o BOOK.exe");
     if (!OutputAllowed(app.project.ebookFile, project, build.force)) return 1;
-    const std::vector<uint8_t> stub = LoadStub(build.stub);
+    std::vector<uint8_t> stub = LoadStub(build.stub);
     if (stub.empty()) return 1;
-    return Build(app, prompts, stub, build.run, build.links);
+    return Build(app, prompts, std::move(stub), build.run, build.links);
 }
 
 namespace {
@@ -341,7 +342,7 @@ int CmdMake(const Args& args) {
     if (const std::string problem = ParseMake(args, make); !problem.empty()) return Usage(problem);
     if (!OutputAllowed(make.output, std::string(), make.force)) return 1;
     // A viewer program that cannot be used is refused before the scan.
-    const std::vector<uint8_t> stub = LoadStub(make.stub);
+    std::vector<uint8_t> stub = LoadStub(make.stub);
     if (stub.empty()) return 1;
 
     ConsolePrompts prompts;
@@ -355,7 +356,7 @@ int CmdMake(const Args& args) {
         return Fail("folivexc: the folder " + make.folder + " holds no files");
     if (!ChooseHomePage(app.project, make.home)) return 1;
     ApplyMakeOptions(make, app.project);
-    return Build(app, prompts, stub, make.run, make.links, &found);
+    return Build(app, prompts, std::move(stub), make.run, make.links, &found);
 }
 
 }  // namespace folivex::cli
