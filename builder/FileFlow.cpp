@@ -89,12 +89,10 @@ bool TellLinksFromMemo(const BlobSources& sources, const PageSource& source,
 
 // Stamps a file for the memo; its record when the stamp is the one the last
 // build saw.
-const BuildMemo::Record* StampFile(const PageSource& source, const BlobSources& sources,
-                                   BlobPipeline::Blob& made) {
-    made.stamp = StampOfFile(source.diskPath);
-    const BuildMemo::Record* seen = sources.memo->Seen(source.name);
-    made.stampAsSeen = seen && made.stamp && *made.stamp == seen->stamp;
-    return made.stampAsSeen ? seen : nullptr;
+const BuildMemo::Record* StampFile(const QueuedFile& file, BlobPipeline::Blob& made) {
+    made.stamp = StampOfFile(file.source->diskPath);
+    made.stampAsSeen = file.seen && made.stamp && *made.stamp == file.seen->stamp;
+    return made.stampAsSeen ? file.seen : nullptr;
 }
 
 // Takes a file's blob from the earlier book without the file being read:
@@ -125,14 +123,14 @@ void ReadFileBlob(const PageSource& source, const BlobSources& sources,
 // last build saw come from the earlier book, read together, without the
 // files being opened; the others (and those whose blob is not sound) are
 // read and compressed.
-BlobPipeline::Made MakeGroupBlobs(std::span<const PageSource* const> group,
-                                  const BlobSources& sources, BlobPipeline::Budget& budget) {
+BlobPipeline::Made MakeGroupBlobs(std::span<const QueuedFile> group, const BlobSources& sources,
+                                  BlobPipeline::Budget& budget) {
     BlobPipeline::Made made(group.size());
     std::vector<const BuildMemo::Record*> seen(group.size(), nullptr);
     std::vector<EarlierBook::Wanted> wanted(group.size());  // length 0: not wanted
     uint64_t wantedBytes = 0;
     for (size_t i = 0; sources.memo && i < group.size(); ++i) {
-        seen[i] = StampFile(*group[i], sources, made[i]);
+        seen[i] = StampFile(group[i], made[i]);
         if (sources.earlier && seen[i]) {
             wanted[i] = {seen[i]->blob, made[i].stamp->size};
             wantedBytes += seen[i]->blob.length;
@@ -145,9 +143,9 @@ BlobPipeline::Made MakeGroupBlobs(std::span<const PageSource* const> group,
     }
     for (size_t i = 0; i < group.size(); ++i) {
         if (earlier[i])
-            TakeEarlierBlob(*group[i], sources, *seen[i], std::move(*earlier[i]), made[i]);
+            TakeEarlierBlob(*group[i].source, sources, *seen[i], std::move(*earlier[i]), made[i]);
         else
-            ReadFileBlob(*group[i], sources, budget, made[i]);
+            ReadFileBlob(*group[i].source, sources, budget, made[i]);
     }
     return made;
 }
@@ -174,24 +172,28 @@ std::optional<html::PageReferences> ReferencesInEarlierBook(const BuildMemo& mem
     return ReferencesIn(stored, InflateBlob(*bytes));
 }
 
+QueuedFile FileFlow::Queued(const PageSource& source) const {
+    return {&source, m_sources.memo ? m_sources.memo->Seen(source.name) : nullptr};
+}
+
 void FileFlow::Submit(const PageSource& source) {
-    const BuildMemo::Record* seen = m_sources.earlier ? m_sources.memo->Seen(source.name) : nullptr;
-    if (!seen || seen->stamp.size > kMaxGroupBytes) {
-        SubmitAlone(source);
+    const QueuedFile file = Queued(source);
+    if (!m_sources.earlier || !file.seen || file.seen->stamp.size > kMaxGroupBytes) {
+        SubmitAlone(file);
         return;
     }
-    m_open.push_back(&source);
-    m_openBytes += seen->stamp.size;
+    m_open.push_back(file);
+    m_openBytes += file.seen->stamp.size;
     if (m_open.size() >= kMaxGroupFiles || m_openBytes >= kMaxGroupBytes) Close();
 }
 
 void FileFlow::WriteOldest(int type) {
     if (m_waiting.empty()) Close();
-    const std::vector<const PageSource*> group = std::move(m_waiting.front());
+    const std::vector<QueuedFile> group = std::move(m_waiting.front());
     m_waiting.pop_front();
     m_waitingFiles -= group.size();
     const BlobPipeline::Made made = m_pipeline.Next([this] { Tell(); });
-    for (size_t i = 0; i < group.size(); ++i) Write(type, *group[i], made[i]);
+    for (size_t i = 0; i < group.size(); ++i) Write(type, *group[i].source, made[i]);
 }
 
 void FileFlow::Close() {

@@ -61,6 +61,13 @@ std::optional<html::PageReferences> ReferencesInEarlierBook(const BuildMemo& mem
                                                             const std::string& stored,
                                                             std::pair<uint32_t, uint32_t> blob);
 
+// A file handed on, with what the last build saw of it (null: nothing, or
+// no memo), looked up once for both the grouping and the worker.
+struct QueuedFile {
+    const PageSource* source = nullptr;
+    const BuildMemo::Record* seen = nullptr;
+};
+
 // The files of the book on their way through the pipeline, and what is
 // told of them.
 class FileFlow {
@@ -75,11 +82,7 @@ public:
     // Hands source on: with other small files the last build saw, or
     // alone.
     void Submit(const PageSource& source);
-    void SubmitAlone(const PageSource& source) {
-        Close();
-        m_open.push_back(&source);
-        Close();
-    }
+    void SubmitAlone(const PageSource& source) { SubmitAlone(Queued(source)); }
     // Files handed on and not yet written.
     size_t Waiting() const { return m_waitingFiles + m_open.size(); }
 
@@ -88,6 +91,12 @@ public:
     void WriteOldest(int type);
 
 private:
+    QueuedFile Queued(const PageSource& source) const;
+    void SubmitAlone(const QueuedFile& file) {
+        Close();
+        m_open.push_back(file);
+        Close();
+    }
     // The group being gathered goes to the pipeline.
     void Close();
     // Writes one file's blob as an entry and remembers where it went.
@@ -102,9 +111,9 @@ private:
     BlobSources m_sources;
     const BuildProgressFn& m_progress;
     BuildProgress m_state;
-    std::deque<std::vector<const PageSource*>> m_waiting;  // groups handed on
+    std::deque<std::vector<QueuedFile>> m_waiting;  // groups handed on
     size_t m_waitingFiles = 0;
-    std::vector<const PageSource*> m_open;  // the group being gathered
+    std::vector<QueuedFile> m_open;  // the group being gathered
     uint64_t m_openBytes = 0;
 };
 
