@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <future>
 #include <thread>
 
@@ -77,34 +76,6 @@ void InRuns(size_t count, unsigned threads, Work work) {
     takeRuns();
     second.get();
 }
-
-// The distinct targets of a page, each with what it came to: pages name
-// the same few targets again and again. Open addressing over their
-// indexes, the table at most half full.
-template <class Value>
-class TargetTable {
-public:
-    explicit TargetTable(size_t most) : m_slots(most == 0 ? 0 : std::bit_ceil(2 * most)) {
-        m_entries.reserve(most);
-    }
-    // The value for target, and whether it is new (then to be set); at most
-    // `most` targets.
-    std::pair<Value*, bool> Find(std::string_view target) {
-        const size_t mask = m_slots.size() - 1;
-        size_t at = std::hash<std::string_view>()(target) & mask;
-        for (; m_slots[at] != 0; at = (at + 1) & mask) {
-            auto& [known, value] = m_entries[m_slots[at] - 1];
-            if (known == target) return {&value, false};
-        }
-        m_entries.emplace_back(target, Value{});
-        m_slots[at] = static_cast<uint32_t>(m_entries.size());
-        return {&m_entries.back().second, true};
-    }
-
-private:
-    std::vector<uint32_t> m_slots;  // index in m_entries + 1; 0: free
-    std::vector<std::pair<std::string_view, Value>> m_entries;
-};
 
 // Everything of the book's files that where a reference leads depends on.
 uint64_t FingerprintOf(const std::vector<LinkReportFile>& files) {
@@ -214,19 +185,10 @@ std::string LinkReport::PathOf(size_t index) const {
 
 LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder,
                                       std::string_view beforeFragment) const {
-    std::string key = folder + '\0';  // no folder holds a NUL
-    key += beforeFragment;
-    std::optional<Target> known;
-    {
-        const std::lock_guard lock(m_located->lock);
-        if (const auto found = m_located->byKey.find(key); found != m_located->byKey.end())
-            known = found->second;
-    }
+    const auto key = SharedTargetTable<Target>::KeyOf(folder, beforeFragment);
+    const std::optional<Target> known = m_located->Find(key);
     Target target = known ? *known : LocateFromFolder(folder, beforeFragment);
-    if (!known) {
-        const std::lock_guard lock(m_located->lock);
-        m_located->byKey.emplace(std::move(key), target);
-    }
+    if (!known) m_located->Add(key, target);
     if (target.to == kThisPage) target.to = static_cast<int32_t>(from);
     return target;
 }
@@ -294,7 +256,7 @@ void LinkReport::HashAnchors(Read& read) const {
     for (uint32_t a = 0; a < anchors.size(); ++a) {
         const size_t hash = std::hash<std::string_view>()(read.found.Text(anchors[a]));
         fingerprint += (hash ^ hash >> 29) * 0x100000001B3ull;
-        hashed[a] = {static_cast<uint32_t>(hash), a};
+        hashed[a] = uint64_t{static_cast<uint32_t>(hash)} << 32 | a;
     }
     std::sort(hashed.begin(), hashed.end());
     read.anchorsFingerprint = fingerprint;
@@ -313,9 +275,10 @@ bool LinkReport::HasAnchor(const Outcome& outcome, std::string_view reference) c
     if (fragment.empty() || fragment == "top" || !target.done || !target.foundKnown) return true;
     const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(fragment));
     const auto& hashed = target.hashedAnchors;
-    for (auto at = std::lower_bound(hashed.begin(), hashed.end(), HashedAnchor{hash, 0});
-         at != hashed.end() && at->hash == hash; ++at)
-        if (target.found.Text(target.found.anchors[at->anchor]) == fragment) return true;
+    for (auto at = std::lower_bound(hashed.begin(), hashed.end(), uint64_t{hash} << 32);
+         at != hashed.end() && *at >> 32 == hash; ++at)
+        if (target.found.Text(target.found.anchors[static_cast<uint32_t>(*at)]) == fragment)
+            return true;
     return false;
 }
 

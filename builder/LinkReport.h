@@ -9,12 +9,10 @@
 // fetched from the network, and nothing of the book changes.
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "builder/TargetTables.h"
 #include "html/References.h"
 
 namespace folivex {
@@ -144,11 +143,6 @@ private:
         LinkFinding::Kind kind = LinkFinding::missing;
         int32_t to = -1;
     };
-    struct HashedAnchor {
-        uint32_t hash = 0;
-        uint32_t anchor = 0;  // its index in found.anchors
-        auto operator<=>(const HashedAnchor&) const = default;
-    };
     struct Read {
         bool done = false;
         bool foundKnown = false;  // false for verdicts restored without what the page holds
@@ -157,10 +151,11 @@ private:
         html::PageReferences found;
         std::vector<Outcome> outcomes;  // in the order of the references; until settled
         PageVerdicts verdicts;          // reaches from Resolve on; the rest once settled
-        // found.anchors by hash, for the fragments that point here, in
-        // order (sorting the names themselves costs more than reading the
-        // page; a table with room to spare keeps too much memory).
-        std::vector<HashedAnchor> hashedAnchors;
+        // found.anchors by hash, for the fragments that point here: each
+        // its 32-bit hash above its index in found.anchors, in order
+        // (sorting the names themselves costs more than reading the page; a
+        // table with room to spare keeps too much memory).
+        std::vector<uint64_t> hashedAnchors;
         uint64_t anchorsFingerprint = 0;
         bool blobSet = false;
         uint32_t blobCrc = 0;
@@ -219,14 +214,10 @@ private:
     std::vector<Read> m_reads;
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
     uint64_t m_filesFingerprint = 0;  // tells the book's files apart from any other set
-    // What LocateFromFolder gave, by folder, "\0" and target: the pages of
-    // a folder name the same files (its navigation, the index) again and
-    // again, and pages are resolved on several threads at once.
-    struct LocatedTargets {
-        std::mutex lock;
-        std::unordered_map<std::string, Target> byKey;
-    };
-    std::unique_ptr<LocatedTargets> m_located = std::make_unique<LocatedTargets>();
+    // What LocateFromFolder gave, by folder and target: pages are resolved
+    // on several threads at once.
+    std::unique_ptr<SharedTargetTable<Target>> m_located =
+        std::make_unique<SharedTargetTable<Target>>();
     unsigned m_threads = 0;
 };
 
