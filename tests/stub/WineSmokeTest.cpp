@@ -86,11 +86,14 @@ struct WineRun {
 
 // Runs a Windows program to its end, with its windows on display when one
 // is given. Its output goes to files, so that no pipe of the test is left
-// to the wineserver, which outlives the program.
+// to the wineserver, which outlives the program. One that runs for minutes
+// has hung (every one here ends within seconds): it is stopped well before
+// the test's own time runs out, so that what it wrote names where.
 WineRun RunUnderWine(const std::vector<std::string>& args, const test::TempDir& dir,
                      const std::string& display = "") {
+    constexpr int kHungAfterSeconds = 240;
     const std::string out = dir / "wine-stdout.txt", err = dir / "wine-stderr.txt";
-    std::string command = "env";
+    std::string command = "timeout -k 10 " + std::to_string(kHungAfterSeconds) + " env";
     for (const std::string& e : kWineEnvironment) command += " " + test::ShellQuote(e);
     if (!display.empty()) command += " DISPLAY=" + test::ShellQuote(display);
     command += std::string(" ") + kWine64;
@@ -102,6 +105,9 @@ WineRun RunUnderWine(const std::vector<std::string>& args, const test::TempDir& 
     const auto outBytes = test::ReadFile(out), errBytes = test::ReadFile(err);
     run.out.assign(outBytes.begin(), outBytes.end());
     run.err.assign(errBytes.begin(), errBytes.end());
+    constexpr int kTimedOut = 124;  // timeout's exit code
+    if (run.exitCode == kTimedOut)
+        run.err += "\n(stopped after " + std::to_string(kHungAfterSeconds) + " s: it hung)\n";
     return run;
 }
 
