@@ -11,7 +11,8 @@ thread, against which the default (one thread per core) is the speed-up,
 folivexc check (the link report on its own) and make without the cache
 and without the link report (what the report adds to a build).
 Then the scan: folivexc new against find | wc -l on corpus C and on C2
-(twice the files). Peak memory comes from /usr/bin/time -v. The rebuild's
+(twice the files). Each repetition also times a busy loop on each processor
+alone. Peak memory comes from /usr/bin/time -v. The rebuild's
 output is compared byte for byte with a full build of the same folder
 without the cache.
 """
@@ -43,6 +44,22 @@ def run(argv, cwd=None, shell=False):
     return seconds, rss
 
 
+def busy_loop_seconds(cpu):
+    """Seconds a fixed busy loop takes on processor cpu alone. On a shared
+    host one processor can run at a fraction of another's speed, which
+    bounds what a second thread can gain (1 thread / 2 threads)."""
+    everywhere = os.sched_getaffinity(0)
+    os.sched_setaffinity(0, {cpu})
+    try:
+        t = time.perf_counter()
+        x = 0
+        for i in range(3_000_000):
+            x += i * i
+        return time.perf_counter() - t
+    finally:
+        os.sched_setaffinity(0, everywhere)
+
+
 def main():
     folivexc, bench, reps, out_json = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
     corpora = os.path.join(bench, "corpora")
@@ -54,6 +71,8 @@ def main():
         results.setdefault(key, []).append(value)
 
     for rep in range(reps):
+        for cpu in sorted(os.sched_getaffinity(0)):
+            note(f"cpu{cpu}.loop_s", busy_loop_seconds(cpu))
         for name in ("A", "B", "D"):
             folder = os.path.join(corpora, name)
             book = os.path.join(work, f"{name}.exe")

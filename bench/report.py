@@ -110,6 +110,13 @@ def main():
     row("viewer D: later searches (median)", ls_, "", "", "ms", None, "< 20 ms", ls_ < 20)
     row("viewer stub size", f"{stub} B", "524288 B", "512 KiB", "", stub / 524288, "< 512 KiB", stub < 524288)
 
+    # What the machine offers two threads: a processor slower than the
+    # fastest caps 1 thread / 2 threads at 1 + slowest / fastest.
+    loops = [med(v) for k, v in runs.items() if k.startswith("cpu") and k.endswith(".loop_s")]
+    if len(loops) > 1:
+        row("processors: slowest / fastest (busy loop)", max(loops), min(loops), "fastest", "s",
+            min(loops) / max(loops), "", None)
+
     headers = ("measure", "folivex", "peer", "peer is", "ratio", "target", "holds")
     widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(len(headers))]
     line = "  ".join(h.ljust(w) for h, w in zip(headers, widths))
