@@ -106,6 +106,13 @@ TEST(Tokenizer, ReadsAttributesAndLines) {
     LineCounter manyLines(lineEvery7);
     EXPECT_EQ(manyLines.LineAt(4095), 1u + 4095 / 7);
     EXPECT_EQ(manyLines.LineAt(19999), 1u + 19999 / 7);
+    // Asked in steps shorter and longer than a block: the bytes a step's
+    // last block shares with the one before are counted once.
+    for (const size_t step : {1, 3, 17, 40}) {
+        LineCounter stepped(lineEvery7);
+        for (size_t at = 0; at < 400; at += step)
+            ASSERT_EQ(stepped.LineAt(at), 1u + at / 7) << "step " << step << ", offset " << at;
+    }
     const auto decoded = [](std::string_view text) {
         std::string out = "<";  // appended to what is there
         AppendDecodedCharacterReferences(out, text);
