@@ -3,6 +3,7 @@
 // of a folder name the same files (its navigation, the index).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
