@@ -138,8 +138,8 @@ void LinkReport::Restore(size_t index, html::PageReferences found) {
     Read& read = m_reads[index];
     read.found = std::move(found);
     read.foundKnown = true;
+    HashAnchors(read);  // first: Resolve looks up fragments into the page itself
     Resolve(index);
-    HashAnchors(read);
     read.done = true;
 }
 
@@ -239,7 +239,11 @@ void LinkReport::Resolve(size_t from) {
             case Verdict::caseOnly: read.outcomes.push_back({r, LinkFinding::caseOnly}); break;
             case Verdict::fine: break;
         }
-        if (hash != std::string_view::npos && IsHtml(m_files[static_cast<size_t>(t.to)].stored))
+        if (hash == std::string_view::npos || !IsHtml(m_files[static_cast<size_t>(t.to)].stored))
+            continue;
+        // A fragment into the page itself is looked up at once, while its
+        // anchors are at hand; one that is there is nothing to judge later.
+        if (static_cast<size_t>(t.to) != from || !NamesAnchorOf(read, target))
             read.outcomes.push_back({r, LinkFinding::noFragment, t.to});
     }
     std::sort(reaches.begin(), reaches.end());
@@ -262,24 +266,30 @@ void LinkReport::HashAnchors(Read& read) const {
     read.anchorsFingerprint = fingerprint;
 }
 
-// Whether the fragment of reference names an anchor of the page the
-// outcome leads to (or cannot be checked: that page was not read).
-bool LinkReport::HasAnchor(const Outcome& outcome, std::string_view reference) const {
-    const Read& target = m_reads[static_cast<size_t>(outcome.to)];
+// Whether the fragment of reference (after its '#', percent-decoded) names
+// an anchor of page; an empty one and "top" name the page itself.
+bool LinkReport::NamesAnchorOf(const Read& page, std::string_view reference) {
     const std::string_view written = reference.substr(reference.find('#') + 1);
     std::string decoded;
     const std::string_view fragment =
         written.find('%') == std::string_view::npos
             ? written
             : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
-    if (fragment.empty() || fragment == "top" || !target.done || !target.foundKnown) return true;
+    if (fragment.empty() || fragment == "top") return true;
     const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(fragment));
-    const auto& hashed = target.hashedAnchors;
+    const auto& hashed = page.hashedAnchors;
     for (auto at = std::lower_bound(hashed.begin(), hashed.end(), uint64_t{hash} << 32);
          at != hashed.end() && *at >> 32 == hash; ++at)
-        if (target.found.Text(target.found.anchors[static_cast<uint32_t>(*at)]) == fragment)
+        if (page.found.Text(page.found.anchors[static_cast<uint32_t>(*at)]) == fragment)
             return true;
     return false;
+}
+
+// Whether the fragment of reference names an anchor of the page the
+// outcome leads to (or cannot be checked: that page was not read).
+bool LinkReport::HasAnchor(const Outcome& outcome, std::string_view reference) const {
+    const Read& target = m_reads[static_cast<size_t>(outcome.to)];
+    return !target.done || !target.foundKnown || NamesAnchorOf(target, reference);
 }
 
 // A page a reader cannot get to: not the home page, not in the page

@@ -171,6 +171,7 @@ private:
     // itself leads to kThisPage.
     static constexpr int32_t kThisPage = -2;
     Target LocateFromFolder(const std::string& folder, std::string_view beforeFragment) const;
+    static bool NamesAnchorOf(const Read& page, std::string_view reference);
     bool HasAnchor(const Outcome& outcome, std::string_view reference) const;
     // What file `index`'s outcomes come to: said and lookedInto of its
     // verdicts. A fragment into a page that has the anchors it had when
