@@ -32,17 +32,27 @@ namespace {
 constexpr uint64_t kMaxGap = 4 << 10;
 constexpr uint64_t kMaxStretch = 1 << 20;
 
-// The blob in bytes when it is the one the memo knew for a file of
-// fileLength bytes.
-std::optional<std::vector<uint8_t>> Checked(std::span<const uint8_t> bytes,
+// The blob when it is the one the memo knew for a file of fileLength bytes.
+std::optional<std::vector<uint8_t>> Checked(std::vector<uint8_t> blob,
                                             const EarlierBook::Wanted& wanted) {
     try {
-        if (BlobLength(bytes) != wanted.fileLength || Crc32(bytes) != wanted.place.crc)
+        if (BlobLength(blob) != wanted.fileLength || Crc32(blob) != wanted.place.crc)
             return std::nullopt;
     } catch (const ContainerError&) {
         return std::nullopt;  // a length no blob states: the file is read instead
     }
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    return blob;
+}
+
+// Reads into bytes from offset at of file; how many it read (none when the
+// read failed). A positioned read: the workers share the file without a
+// lock.
+size_t ReadAt(CFile& file, uint64_t at, std::span<uint8_t> bytes) {
+    try {
+        return file.ReadAt(at, bytes.data(), bytes.size());
+    } catch (const CFileException&) {
+        return 0;  // none of them: their files are read instead
+    }
 }
 
 }  // namespace
@@ -77,19 +87,24 @@ std::vector<std::optional<std::vector<uint8_t>>> EarlierBook::Blobs(
             if (next.offset > end + kMaxGap || nextEnd - begin > kMaxStretch) break;
             end = nextEnd;
         }
-        stretch.resize(static_cast<size_t>(end - begin));
-        try {
-            // A positioned read: the workers share the file without a lock.
-            stretch.resize(m_file.ReadAt(begin, stretch.data(), stretch.size()));
-        } catch (const CFileException&) {
-            stretch.clear();  // none of them: their files are read instead
+        if (last == first + 1) {
+            // A blob on its own (a large file's) is read straight into its
+            // own bytes.
+            const Wanted& w = wanted[order[first]];
+            std::vector<uint8_t> blob(w.place.length);
+            if (ReadAt(m_file, begin, blob) == blob.size())
+                blobs[order[first]] = Checked(std::move(blob), w);
+            first = last;
+            continue;
         }
+        stretch.resize(static_cast<size_t>(end - begin));
+        stretch.resize(ReadAt(m_file, begin, stretch));
         for (; first < last; ++first) {
             const Wanted& w = wanted[order[first]];
-            const uint64_t at = w.place.offset - begin;
-            if (at + w.place.length <= stretch.size())
-                blobs[order[first]] =
-                    Checked(std::span(stretch).subspan(static_cast<size_t>(at), w.place.length), w);
+            const auto at = static_cast<size_t>(w.place.offset - begin);
+            if (at + w.place.length > stretch.size()) continue;
+            const auto bytes = std::span<const uint8_t>(stretch).subspan(at, w.place.length);
+            blobs[order[first]] = Checked(std::vector<uint8_t>(bytes.begin(), bytes.end()), w);
         }
     }
     return blobs;
