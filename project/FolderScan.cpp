@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/DirEnum.h"
+#include "platform/Fnv.h"
 #include "platform/Path.h"
 #include "platform/PathResolver.h"
 #include "platform/Text.h"
@@ -40,8 +41,7 @@ public:
 
     // What a key is looked up and added by: worked out once for both.
     static uint64_t Hash(std::string_view key) {
-        uint64_t h = 1469598103934665603ULL;  // FNV-1a, then a final mix
-        for (const char c : key) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        const uint64_t h = Fnv1a64(key);  // then a final mix
         return h ^ (h >> 29);
     }
     // The entry at key (h: its Hash).

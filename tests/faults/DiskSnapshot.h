@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 
+#include "platform/Fnv.h"
 #include "tests/support/TempDir.h"
 
 namespace folivex::test {
@@ -21,9 +23,9 @@ inline DiskSnapshot Snapshot(const std::filesystem::path& root) {
             snapshot[name] = "dir";
             continue;
         }
-        uint64_t h = 1469598103934665603ULL;  // FNV-1a
         const std::vector<uint8_t> bytes = ReadFile(item.path().string());
-        for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ULL;
+        const uint64_t h =
+            Fnv1a64(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         snapshot[name] = std::to_string(bytes.size()) + ":" + std::to_string(h);
     }
     return snapshot;

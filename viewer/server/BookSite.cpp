@@ -11,6 +11,7 @@
 
 #include "format/Crc32.h"
 #include "html/Url.h"
+#include "platform/Fnv.h"
 #include "platform/Json.h"
 #include "platform/ThreadPriority.h"
 #include "platform/Utf8.h"
@@ -38,11 +39,6 @@ constexpr const char* kPageCacheControl = "no-cache";
 
 std::shared_ptr<const std::string> Share(std::string s) {
     return std::make_shared<const std::string>(std::move(s));
-}
-
-uint64_t Fnv64(std::string_view data, uint64_t h = 1469598103934665603ULL) {
-    for (char c : data) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return h;
 }
 
 std::string Hex(uint64_t v, int digits) {
@@ -350,7 +346,7 @@ SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_vie
     std::string_view gz = ShellAssetGzip(name);
     const std::string* acceptEncoding = request.Header("accept-encoding");
     bool gzip = acceptEncoding && http::AcceptsCoding(*acceptEncoding, "gzip");
-    std::string etag = "\"" + Hex(Fnv64(gz), 16) + "\"";
+    std::string etag = "\"" + Hex(Fnv1a64(gz), 16) + "\"";
     // The shell's files are all text, written in UTF-8.
     std::string type = std::string(http::ContentTypeFor(name)) + "; charset=utf-8";
     SiteResponse r;
@@ -376,16 +372,16 @@ SiteResponse BookSite::Impl::Asset(const http::Request& request, std::string_vie
 
 BookSite::BookSite(const BookReader& book, const std::string& exitToken)
     : m_impl(std::make_unique<Impl>(book)) {
-    uint64_t id = Fnv64(book.Texts().title);
+    uint64_t id = Fnv1a64(book.Texts().title);
     for (const PageDirEntry& p : book.Pages()) {
-        id = Fnv64(p.path, id);
-        id = Fnv64(std::to_string(p.id), id);
+        id = Fnv1a64(p.path, id);
+        id = Fnv1a64(std::to_string(p.id), id);
     }
     m_impl->bookId = Hex(id, 16);
     // What the shell remembers for a book (its place, font size, theme) is
     // keyed by the book's file, which stays the same when the book is
     // rebuilt: a page that has gone since is noticed there.
-    m_impl->storageKey = Hex(Fnv64(book.Path()), 16);
+    m_impl->storageKey = Hex(Fnv1a64(book.Path()), 16);
 
     // The shell page carries the book's title and this run's exit token.
     std::string html = Gunzip(ShellAssetGzip("index.html"));
