@@ -218,13 +218,15 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
                   const std::string& path, std::span<const uint8_t> stub, const CBookApp& app,
                   bool mayReadEarlierBook, const BuildProgressFn& progress, LinkReport* links,
                   Learnt& learnt) {
+    const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
+    // Without a memo nothing of the report is kept for the next build.
+    if (links && (folder.empty() || EndsWithArchiveTrailer(stub))) links->KeepOnlyFindings();
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
     if (EndsWithArchiveTrailer(stub)) {
         WriteArchiveInMemory(project, pages, path, links);
         return;
     }
-    const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
     if (folder.empty()) {
         StreamArchive(project, pages, path, app.buildThreads, {nullptr, nullptr, links}, progress);
         return;

@@ -8,6 +8,7 @@
 
 #include "builder/Sha256.h"
 #include "html/Url.h"
+#include "platform/Fnv.h"
 #include "platform/Json.h"
 #include "platform/Path.h"
 #include "platform/PathResolver.h"
@@ -138,9 +139,32 @@ void LinkReport::Restore(size_t index, html::PageReferences found) {
     Read& read = m_reads[index];
     read.found = std::move(found);
     read.foundKnown = true;
+    read.anchorsByHash = m_keepsOnlyFindings;
     HashAnchors(read);  // first: Resolve looks up fragments into the page itself
     Resolve(index);
+    if (m_keepsOnlyFindings) KeepOnlyWhatOutcomesNeed(read);
     read.done = true;
+}
+
+void LinkReport::KeepOnlyWhatOutcomesNeed(Read& read) {
+    const html::PageReferences& all = read.found;
+    html::PageReferences kept;
+    size_t bytes = 0;
+    for (const Outcome& outcome : read.outcomes)
+        bytes += all.references[outcome.reference].target.length;
+    kept.text.reserve(bytes);
+    kept.references.reserve(read.outcomes.size());
+    uint32_t last = 0;  // a case-only reference may also have its fragment to look up
+    for (Outcome& outcome : read.outcomes) {
+        if (kept.references.empty() || outcome.reference != last) {
+            const html::Reference& reference = all.references[outcome.reference];
+            kept.references.push_back(reference);
+            kept.references.back().target = kept.Keep(all.Text(reference.target));
+        }
+        last = outcome.reference;
+        outcome.reference = static_cast<uint32_t>(kept.references.size() - 1);
+    }
+    read.found = std::move(kept);
 }
 
 bool LinkReport::Restore(size_t index, PageVerdicts verdicts) {
@@ -178,9 +202,13 @@ long LinkReport::IndexOf(const std::string& path) const {
     return found == m_index.end() ? -1 : static_cast<long>(found->second);
 }
 
+std::string LinkReport::PageOf(size_t index) const {
+    return WithSlashes(m_files[index].stored);
+}
+
 std::string LinkReport::PathOf(size_t index) const {
     const LinkReportFile& file = m_files[index];
-    return file.spelled.empty() ? WithSlashes(file.stored) : file.spelled;
+    return file.spelled.empty() ? PageOf(index) : file.spelled;
 }
 
 LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder,
@@ -254,6 +282,13 @@ void LinkReport::HashAnchors(Read& read) const {
     const auto& anchors = read.found.anchors;
     auto& hashed = read.hashedAnchors;
     hashed.resize(anchors.size());
+    if (read.anchorsByHash) {
+        for (uint32_t a = 0; a < anchors.size(); ++a)
+            hashed[a] = Fnv1a64(read.found.Text(anchors[a]));
+        std::sort(hashed.begin(), hashed.end());
+        hashed.erase(std::unique(hashed.begin(), hashed.end()), hashed.end());
+        return;
+    }
     // What the fragments pointing here depend on: the set of anchors,
     // summed so that their order does not count.
     uint64_t fingerprint = anchors.size();
@@ -276,6 +311,9 @@ bool LinkReport::NamesAnchorOf(const Read& page, std::string_view reference) {
             ? written
             : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
     if (fragment.empty() || fragment == "top") return true;
+    if (page.anchorsByHash)
+        return std::binary_search(page.hashedAnchors.begin(), page.hashedAnchors.end(),
+                                  Fnv1a64(fragment));
     const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(fragment));
     const auto& hashed = page.hashedAnchors;
     for (auto at = std::lower_bound(hashed.begin(), hashed.end(), uint64_t{hash} << 32);
@@ -316,7 +354,8 @@ PageVerdicts LinkReport::Judge(size_t index, const PageVerdicts* before) const {
         const std::string_view target = read.found.Text(reference.target);
         if (outcome.kind == LinkFinding::noFragment) {
             const bool other = static_cast<size_t>(outcome.to) != index;
-            if (other) judged.lookedInto.push_back({outcome.to});
+            // Kept only for the next build's memo.
+            if (other && !m_keepsOnlyFindings) judged.lookedInto.push_back({outcome.to});
             const bool asBefore = before && other && Unchanged(*before, outcome.to);
             const Read& into = m_reads[static_cast<size_t>(outcome.to)];
             // Anchors not known, the fragment not checked: nothing to keep.
@@ -452,15 +491,16 @@ void LinkReport::Settle(const FoundOf& foundOf) {
 void LinkReport::FindingsOf(size_t from, size_t to, const std::vector<char>& reached,
                             bool withExternal, std::vector<LinkFinding>& out) const {
     for (size_t i = from; i < to; ++i) {
-        const std::string page = WithSlashes(m_files[i].stored);
         if (Unreachable(i, reached))
-            out.push_back(LinkFinding{LinkFinding::unreachable, page, 0, {}});
+            out.push_back(LinkFinding{LinkFinding::unreachable, PageOf(i), 0, {}});
         const Read& read = m_reads[i];
         if (!read.done) continue;
         PageVerdicts judged;
+        std::string page;  // worked out for the first finding: most pages have none
         for (const LinkFinding& said :
              read.settled ? read.verdicts.said : (judged = Judge(i)).said) {
             if (said.kind == LinkFinding::external && !withExternal) continue;
+            if (page.empty()) page = PageOf(i);
             out.push_back(said);
             out.back().page = page;
         }

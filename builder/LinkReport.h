@@ -97,6 +97,12 @@ public:
     // How many threads Settle and Findings may use (0: one per processor,
     // as at first).
     void SetThreads(unsigned threads) { m_threads = threads; }
+    // For a report that is not kept for a next build (no Settle, no
+    // KeptFor): from now on a page keeps, once read, only what Findings
+    // needs of it, the hashes of its anchors and the references it has
+    // something to say of. Memory a process touches for the first time is
+    // dear, and most references of a large book lead where they should.
+    void KeepOnlyFindings() { m_keepsOnlyFindings = true; }
 
     // Settles every page's verdicts once all are in and their blobs set,
     // so that they can be kept for the next build (KeptFor): restored
@@ -156,6 +162,10 @@ private:
         // (sorting the names themselves costs more than reading the page; a
         // table with room to spare keeps too much memory).
         std::vector<uint64_t> hashedAnchors;
+        // Set for a report that keeps only findings: hashedAnchors hold
+        // each anchor's whole 64-bit hash instead (Fnv.h), sorted, and
+        // found keeps none of the anchors once the page is read.
+        bool anchorsByHash = false;
         uint64_t anchorsFingerprint = 0;
         bool blobSet = false;
         uint32_t blobCrc = 0;
@@ -201,6 +211,9 @@ private:
     // Takes what the memo holds of file `index`; false when it gives nothing.
     bool LoadFound(size_t index, const FoundOf& foundOf);
     void HashAnchors(Read& read) const;
+    // Drops what read.found holds that its outcomes do not need: all but
+    // the references they are about (the anchors are hashed).
+    static void KeepOnlyWhatOutcomesNeed(Read& read);
     bool Unreachable(size_t index, const std::vector<char>& reached) const;
     // The findings of files from..to-1, in order, appended to out.
     void FindingsOf(size_t from, size_t to, const std::vector<char>& reached, bool withExternal,
@@ -210,6 +223,8 @@ private:
     long IndexOf(const std::string& path) const;
     // Where file `index` lies, as spelled on disk when known.
     std::string PathOf(size_t index) const;
+    // File `index` as a finding names it: its stored path, "/" separators.
+    std::string PageOf(size_t index) const;
 
     std::vector<LinkReportFile> m_files;
     std::vector<Read> m_reads;
@@ -220,6 +235,7 @@ private:
     std::unique_ptr<SharedTargetTable<Target>> m_located =
         std::make_unique<SharedTargetTable<Target>>();
     unsigned m_threads = 0;
+    bool m_keepsOnlyFindings = false;
 };
 
 // What a page or style sheet (stored: its stored path) holds; bytes as on

@@ -150,6 +150,7 @@ int CmdCheck(const Args& args) {
         return 1;
     }
     LinkReport report = LinkReportFor(app.project, *resolver);
+    report.KeepOnlyFindings();
     PrintWarnings(ReadAll(report));
     const std::vector<LinkFinding> findings = report.Findings(links.external);
     if (std::none_of(findings.begin(), findings.end(), IsBroken))
