@@ -32,7 +32,7 @@ constexpr uint64_t kMaxGroupBytes = 256 << 10;
 FileBytes ReadWholeFile(const PageSource& source, BlobPipeline::Budget* budget = nullptr) {
     try {
         CFile file(source.diskPath, CFile::modeRead);
-        const uint64_t length = file.GetLength();
+        const uint64_t length = file.LengthWhenOpened();
         if (length > kMaxEntryFileSize)
             throw ArchiveLimitError(source.name +
                                     " is larger than 2 GiB (2,147,483,647 bytes), the most one "

@@ -50,7 +50,7 @@ bool ReadForLinks(LinkReport& report, size_t index, FileBytes& bytes, std::strin
     }
     try {
         CFile in(file.diskPath, CFile::modeRead);
-        const uint64_t length = std::min(in.GetLength(), kMaxCheckedFileBytes);
+        const uint64_t length = std::min(in.LengthWhenOpened(), kMaxCheckedFileBytes);
         bytes.resize(static_cast<size_t>(length));
         bytes.resize(in.Read(bytes.data(), bytes.size()));
         report.Add(index, bytes);

@@ -121,8 +121,8 @@ int OpenSpelledAnyhow(const std::string& path, int flags) {
 // What follows the open itself; closes fd when it throws. Windows denies
 // access to a folder opened as a file, and so do we. Truncation waits until
 // the lock is held, so a file that someone else holds is never emptied by a
-// failed open.
-void SettleOpened(int fd, const std::string& path, unsigned openFlags) {
+// failed open. Returns the file's length then.
+uint64_t SettleOpened(int fd, const std::string& path, unsigned openFlags) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
@@ -132,6 +132,7 @@ void SettleOpened(int fd, const std::string& path, unsigned openFlags) {
         CloseAndThrow(fd, path, errno);
     const bool truncate = (openFlags & CFile::modeCreate) && !(openFlags & CFile::modeNoTruncate);
     if (truncate && ::ftruncate(fd, 0) != 0) CloseAndThrow(fd, path, errno);
+    return truncate ? 0 : static_cast<uint64_t>(st.st_size);
 }
 
 }  // namespace
@@ -141,7 +142,7 @@ void CFile::Open(const std::string& path, unsigned openFlags) {
     m_strFileName = path;
     FaultCheckCall(path.c_str());
     const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags));
-    SettleOpened(fd, path, openFlags);
+    m_lengthWhenOpened = SettleOpened(fd, path, openFlags);
     m_hFile = fd;
 }
 
@@ -250,6 +251,12 @@ uint64_t CFile::GetLength() const {
     struct stat st;
     if (::fstat(Fd(m_hFile), &st) != 0) ThrowOsError(errno);
     return static_cast<uint64_t>(st.st_size);
+}
+
+uint64_t CFile::LengthWhenOpened() const {
+    FaultCheckCall(m_strFileName.c_str());
+    if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);
+    return m_lengthWhenOpened;
 }
 
 void CFile::SetLength(uint64_t newLength) {

@@ -214,6 +214,10 @@ uint64_t CFile::GetLength() const {
     return static_cast<uint64_t>(size.QuadPart);
 }
 
+uint64_t CFile::LengthWhenOpened() const {
+    return CFile::GetLength();  // opening tells Windows nothing of it
+}
+
 void CFile::SetLength(uint64_t newLength) {
     FaultCheckCall(m_strFileName.c_str());
     if (!IsOpen()) throw CFileException(CFileException::invalidFile, m_strFileName);

@@ -85,6 +85,14 @@ TEST(File, ReadWriteSeekLength) {
     }
     f.Close();
     EXPECT_FALSE(f.IsOpen());
+    // The length when opened stays what it was, whatever is written since;
+    // a file emptied by opening it is empty.
+    CFile again(path, CFile::modeReadWrite);
+    again.Write("xxxxxxxx", 8);
+    EXPECT_EQ(again.LengthWhenOpened(), 3u);
+    again.Open(path, CFile::modeCreate | CFile::modeWrite);
+    EXPECT_EQ(again.LengthWhenOpened(), 0u);
+    again.Close();
 
     CFile::Rename(path, dir / "g.bin");
     EXPECT_FALSE(CFile::Exists(path));
