@@ -122,32 +122,50 @@ bool LinkReport::Reads(size_t index) const {
     return file.included && (IsHtml(file.stored) || IsStyleSheet(file.stored));
 }
 
-html::PageReferences ReferencesIn(const std::string& stored, std::span<const uint8_t> bytes) {
+namespace {
+
+// What a page or style sheet holds, read into the calling thread's buffers
+// until its next call (html/References.h).
+const html::PageReferences& ReferencesForNow(const std::string& stored,
+                                             std::span<const uint8_t> bytes) {
     const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string converted;
     const std::string_view text = IsValidUtf8(raw) ? raw : (converted = Windows1252ToUtf8(raw));
-    return IsStyleSheet(stored) ? html::ExtractCssReferences(text)
-                                : html::ExtractPageReferences(text);
+    return IsStyleSheet(stored) ? html::ExtractCssReferencesForNow(text)
+                                : html::ExtractPageReferencesForNow(text);
+}
+
+}  // namespace
+
+html::PageReferences ReferencesIn(const std::string& stored, std::span<const uint8_t> bytes) {
+    return ReferencesForNow(stored, bytes);
 }
 
 void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
-    if (Reads(index)) Restore(index, ReferencesIn(m_files[index].stored, bytes));
+    if (!Reads(index)) return;
+    if (m_keepsOnlyFindings)
+        Take(index, ReferencesForNow(m_files[index].stored, bytes));
+    else
+        Restore(index, ReferencesIn(m_files[index].stored, bytes));
 }
 
 void LinkReport::Restore(size_t index, html::PageReferences found) {
     if (!Reads(index)) return;
+    m_reads[index].found = std::move(found);
+    Take(index, m_reads[index].found);
+}
+
+void LinkReport::Take(size_t index, const html::PageReferences& found) {
     Read& read = m_reads[index];
-    read.found = std::move(found);
     read.foundKnown = true;
     read.anchorsByHash = m_keepsOnlyFindings;
-    HashAnchors(read);  // first: Resolve looks up fragments into the page itself
-    Resolve(index);
-    if (m_keepsOnlyFindings) KeepOnlyWhatOutcomesNeed(read);
+    HashAnchors(read, found);  // first: Resolve looks up fragments into the page itself
+    Resolve(index, found);
+    if (m_keepsOnlyFindings) read.found = WhatOutcomesNeed(read, found);
     read.done = true;
 }
 
-void LinkReport::KeepOnlyWhatOutcomesNeed(Read& read) {
-    const html::PageReferences& all = read.found;
+html::PageReferences LinkReport::WhatOutcomesNeed(Read& read, const html::PageReferences& all) {
     html::PageReferences kept;
     size_t bytes = 0;
     for (const Outcome& outcome : read.outcomes)
@@ -164,7 +182,7 @@ void LinkReport::KeepOnlyWhatOutcomesNeed(Read& read) {
         last = outcome.reference;
         outcome.reference = static_cast<uint32_t>(kept.references.size() - 1);
     }
-    read.found = std::move(kept);
+    return kept;
 }
 
 bool LinkReport::Restore(size_t index, PageVerdicts verdicts) {
@@ -239,16 +257,16 @@ LinkReport::Target LinkReport::LocateFromFolder(const std::string& folder,
     return {caseOnly ? Verdict::caseOnly : Verdict::fine, static_cast<int32_t>(to)};
 }
 
-void LinkReport::Resolve(size_t from) {
+void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
     Read& read = m_reads[from];
     read.outcomes.clear();
     read.verdicts = {};
     std::vector<int32_t>& reaches = read.verdicts.reaches;
     const std::string folder = FolderOf(PathOf(from));
-    const auto& references = read.found.references;
+    const auto& references = found.references;
     TargetTable<Target> located(references.size());
     for (uint32_t r = 0; r < references.size(); ++r) {
-        const std::string_view target = read.found.Text(references[r].target);
+        const std::string_view target = found.Text(references[r].target);
         const size_t hash = target.find('#');
         const std::string_view beforeFragment = target.substr(0, hash);
         const auto [where, fresh] = located.Find(beforeFragment);
@@ -278,13 +296,12 @@ void LinkReport::Resolve(size_t from) {
     reaches.erase(std::unique(reaches.begin(), reaches.end()), reaches.end());
 }
 
-void LinkReport::HashAnchors(Read& read) const {
-    const auto& anchors = read.found.anchors;
+void LinkReport::HashAnchors(Read& read, const html::PageReferences& found) {
+    const auto& anchors = found.anchors;
     auto& hashed = read.hashedAnchors;
     hashed.resize(anchors.size());
     if (read.anchorsByHash) {
-        for (uint32_t a = 0; a < anchors.size(); ++a)
-            hashed[a] = Fnv1a64(read.found.Text(anchors[a]));
+        for (uint32_t a = 0; a < anchors.size(); ++a) hashed[a] = Fnv1a64(found.Text(anchors[a]));
         std::sort(hashed.begin(), hashed.end());
         hashed.erase(std::unique(hashed.begin(), hashed.end()), hashed.end());
         return;
@@ -293,7 +310,7 @@ void LinkReport::HashAnchors(Read& read) const {
     // summed so that their order does not count.
     uint64_t fingerprint = anchors.size();
     for (uint32_t a = 0; a < anchors.size(); ++a) {
-        const size_t hash = std::hash<std::string_view>()(read.found.Text(anchors[a]));
+        const size_t hash = std::hash<std::string_view>()(found.Text(anchors[a]));
         fingerprint += (hash ^ hash >> 29) * 0x100000001B3ull;
         hashed[a] = uint64_t{static_cast<uint32_t>(hash)} << 32 | a;
     }
@@ -426,7 +443,7 @@ bool LinkReport::LoadFound(size_t index, const FoundOf& foundOf) {
     if (!found) return false;
     read.found = std::move(*found);
     read.foundKnown = true;
-    HashAnchors(read);
+    HashAnchors(read, read.found);
     return true;
 }
 
@@ -469,7 +486,7 @@ void LinkReport::JudgeUnsettled(size_t from, size_t to,
         if (!read.done || read.settled) continue;
         const PageVerdicts* before = nullptr;
         if (next != stale.end() && next->first == i) {
-            Resolve(i);
+            Resolve(i, read.found);
             before = &(next++)->second;
         }
         PageVerdicts judged = Judge(i, before);

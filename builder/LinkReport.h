@@ -172,9 +172,13 @@ private:
         uint32_t blobLength = 0;
     };
 
-    // Resolves what file `index` refers to into its outcomes and reaches;
-    // writes nothing of any other file (but m_located).
-    void Resolve(size_t index);
+    // Takes what file `index` holds, found, once read: hashes its anchors,
+    // resolves its references, and keeps found, or what its findings need
+    // of it.
+    void Take(size_t index, const html::PageReferences& found);
+    // Resolves what file `index` refers to, found, into its outcomes and
+    // reaches; writes nothing of any other file (but m_located).
+    void Resolve(size_t index, const html::PageReferences& found);
     // Where a target written on file `from` (in folder) leads.
     Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
     // The same for any page of folder, but that a target naming the page
@@ -210,10 +214,12 @@ private:
                         const std::vector<std::pair<size_t, PageVerdicts>>& stale);
     // Takes what the memo holds of file `index`; false when it gives nothing.
     bool LoadFound(size_t index, const FoundOf& foundOf);
-    void HashAnchors(Read& read) const;
-    // Drops what read.found holds that its outcomes do not need: all but
-    // the references they are about (the anchors are hashed).
-    static void KeepOnlyWhatOutcomesNeed(Read& read);
+    // Fills read.hashedAnchors from the anchors of found, what the page
+    // holds.
+    static void HashAnchors(Read& read, const html::PageReferences& found);
+    // What read's outcomes need of all, what the page holds: the references
+    // they are about; their numbers are changed to match.
+    static html::PageReferences WhatOutcomesNeed(Read& read, const html::PageReferences& all);
     bool Unreachable(size_t index, const std::vector<char>& reached) const;
     // The findings of files from..to-1, in order, appended to out.
     void FindingsOf(size_t from, size_t to, const std::vector<char>& reached, bool withExternal,

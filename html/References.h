@@ -57,4 +57,10 @@ PageReferences ExtractPageReferences(std::string_view page);
 // comments. firstLine: the line the sheet starts on in its file.
 PageReferences ExtractCssReferences(std::string_view css, size_t firstLine = 1);
 
+// The same, in buffers of the calling thread that its next call of either
+// reuses: for a reader that keeps little of each page, the copy of exactly
+// the page's size that the two above make would be work thrown away.
+const PageReferences& ExtractPageReferencesForNow(std::string_view page);
+const PageReferences& ExtractCssReferencesForNow(std::string_view css, size_t firstLine = 1);
+
 }  // namespace folivex::html
