@@ -143,7 +143,7 @@ void LinkReport::Take(size_t index, const html::PageReferences& found) {
     HashAnchors(read, found);  // first: Resolve looks up fragments into the page itself
     Resolve(index, found);
     if (m_keepsOnlyFindings) read.found = WhatOutcomesNeed(read, found);
-    read.done = true;
+    read.done.store(true, std::memory_order_release);
 }
 
 html::PageReferences LinkReport::WhatOutcomesNeed(Read& read, const html::PageReferences& all) {
@@ -268,9 +268,7 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
         }
         if (hash == std::string_view::npos || !IsHtml(m_files[static_cast<size_t>(t.to)].stored))
             continue;
-        // A fragment into the page itself is looked up at once, while its
-        // anchors are at hand; one that is there is nothing to judge later.
-        if (static_cast<size_t>(t.to) != from || !NamesAnchorOf(read, target))
+        if (!FoundAtOnce(from, t.to, target))
             read.outcomes.push_back({r, LinkFinding::noFragment, t.to});
     }
     std::sort(reaches.begin(), reaches.end());
@@ -319,6 +317,17 @@ bool LinkReport::NamesAnchorOf(const Read& page, std::string_view reference) {
         if (page.found.Text(page.found.anchors[static_cast<uint32_t>(*at)]) == fragment)
             return true;
     return false;
+}
+
+// A fragment into the page itself is looked up at once, while its anchors
+// are at hand, and so is one into a page read already when the report is
+// not kept for the next build (whose memo would need to know which pages
+// were looked into): one that is there is nothing to judge later.
+bool LinkReport::FoundAtOnce(size_t from, int32_t to, std::string_view reference) const {
+    const Read& into = m_reads[static_cast<size_t>(to)];
+    if (static_cast<size_t>(to) == from) return NamesAnchorOf(into, reference);
+    return m_keepsOnlyFindings && into.done.load(std::memory_order_acquire) && into.foundKnown &&
+           NamesAnchorOf(into, reference);
 }
 
 // Whether the fragment of reference names an anchor of the page the

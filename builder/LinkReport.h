@@ -9,6 +9,7 @@
 // fetched from the network, and nothing of the book changes.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -150,7 +151,9 @@ private:
         int32_t to = -1;
     };
     struct Read {
-        bool done = false;
+        // Set last, once the rest is: a page read on another thread may
+        // look into this one's anchors as soon as it is (Resolve).
+        std::atomic<bool> done = false;
         bool foundKnown = false;  // false for verdicts restored without what the page holds
         bool settled = false;     // verdicts.said and lookedInto hold
         bool restored = false;    // the verdicts are the memo's
@@ -186,6 +189,7 @@ private:
     static constexpr int32_t kThisPage = -2;
     Target LocateFromFolder(const std::string& folder, std::string_view beforeFragment) const;
     static bool NamesAnchorOf(const Read& page, std::string_view reference);
+    bool FoundAtOnce(size_t from, int32_t to, std::string_view reference) const;
     bool HasAnchor(const Outcome& outcome, std::string_view reference) const;
     // What file `index`'s outcomes come to: said and lookedInto of its
     // verdicts. A fragment into a page that has the anchors it had when
