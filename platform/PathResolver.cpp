@@ -53,9 +53,11 @@ std::optional<PathResolver::Found> PathResolver::Find(const std::string& folder,
 }
 
 const PathResolver::Result& PathResolver::Resolve(std::string_view relative) {
-    const auto [known, fresh] = m_resolved.try_emplace(std::string(relative));
-    if (fresh) known->second = ResolveAnew(relative);
-    return known->second;
+    if (const auto known = m_resolved.find(relative); known != m_resolved.end())
+        return known->second;
+    Result& result = m_resolved[std::string(relative)];
+    result = ResolveAnew(relative);
+    return result;
 }
 
 void PathResolver::Remember(std::string_view relative, std::string spelled) {

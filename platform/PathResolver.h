@@ -16,6 +16,7 @@
 // a path resolved before is answered from memory.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -56,6 +57,9 @@ public:
     // in the order Resolve tries them, so it chose the same file, given the
     // same files to skip.
     void Remember(std::string_view relative, std::string spelled);
+    // Room for count more paths remembered or resolved: a scan tells how
+    // many files a folder holds before it remembers them one by one.
+    void Reserve(size_t count) { m_resolved.reserve(m_resolved.size() + count); }
 
     // Passes over file too from now on (a file made after the resolver,
     // such as the temporary file of the book being built).
@@ -74,8 +78,15 @@ private:
 
     std::string m_root;
     std::vector<KnownFile> m_skip;
-    std::map<std::string, Listing> m_listings;           // native folder path -> its listing
-    std::unordered_map<std::string, Result> m_resolved;  // relative path -> what it resolved to
+    // Looked up by string_view, without making a string of the key.
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+    };
+
+    std::map<std::string, Listing> m_listings;  // native folder path -> its listing
+    // relative path -> what it resolved to
+    std::unordered_map<std::string, Result, KeyHash, std::equal_to<>> m_resolved;
 };
 
 }  // namespace folivex

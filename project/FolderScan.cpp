@@ -206,6 +206,7 @@ private:
         // Lower-cased a part at a time, which gives what lower-casing the
         // whole relative path would: the parts meet at an ASCII "".
         const std::string lowerBase = ToLowerSystem(Relative(base));
+        if (m_found) m_found->Reserve(items.size());
         for (const DirItem& item : items) {
             if (item.isHidden) continue;
             // On POSIX a name may hold "\", which the stored paths take for
