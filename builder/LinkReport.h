@@ -175,9 +175,10 @@ private:
         uint32_t blobLength = 0;
     };
 
-    // Takes what file `index` holds, found, once read: hashes its anchors,
-    // resolves its references, and keeps found, or what its findings need
-    // of it.
+    // Takes what file `index` holds once read: hashes its anchors and
+    // resolves its references. found is read.found itself, or, for a
+    // report that keeps only findings, the reading thread's buffers, of
+    // which read.found then keeps what the findings need.
     void Take(size_t index, const html::PageReferences& found);
     // Resolves what file `index` refers to, found, into its outcomes and
     // reaches; writes nothing of any other file (but m_located).
@@ -189,6 +190,8 @@ private:
     static constexpr int32_t kThisPage = -2;
     Target LocateFromFolder(const std::string& folder, std::string_view beforeFragment) const;
     static bool NamesAnchorOf(const Read& page, std::string_view reference);
+    // Whether the fragment of reference, on page from, is known already to
+    // name an anchor of page to.
     bool FoundAtOnce(size_t from, int32_t to, std::string_view reference) const;
     bool HasAnchor(const Outcome& outcome, std::string_view reference) const;
     // What file `index`'s outcomes come to: said and lookedInto of its
