@@ -219,11 +219,12 @@ void WriteArchive(const BookProject& project, const std::vector<PageSource>& pag
                   bool mayReadEarlierBook, const BuildProgressFn& progress, LinkReport* links,
                   Learnt& learnt) {
     const std::string folder = app.blobCacheFolder.value_or(BuildMemo::DefaultFolder());
-    // Without a memo nothing of the report is kept for the next build.
-    if (links && (folder.empty() || EndsWithArchiveTrailer(stub))) links->KeepOnlyFindings();
     // A stub ending in a trailer carries an archive, which the writer
     // loads and merges; only a fresh one can be streamed.
-    if (EndsWithArchiveTrailer(stub)) {
+    const bool merged = EndsWithArchiveTrailer(stub);
+    // Without a memo nothing of the report is kept for the next build.
+    if (links && (folder.empty() || merged)) links->KeepOnlyFindings();
+    if (merged) {
         WriteArchiveInMemory(project, pages, path, links);
         return;
     }

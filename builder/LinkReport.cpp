@@ -139,7 +139,6 @@ void LinkReport::Restore(size_t index, html::PageReferences found) {
 void LinkReport::Take(size_t index, const html::PageReferences& found) {
     Read& read = m_reads[index];
     read.foundKnown = true;
-    read.anchorsByHash = m_keepsOnlyFindings;
     HashAnchors(read, found);  // first: Resolve looks up fragments into the page itself
     Resolve(index, found);
     if (m_keepsOnlyFindings) read.found = WhatOutcomesNeed(read, found);
@@ -275,11 +274,11 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
     reaches.erase(std::unique(reaches.begin(), reaches.end()), reaches.end());
 }
 
-void LinkReport::HashAnchors(Read& read, const html::PageReferences& found) {
+void LinkReport::HashAnchors(Read& read, const html::PageReferences& found) const {
     const auto& anchors = found.anchors;
     auto& hashed = read.hashedAnchors;
     hashed.resize(anchors.size());
-    if (read.anchorsByHash) {
+    if (m_keepsOnlyFindings) {
         for (uint32_t a = 0; a < anchors.size(); ++a) hashed[a] = Fnv1a64(found.Text(anchors[a]));
         std::sort(hashed.begin(), hashed.end());
         hashed.erase(std::unique(hashed.begin(), hashed.end()), hashed.end());
@@ -299,7 +298,7 @@ void LinkReport::HashAnchors(Read& read, const html::PageReferences& found) {
 
 // Whether the fragment of reference (after its '#', percent-decoded) names
 // an anchor of page; an empty one and "top" name the page itself.
-bool LinkReport::NamesAnchorOf(const Read& page, std::string_view reference) {
+bool LinkReport::NamesAnchorOf(const Read& page, std::string_view reference) const {
     const std::string_view written = reference.substr(reference.find('#') + 1);
     std::string decoded;
     const std::string_view fragment =
@@ -307,7 +306,7 @@ bool LinkReport::NamesAnchorOf(const Read& page, std::string_view reference) {
             ? written
             : std::string_view(decoded = html::PercentDecodedOrAsWritten(written));
     if (fragment.empty() || fragment == "top") return true;
-    if (page.anchorsByHash)
+    if (m_keepsOnlyFindings)
         return std::binary_search(page.hashedAnchors.begin(), page.hashedAnchors.end(),
                                   Fnv1a64(fragment));
     const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(fragment));

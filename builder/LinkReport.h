@@ -99,7 +99,7 @@ public:
     // as at first).
     void SetThreads(unsigned threads) { m_threads = threads; }
     // For a report that is not kept for a next build (no Settle, no
-    // KeptFor): from now on a page keeps, once read, only what Findings
+    // KeptFor), before any page is read: a page keeps only what Findings
     // needs of it, the hashes of its anchors and the references it has
     // something to say of. Memory a process touches for the first time is
     // dear, and most references of a large book lead where they should.
@@ -163,12 +163,10 @@ private:
         // found.anchors by hash, for the fragments that point here: each
         // its 32-bit hash above its index in found.anchors, in order
         // (sorting the names themselves costs more than reading the page; a
-        // table with room to spare keeps too much memory).
+        // table with room to spare keeps too much memory). A report that
+        // keeps only findings holds each anchor's whole 64-bit hash instead
+        // (Fnv.h), sorted, and found none of them.
         std::vector<uint64_t> hashedAnchors;
-        // Set for a report that keeps only findings: hashedAnchors hold
-        // each anchor's whole 64-bit hash instead (Fnv.h), sorted, and
-        // found keeps none of the anchors once the page is read.
-        bool anchorsByHash = false;
         uint64_t anchorsFingerprint = 0;
         bool blobSet = false;
         uint32_t blobCrc = 0;
@@ -189,7 +187,7 @@ private:
     // itself leads to kThisPage.
     static constexpr int32_t kThisPage = -2;
     Target LocateFromFolder(const std::string& folder, std::string_view beforeFragment) const;
-    static bool NamesAnchorOf(const Read& page, std::string_view reference);
+    bool NamesAnchorOf(const Read& page, std::string_view reference) const;
     // Whether the fragment of reference, on page from, is known already to
     // name an anchor of page to.
     bool FoundAtOnce(size_t from, int32_t to, std::string_view reference) const;
@@ -223,7 +221,7 @@ private:
     bool LoadFound(size_t index, const FoundOf& foundOf);
     // Fills read.hashedAnchors from the anchors of found, what the page
     // holds.
-    static void HashAnchors(Read& read, const html::PageReferences& found);
+    void HashAnchors(Read& read, const html::PageReferences& found) const;
     // What read's outcomes need of all, what the page holds: the references
     // they are about; their numbers are changed to match.
     static html::PageReferences WhatOutcomesNeed(Read& read, const html::PageReferences& all);
