@@ -56,17 +56,6 @@ bool IsIn(char c, uint8_t classes) {
     return hit == nullptr ? npos : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
 }
 
-// Where "</name" starts (name compared without regard to case); npos when
-// absent.
-size_t FindEndTag(std::string_view page, size_t from, std::string_view name) {
-    for (size_t lt = FindByte(page, from, '<'); lt != npos; lt = FindByte(page, lt + 1, '<')) {
-        if (lt + 2 + name.size() <= page.size() && page[lt + 1] == '/' &&
-            EqualsIgnoringAsciiCase(page.substr(lt + 2, name.size()), name))
-            return lt;
-    }
-    return npos;
-}
-
 // The first '=' or '>' at or after from (at most text.size());
 // text.size() when there is none.
 // Inside a tag only these two matter until a value opens: names and the
@@ -92,6 +81,101 @@ bool IsBlank(char c) {
     return IsIn(c, kBlank);
 }
 
+#if !defined(__SSE2__)
+bool IsOfKind(char c, PageMasks::Kind kind) {
+    switch (kind) {
+        case PageMasks::kTagOpen: return c == '<';
+        case PageMasks::kEqualsOrEnd: return c == '=' || c == '>';
+        default: return c == '"' || c == '\'';
+    }
+}
+#endif
+
+}  // namespace
+
+[[gnu::always_inline]] inline size_t PageMasks::Find(size_t from, Kind kind) {
+    if (from >= m_page.size()) return npos;
+#if defined(__SSE2__)
+    size_t block = from & ~size_t{63};
+    if (block != m_block) Load(block);
+    uint64_t bits = m_bits[kind] & (~uint64_t{0} << (from & 63));
+    while (bits == 0) {
+        block += 64;
+        if (block >= m_page.size()) return npos;
+        Load(block);
+        bits = m_bits[kind];
+    }
+    return block + static_cast<size_t>(std::countr_zero(bits));
+#else
+    // Without SSE2 a block costs more than the searches it spares.
+    if (kind == kTagOpen) return FindByte(m_page, from, '<');
+    for (size_t i = from; i < m_page.size(); ++i)
+        if (IsOfKind(m_page[i], kind)) return i;
+    return npos;
+#endif
+}
+
+void PageMasks::Load(size_t block) {
+    m_block = block;
+#if defined(__SSE2__)
+    // The last block of a page is read from a copy, padded with bytes of
+    // no kind.
+    const char* bytes = m_page.data() + block;
+    alignas(16) char last[64];
+    if (m_page.size() - block < sizeof last) {
+        std::memset(last, 0, sizeof last);
+        std::memcpy(last, bytes, m_page.size() - block);
+        bytes = last;
+    }
+    const __m128i tagOpen = _mm_set1_epi8('<'), equals = _mm_set1_epi8('='),
+                  end = _mm_set1_epi8('>'), quote = _mm_set1_epi8('"'),
+                  apostrophe = _mm_set1_epi8('\'');
+    uint64_t bits[kKinds] = {};
+    for (size_t k = 0; k < 4; ++k) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
+        const auto lanes = [k](__m128i hits) {
+            return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits)))
+                   << (16 * k);
+        };
+        bits[kTagOpen] |= lanes(_mm_cmpeq_epi8(b, tagOpen));
+        bits[kEqualsOrEnd] |=
+            lanes(_mm_or_si128(_mm_cmpeq_epi8(b, equals), _mm_cmpeq_epi8(b, end)));
+        bits[kQuote] |=
+            lanes(_mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_cmpeq_epi8(b, apostrophe)));
+    }
+    for (size_t i = 0; i < kKinds; ++i) m_bits[i] = bits[i];
+#endif
+}
+
+namespace {
+
+// The searches of reading a tag's attributes: in the tag's own bytes
+// (Attributes::ReadOn), or in its page's masks, for text that starts at
+// base in the page and runs to the page's end (the tokenizer).
+struct TagBytesFinder {
+    size_t EqualsOrEnd(std::string_view text, size_t from) const {
+        return FindEqualsOrEnd(text, from);
+    }
+    size_t Quote(std::string_view text, size_t from, char quote) const {
+        return FindByte(text, from, quote);
+    }
+};
+
+struct PageMasksFinder {
+    PageMasks& masks;
+    size_t base;
+    size_t EqualsOrEnd(std::string_view text, size_t from) const {
+        const size_t at = masks.Find(base + from, PageMasks::kEqualsOrEnd);
+        return at == npos ? text.size() : at - base;
+    }
+    // Both quotes are marked: the other one inside a value is stepped over.
+    size_t Quote(std::string_view text, size_t from, char quote) const {
+        size_t at = masks.Find(base + from, PageMasks::kQuote);
+        while (at != npos && text[at - base] != quote) at = masks.Find(at + 1, PageMasks::kQuote);
+        return at == npos ? npos : at - base;
+    }
+};
+
 bool EndsName(char c) {
     return IsIn(c, kNameEnd);
 }
@@ -108,15 +192,13 @@ bool EndsName(char c) {
 // The value after the '=' at text[at]: quoted (a quote right after the '='
 // and blanks opens it, and a '>' inside does not end the tag) or up to a
 // blank or '>'. pos moves past it.
+template <class Finder>
 [[gnu::always_inline]] inline void ReadValue(std::string_view text, size_t at, size_t& pos,
-                                             AttributeSpan& span) {
+                                             AttributeSpan& span, const Finder& find) {
     size_t k = at + 1;
     while (k < text.size() && IsBlank(text[k])) ++k;
     if (k < text.size() && (text[k] == '"' || text[k] == '\'')) {
-        // Each quote searched for as a constant, which SSE compares against
-        // without first spreading it over a register.
-        const size_t close =
-            text[k] == '"' ? FindByte(text, k + 1, '"') : FindByte(text, k + 1, '\'');
+        const size_t close = find.Quote(text, k + 1, text[k]);
         const size_t stop = close == npos ? text.size() : close;
         span.value = static_cast<uint32_t>(k + 1);
         span.valueLength = static_cast<uint32_t>(stop - k - 1);
@@ -136,25 +218,26 @@ bool EndsName(char c) {
 // the value. False at the tag's '>' (pos there) or the end of text. Only the
 // '='s and '>'s of a tag are looked at until a value opens: names and
 // blanks are stepped over sixteen bytes at a time.
+template <class Finder>
 [[gnu::always_inline]] inline bool ReadAttribute(std::string_view text, size_t& pos,
-                                                 const AttributeNames& wanted,
-                                                 AttributeSpan& span) {
-    size_t at = FindEqualsOrEnd(text, pos);
+                                                 const AttributeNames& wanted, AttributeSpan& span,
+                                                 const Finder& find) {
+    size_t at = find.EqualsOrEnd(text, pos);
     while (at < text.size() && text[at] != '>') {
         size_t nameEnd = at;
         while (nameEnd > pos && IsBlank(text[nameEnd - 1])) --nameEnd;
         if (nameEnd == pos || text[nameEnd - 1] == '/') {
-            at = FindEqualsOrEnd(text, at + 1);
+            at = find.EqualsOrEnd(text, at + 1);
             continue;
         }
         const int name =
             wanted.MayEnd(text[nameEnd - 1]) ? wanted.IndexOf(NameBefore(text, pos, nameEnd)) : -1;
-        ReadValue(text, at, pos, span);
+        ReadValue(text, at, pos, span, find);
         if (name >= 0) {
             span.name = static_cast<uint8_t>(name);
             return true;
         }
-        at = FindEqualsOrEnd(text, pos);
+        at = find.EqualsOrEnd(text, pos);
     }
     pos = at;
     return false;
@@ -254,8 +337,20 @@ bool IsRawTextElement(std::string_view name) {
     }
 }
 
+// Where "</name" starts (name compared without regard to case); npos when
+// absent.
+size_t Tokenizer::FindEndTag(size_t from, std::string_view name) {
+    for (size_t lt = m_masks.Find(from, PageMasks::kTagOpen); lt != npos;
+         lt = m_masks.Find(lt + 1, PageMasks::kTagOpen)) {
+        if (lt + 2 + name.size() <= m_page.size() && m_page[lt + 1] == '/' &&
+            EqualsIgnoringAsciiCase(m_page.substr(lt + 2, name.size()), name))
+            return lt;
+    }
+    return npos;
+}
+
 bool Tokenizer::NextRawText(Token& token) {
-    const size_t end = FindEndTag(m_page, m_pos, m_rawEnd);
+    const size_t end = FindEndTag(m_pos, m_rawEnd);
     const size_t stop = end == npos ? m_page.size() : end;
     SetToken(token, TokenKind::rawText, m_page, m_pos, stop);
     m_rawEnd[0] = '\0';
@@ -266,13 +361,13 @@ bool Tokenizer::NextRawText(Token& token) {
 bool Tokenizer::NextStartTag(Token& token) {
     if (m_rawEnd[0] != '\0') return NextRawText(token);
     while (m_pos < m_page.size()) {
-        const size_t lt = FindByte(m_page, m_pos, '<');
+        const size_t lt = m_masks.Find(m_pos, PageMasks::kTagOpen);
         if (lt == npos) break;
         // Of an end tag only its end matters here, and a '>' before any '='
         // is it: only a '=' opens a value that may hold one.
         if (m_page.size() - lt > 2 && m_page[lt + 1] == '/' && IsAsciiAlpha(m_page[lt + 2])) {
-            const size_t end = FindEqualsOrEnd(m_page, lt + 3);
-            if (end < m_page.size() && m_page[end] == '>') {
+            const size_t end = m_masks.Find(lt + 3, PageMasks::kEqualsOrEnd);
+            if (end != npos && m_page[end] == '>') {
                 m_pos = end + 1;
                 continue;
             }
@@ -298,7 +393,7 @@ void Tokenizer::SkipElement(std::string_view name) {
 bool Tokenizer::Next(Token& token) {
     if (m_rawEnd[0] != '\0') return NextRawText(token);
     if (m_pos >= m_page.size()) return false;
-    const size_t lt = FindByte(m_page, m_pos, '<');
+    const size_t lt = m_masks.Find(m_pos, PageMasks::kTagOpen);
     if (lt != m_pos) {
         const size_t stop = lt == npos ? m_page.size() : lt;
         SetToken(token, TokenKind::text, m_page, m_pos, stop);
@@ -331,7 +426,7 @@ bool Tokenizer::Next(Token& token) {
         return true;
     }
     // A '<' that starts no tag is text, up to the next '<'.
-    const size_t next = FindByte(m_page, lt + 1, '<');
+    const size_t next = m_masks.Find(lt + 1, PageMasks::kTagOpen);
     m_pos = next == npos ? m_page.size() : next;
     SetToken(token, TokenKind::text, m_page, lt, m_pos);
     return true;
@@ -364,13 +459,14 @@ bool Tokenizer::Next(Token& token) {
 // of the page when it has none. An end tag's attributes are read the same
 // way, as a browser does, and then ignored.
 [[gnu::always_inline]] inline size_t Tokenizer::ReadTagAttributes(size_t lt, size_t nameEnd,
-                                                                  Token& token) const {
+                                                                  Token& token) {
     const std::string_view text = m_page.substr(lt);
     size_t pos = nameEnd - lt;
     unsigned char count = 0;
     AttributeSpan span;
     token.afterAttributes = 0;
-    while (ReadAttribute(text, pos, m_wanted, span)) {
+    const PageMasksFinder find{m_masks, lt};
+    while (ReadAttribute(text, pos, m_wanted, span, find)) {
         if (count == Token::kMaxAttributes) continue;
         token.attributes[count++] = span;
         if (count == Token::kMaxAttributes) token.afterAttributes = static_cast<uint32_t>(pos);
@@ -426,7 +522,8 @@ int AttributeNames::IndexOf(std::string_view name) const {
 bool Attributes::ReadOn(size_t& name, std::string_view& value) {
     // Only a tag's spans fill up, and a tag has its tokenizer's names.
     AttributeSpan span;
-    if (!ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span)) return false;
+    if (!ReadAttribute(m_tag.raw, m_pos, *m_tag.attributeNames, span, TagBytesFinder{}))
+        return false;
     Take(span, name, value);
     return true;
 }

@@ -83,10 +83,28 @@ struct Token {
 // so, too). name is lower case.
 bool IsRawTextElement(std::string_view name);
 
+// Where the bytes that steer a tokenizer lie in its page ('<', '=' or '>',
+// and quotes), found 64 at a time: one look at a block answers every search
+// that starts in it, where each search of its own read the same bytes again.
+class PageMasks {
+public:
+    enum Kind { kTagOpen, kEqualsOrEnd, kQuote, kKinds };
+    explicit PageMasks(std::string_view page) : m_page(page) {}
+    // The first byte of kind at or after from; npos when there is none.
+    size_t Find(size_t from, Kind kind);
+
+private:
+    void Load(size_t block);
+
+    std::string_view m_page;
+    size_t m_block = std::string_view::npos;  // where the block of m_bits starts
+    uint64_t m_bits[kKinds] = {};             // bit i: byte m_block + i is of that kind
+};
+
 class Tokenizer {
 public:
     explicit Tokenizer(std::string_view page, AttributeNames wanted = {})
-        : m_page(page), m_wanted(wanted) {}
+        : m_page(page), m_wanted(wanted), m_masks(page) {}
 
     // The next token; false at the end of the page.
     bool Next(Token& token);
@@ -111,10 +129,12 @@ private:
     bool NextMarkup(size_t lt, Token& token);
     bool NextRawText(Token& token);
     void ReadTag(size_t lt, bool closing, Token& token);
-    size_t ReadTagAttributes(size_t lt, size_t nameEnd, Token& token) const;
+    size_t ReadTagAttributes(size_t lt, size_t nameEnd, Token& token);
+    size_t FindEndTag(size_t from, std::string_view name);
 
     std::string_view m_page;
     AttributeNames m_wanted;
+    PageMasks m_masks;
     size_t m_pos = 0;
     // Set after the start tag of a raw-text element: its content comes next.
     char m_rawEnd[Token::kMaxNameLength + 1] = {};

@@ -58,6 +58,11 @@ TEST(Tokenizer, ReadsPagesAsABrowserDoes) {
         }
         EXPECT_EQ(Tokens(c.page, true), startTags) << c.page;
     }
+    // Across the 64-byte blocks the tokenizer looks at a page in: a value
+    // holding '>' and the other quote, a long run of text, an end tag.
+    const std::string text(58, 'x'), longText(130, 'y');
+    EXPECT_EQ(Tokens(text + "<p title=\"it's > 1\" id='a\"b'>z" + longText + "</b\n><i>"),
+              "T:" + text + "|<:p|T:z" + longText + "|</:b|<:i|");
 }
 
 TEST(Tokenizer, ReadsAttributesAndLines) {
@@ -161,6 +166,9 @@ TEST(References, ReadsEveryKindOfReferenceAndNoFalseOnes) {
         {"<a id=l1 name=l1></a><a href=\" &#32;c.htm&#9;\">", "1:a:c.htm|#l1|"},
     };
     for (const auto& c : kCases) EXPECT_EQ(Refs(c.page), c.found) << c.page;
+    // A value that runs into the page's next 64-byte block.
+    EXPECT_EQ(Refs(std::string(60, ' ') + "<a href=\"it's>x.htm\" id='a\"b'>"),
+              "1:a:it's>x.htm|#a\"b|");
     const auto css = ExtractCssReferences(
         "/* url(c.png) */\na { b: url( \"a b.png\" ) }\n"
         "@import url(x.css); @import 'y.css' screen;");
