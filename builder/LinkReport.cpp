@@ -87,7 +87,11 @@ LinkReport::LinkReport(std::vector<LinkReportFile> files)
       m_reads(m_files.size()),
       m_filesFingerprint(FingerprintOf(m_files)) {
     m_index.reserve(m_files.size());
-    for (size_t i = 0; i < m_files.size(); ++i) m_index.emplace(m_files[i].stored, i);
+    m_isPage.reserve(m_files.size());
+    for (size_t i = 0; i < m_files.size(); ++i) {
+        m_index.emplace(m_files[i].stored, i);
+        m_isPage.push_back(IsHtml(m_files[i].stored) ? 1 : 0);
+    }
 }
 
 const LinkReportFile& LinkReport::File(size_t index) const {
@@ -265,7 +269,7 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
             case Verdict::caseOnly: read.outcomes.push_back({r, LinkFinding::caseOnly}); break;
             case Verdict::fine: break;
         }
-        if (hash == std::string_view::npos || !IsHtml(m_files[static_cast<size_t>(t.to)].stored))
+        if (hash == std::string_view::npos || !m_isPage[static_cast<size_t>(t.to)])
             continue;
         if (!FoundAtOnce(from, t.to, target))
             read.outcomes.push_back({r, LinkFinding::noFragment, t.to});
@@ -340,7 +344,7 @@ bool LinkReport::HasAnchor(const Outcome& outcome, std::string_view reference) c
 // sequence, and no other page links to it.
 bool LinkReport::Unreachable(size_t index, const std::vector<char>& reached) const {
     const LinkReportFile& file = m_files[index];
-    return index > 0 && file.included && IsHtml(file.stored) && !file.inPageSequence &&
+    return index > 0 && file.included && m_isPage[index] && !file.inPageSequence &&
            !reached[index];
 }
 
