@@ -81,14 +81,17 @@ TEST(LinkReport, FindsEachKindWithPageLineAndTarget) {
 }
 
 // A book large enough that its findings are gathered on two threads comes
-// out in the same order, fragments looked up across the runs.
+// out in the same order, fragments looked up across the runs, each into one
+// of a page's many anchors.
 TEST(LinkReport, ALargeBookGivesItsFindingsInPageOrder) {
     constexpr int kPages = 600;
+    std::string anchors;
+    for (int a = 0; a < 50; ++a) anchors += "<p id=s" + std::to_string(a) + ">";
     std::vector<std::string> contents;
     for (int i = 0; i < kPages; ++i)
-        contents.push_back("<p id=here><a href=gone" + std::to_string(i) + ".png></a><a href=p" +
+        contents.push_back(anchors + "<a href=gone" + std::to_string(i) + ".png></a><a href=p" +
                            std::to_string(kPages - 1 - i) + ".html#" +
-                           (i % 2 == 0 ? "here" : "nowhere") + "></a>");
+                           (i % 2 == 0 ? "s" + std::to_string(i % 50) : "nowhere") + "></a>");
     std::vector<std::string> names;
     for (int i = 0; i < kPages; ++i) names.push_back("p" + std::to_string(i) + ".html");
     std::vector<File> book;
