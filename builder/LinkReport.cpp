@@ -65,26 +65,27 @@ void InRuns(size_t count, unsigned threads, Work work) {
     second.get();
 }
 
-// Whether hashes (sorted, distinct, spread evenly as hashes are) holds
-// hash. A few guesses from where its value lies between those at the ends
-// of the range left, each one look, where a binary search of a large page's
-// thousands of anchors looks at a dozen places, most of them outside the
-// processor's caches; the rest by binary search, however the guesses went.
+// Whether hashes (sorted, distinct, spread evenly over all 64-bit values as
+// hashes are) holds hash. Looked for first where its value puts it, then in
+// steps that double away from there: a binary search of a large page's
+// thousands of anchors looks at a dozen places far apart, most of them
+// outside the processor's caches, where these look at a few near each
+// other. However far off the guess, the steps find the range.
 bool HoldsHash(std::span<const uint64_t> hashes, uint64_t hash) {
-    size_t low = 0;
-    size_t high = hashes.size();  // if held, hash is in [low, high)
-    for (int guess = 0; guess < 3 && high - low > 16; ++guess) {
-        const uint64_t first = hashes[low];
-        const uint64_t last = hashes[high - 1];
-        if (hash < first || hash > last) return false;
-        const double share = static_cast<double>(hash - first) / static_cast<double>(last - first);
-        const size_t at = std::min(
-            high - 1, low + static_cast<size_t>(share * static_cast<double>(high - 1 - low)));
-        if (hashes[at] == hash) return true;
-        if (hashes[at] < hash)
-            low = at + 1;
-        else
-            high = at;
+    if (hashes.empty()) return false;
+    const size_t count = hashes.size();
+    // hash / 2^64 of the way along (a page holds far fewer than 2^32).
+    const auto guess =
+        std::min(count - 1, static_cast<size_t>(((hash >> 32) * uint64_t{count}) >> 32));
+    size_t low = guess;
+    size_t high = guess + 1;  // grown until hash, if held, is in [low, high)
+    for (size_t step = 1; low > 0 && hashes[low] > hash; step *= 2) {
+        high = low;
+        low = low > step ? low - step : 0;
+    }
+    for (size_t step = 1; high < count && hashes[high - 1] < hash; step *= 2) {
+        low = high;
+        high = std::min(count, high + step);
     }
     return std::binary_search(hashes.begin() + static_cast<std::ptrdiff_t>(low),
                               hashes.begin() + static_cast<std::ptrdiff_t>(high), hash);

@@ -84,10 +84,15 @@ void AddAnchor(PageReferences& found, std::string_view raw) {
     const size_t start = found.text.size();
     AppendDecodedCharacterReferences(found.text, raw);
     const TextSpan anchor = SpanOf(start, found.text.size() - start);
-    // <a id="x" name="x">: one anchor.
+    // <a id="x" name="x">: one anchor. Most anchors differ from the one
+    // before in their last byte (l00041, l00042): looked at first.
     auto& anchors = found.anchors;
-    if (anchor.length == 0 ||
-        (!anchors.empty() && found.Text(anchors.back()) == found.Text(anchor)))
+    const std::string_view text = found.Text(anchor);
+    const auto sameAsLast = [&] {
+        const std::string_view last = found.Text(anchors.back());
+        return last.size() == text.size() && last.back() == text.back() && last == text;
+    };
+    if (anchor.length == 0 || (!anchors.empty() && sameAsLast()))
         found.text.resize(start);
     else
         anchors.push_back(anchor);
