@@ -241,9 +241,9 @@ std::string LinkReport::PathOf(size_t index) const {
     return file.spelled.empty() ? PageOf(index) : file.spelled;
 }
 
-LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder,
+LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder, size_t folderHash,
                                       std::string_view beforeFragment) const {
-    const auto key = SharedTargetTable<Target>::KeyOf(folder, beforeFragment);
+    const auto key = SharedTargetTable<Target>::KeyOf(folder, folderHash, beforeFragment);
     const std::optional<Target> known = m_located->Find(key);
     Target target = known ? *known : LocateFromFolder(folder, beforeFragment);
     if (!known) m_located->Add(key, target);
@@ -275,6 +275,7 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
     read.verdicts = {};
     std::vector<int32_t>& reaches = read.verdicts.reaches;
     const std::string folder = FolderOf(PathOf(from));
+    const size_t folderHash = SharedTargetTable<Target>::FolderHash(folder);
     const auto& references = found.references;
     TargetTable<Target> located(references.size());
     for (uint32_t r = 0; r < references.size(); ++r) {
@@ -283,7 +284,7 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
         const std::string_view beforeFragment = target.substr(0, hash);
         const auto [where, fresh] = located.Find(beforeFragment);
         if (fresh) {
-            *where = Locate(from, folder, beforeFragment);
+            *where = Locate(from, folder, folderHash, beforeFragment);
             const bool leads =
                 where->verdict == Verdict::fine || where->verdict == Verdict::caseOnly;
             if (leads && static_cast<size_t>(where->to) != from) reaches.push_back(where->to);

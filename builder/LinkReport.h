@@ -181,8 +181,10 @@ private:
     // Resolves what file `index` refers to, found, into its outcomes and
     // reaches; writes nothing of any other file (but m_located).
     void Resolve(size_t index, const html::PageReferences& found);
-    // Where a target written on file `from` (in folder) leads.
-    Target Locate(size_t from, const std::string& folder, std::string_view beforeFragment) const;
+    // Where a target written on file `from` (in folder, whose hash for
+    // m_located is folderHash) leads.
+    Target Locate(size_t from, const std::string& folder, size_t folderHash,
+                  std::string_view beforeFragment) const;
     // The same for any page of folder, but that a target naming the page
     // itself leads to kThisPage.
     static constexpr int32_t kThisPage = -2;

@@ -61,10 +61,14 @@ public:
         std::string_view target;
         size_t hash = 0;
     };
-    static Key KeyOf(std::string_view folder, std::string_view target) {
-        const std::hash<std::string_view> hash;
+    // A folder's share of its keys' hashes: worked out once for all the
+    // targets of a page.
+    static size_t FolderHash(std::string_view folder) {
         constexpr auto kSpread = static_cast<size_t>(0x9E3779B97F4A7C15ull);
-        return {folder, target, hash(target) ^ (hash(folder) * kSpread)};
+        return std::hash<std::string_view>()(folder) * kSpread;
+    }
+    static Key KeyOf(std::string_view folder, size_t folderHash, std::string_view target) {
+        return {folder, target, std::hash<std::string_view>()(target) ^ folderHash};
     }
 
     std::optional<Value> Find(const Key& key) const {
