@@ -51,6 +51,9 @@ bool ReadForLinks(LinkReport& report, size_t index, FileBytes& bytes, std::strin
     try {
         CFile in(file.diskPath, CFile::modeRead);
         const uint64_t length = std::min(in.LengthWhenOpened(), kMaxCheckedFileBytes);
+        // Emptied first: a buffer grown for a larger file would copy the
+        // bytes of the one before.
+        bytes.clear();
         bytes.resize(static_cast<size_t>(length));
         bytes.resize(in.Read(bytes.data(), bytes.size()));
         report.Add(index, bytes);
