@@ -44,10 +44,22 @@ void SortItems(std::vector<DirItem>& items) {
         if (const int order = a.text.compare(b.text); order != 0) return order < 0;
         return items[a.index].name < items[b.index].name;
     });
-    std::vector<DirItem> sorted;
-    sorted.reserve(items.size());
-    for (const Key& key : keys) sorted.push_back(std::move(items[key.index]));
-    items = std::move(sorted);
+    // Each item to its place, cycle by cycle: place i takes the item at
+    // keys[i].index. In place, as a second list of a large folder's items
+    // is memory the system must first hand out.
+    for (uint32_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].index == i) continue;
+        DirItem first = std::move(items[i]);
+        uint32_t at = i;
+        while (keys[at].index != i) {
+            const uint32_t from = keys[at].index;
+            items[at] = std::move(items[from]);
+            keys[at].index = at;
+            at = from;
+        }
+        items[at] = std::move(first);
+        keys[at].index = at;
+    }
 }
 
 }  // namespace
@@ -64,8 +76,13 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::str
     // walked again by the kernel for every one of them.
     const int dirFd = ::dirfd(dir);
     struct stat folderStat;
-    const uint64_t folderDevice =
-        ::fstat(dirFd, &folderStat) == 0 ? static_cast<uint64_t>(folderStat.st_dev) : 0;
+    const bool folderKnown = ::fstat(dirFd, &folderStat) == 0;
+    const uint64_t folderDevice = folderKnown ? static_cast<uint64_t>(folderStat.st_dev) : 0;
+    // Room for about as many items as the folder's size tells (an entry
+    // takes some 20 bytes on ext4 and tmpfs), so that a large folder's list
+    // is not moved as it grows; a hint only, and bounded.
+    if (folderKnown && folderStat.st_size > 0)
+        items.reserve(static_cast<size_t>(std::min<off_t>(folderStat.st_size / 20, 1 << 16)));
     while (const dirent* e = ::readdir(dir)) {
         DirItem item;
         item.name = e->d_name;
