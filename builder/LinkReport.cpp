@@ -132,7 +132,7 @@ size_t LinkReport::FileCount() const {
 
 bool LinkReport::Reads(size_t index) const {
     const LinkReportFile& file = m_files.at(index);
-    return file.included && (IsHtml(file.stored) || IsStyleSheet(file.stored));
+    return file.included && (m_isPage[index] || IsStyleSheet(file.stored));
 }
 
 namespace {

@@ -240,8 +240,8 @@ private:
     std::string PageOf(size_t index) const;
 
     std::vector<LinkReportFile> m_files;
-    // Which files are pages, by index: asked of every fragment, where the
-    // file's path is seldom in the processor's caches.
+    // Which files are pages, by index: asked of every file read and every
+    // fragment, where the file's path is seldom in the processor's caches.
     std::vector<char> m_isPage;
     std::vector<Read> m_reads;
     std::unordered_map<std::string, size_t> m_index;  // stored path -> first file
