@@ -6,11 +6,11 @@ usage: build_bench.py FOLIVEXC BENCH_DIR REPS OUT.json
 Per repetition and corpus (A, B, D), one after the other: folivexc make
 without the cache (every page compressed), make with an empty cache (a
 user's first build), the rebuild after one page changed (same cache), zip
--r -6, and tar | pigz -6; on A and D also make without the cache on one
-thread, against which the default (one thread per core) is the speed-up,
-folivexc check (the link report on its own, three times) and three pairs
-of make without the cache, without and with the link report (what the
-report adds to a build).
+-r -6, and tar | pigz -6; on A and D also three rounds of make without
+the cache, the same on one thread (against which the default, one thread
+per core, is the speed-up), folivexc check (the link report on its own)
+and make without the cache and without the link report (what the report
+adds to a build).
 Then the scan: folivexc new against find | wc -l on corpus C and on C2
 (twice the files). Each repetition also times a busy loop on each processor
 alone. Peak memory comes from /usr/bin/time -v. The rebuild's
@@ -61,6 +61,37 @@ def busy_loop_seconds(cpu):
         os.sched_setaffinity(0, everywhere)
 
 
+def side_by_side(folivexc, folder, book, name, note):
+    """The rows that compare two runs of folivexc on one corpus: one thread
+    against the default, the link report alone (folivexc check) and what the
+    report adds (a build without it). Each is a ratio of runs seconds
+    apart, and a burst of the shared machine's noise can take a processor
+    for seconds, so each repetition takes three rounds of four runs and
+    notes the median of each ratio over them."""
+    rounds = {"1thread_s": [], "check_s": [], "speedup": [], "check_share": [],
+              "added_s": [], "added_share": []}
+    for _ in range(3):
+        whole, _ = run([folivexc, "make", folder, "-o", book, "--no-cache"])
+        one, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--threads", "1"])
+        # The link report alone, reading the pages itself: an upper
+        # bound of what it adds to the build, which reads them anyway.
+        check, _ = run([folivexc, "check", folder])
+        without, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--no-link-report"])
+        rounds["1thread_s"].append(one)
+        rounds["check_s"].append(check)
+        rounds["speedup"].append(one / whole)
+        rounds["check_share"].append(check / whole)
+        rounds["added_s"].append(whole - without)
+        rounds["added_share"].append((whole - without) / whole)
+    m = {key: statistics.median(values) for key, values in rounds.items()}
+    note(f"{name}.make_nocache_1thread_s", m["1thread_s"])
+    note(f"{name}.speedup", m["speedup"])
+    note(f"{name}.check_s", m["check_s"])
+    note(f"{name}.check_share", m["check_share"])
+    note(f"{name}.links_added_s", m["added_s"])
+    note(f"{name}.links_added_share", m["added_share"])
+
+
 def main():
     folivexc, bench, reps, out_json = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
     corpora = os.path.join(bench, "corpora")
@@ -84,25 +115,7 @@ def main():
             note(f"{name}.make_nocache_s", t)
             note(f"{name}.make_nocache_rss_kib", rss)
             if name != "B":
-                t, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--threads", "1"])
-                note(f"{name}.make_nocache_1thread_s", t)
-                # The link report alone, reading the pages itself: an upper
-                # bound of what it adds to the build, which reads them anyway.
-                # Short, so timed three times, as the scans are.
-                note(f"{name}.check_s", statistics.median(
-                    run([folivexc, "check", folder])[0] for _ in range(3)))
-                # And what it adds to a build: the difference of two builds,
-                # small beside either and as noisy as each, so the median of
-                # three pairs, each a build without the report and one with.
-                added, share = [], []
-                for _ in range(3):
-                    without, _ = run([folivexc, "make", folder, "-o", book, "--no-cache",
-                                      "--no-link-report"])
-                    whole, _ = run([folivexc, "make", folder, "-o", book, "--no-cache"])
-                    added.append(whole - without)
-                    share.append((whole - without) / whole)
-                note(f"{name}.links_added_s", statistics.median(added))
-                note(f"{name}.links_added_share", statistics.median(share))
+                side_by_side(folivexc, folder, book, name, note)
 
             os.environ["XDG_CACHE_HOME"] = cache
             t, rss = run([folivexc, "make", folder, "-o", book])
