@@ -117,9 +117,8 @@ def main():
             t, rss = run([folivexc, "make", folder, "-o", book, "--no-cache"])
             note(f"{name}.make_nocache_s", t)
             note(f"{name}.make_nocache_rss_kib", rss)
-            if name != "B":
-                side_by_side(folivexc, folder, book, name, note)
-
+            # The first build next to the build without the cache that it
+            # is compared with.
             os.environ["XDG_CACHE_HOME"] = cache
             t, rss = run([folivexc, "make", folder, "-o", book])
             note(f"{name}.make_cold_s", t)
@@ -153,6 +152,9 @@ def main():
             t, _ = run(f"tar cf - -C '{corpora}' {name} | pigz -6 > '{work}/{name}.tgz'", shell=True)
             note(f"{name}.pigz_s", t)
             os.unlink(os.path.join(work, f"{name}.tgz"))
+            # Last, so that the first build stays next to its peers.
+            if name != "B":
+                side_by_side(folivexc, folder, book, name, note)
             note(f"{name}.bytes", sum(os.path.getsize(os.path.join(r, f))
                                       for r, _, fs in os.walk(folder) for f in fs))
 
