@@ -17,6 +17,7 @@ alone. Peak memory comes from /usr/bin/time -v. The rebuild's
 output is compared byte for byte with a full build of the same folder
 without the cache.
 """
+import collections
 import json
 import os
 import shutil
@@ -68,8 +69,7 @@ def side_by_side(folivexc, folder, book, name, note):
     apart, and a burst of the shared machine's noise can take a processor
     for seconds, so each repetition takes three rounds of four runs and
     notes the median of each ratio over them."""
-    rounds = {"whole_s": [], "1thread_s": [], "check_s": [], "speedup": [], "check_share": [],
-              "added_s": [], "added_share": []}
+    rounds = collections.defaultdict(list)
     for _ in range(3):
         # The build the other three are compared with runs between the
         # build without the report and the check, which is short, so the
@@ -80,21 +80,13 @@ def side_by_side(folivexc, folder, book, name, note):
         # bound of what it adds to the build, which reads them anyway.
         check, _ = run([folivexc, "check", folder])
         one, _ = run([folivexc, "make", folder, "-o", book, "--no-cache", "--threads", "1"])
-        rounds["whole_s"].append(whole)
-        rounds["1thread_s"].append(one)
-        rounds["check_s"].append(check)
-        rounds["speedup"].append(one / whole)
-        rounds["check_share"].append(check / whole)
-        rounds["added_s"].append(whole - without)
-        rounds["added_share"].append((whole - without) / whole)
-    m = {key: statistics.median(values) for key, values in rounds.items()}
-    note(f"{name}.rounds_nocache_s", m["whole_s"])
-    note(f"{name}.make_nocache_1thread_s", m["1thread_s"])
-    note(f"{name}.speedup", m["speedup"])
-    note(f"{name}.check_s", m["check_s"])
-    note(f"{name}.check_share", m["check_share"])
-    note(f"{name}.links_added_s", m["added_s"])
-    note(f"{name}.links_added_share", m["added_share"])
+        for key, value in (("rounds_nocache_s", whole), ("make_nocache_1thread_s", one),
+                           ("check_s", check), ("speedup", one / whole),
+                           ("check_share", check / whole), ("links_added_s", whole - without),
+                           ("links_added_share", (whole - without) / whole)):
+            rounds[key].append(value)
+    for key, values in rounds.items():
+        note(f"{name}.{key}", statistics.median(values))
 
 
 def main():
