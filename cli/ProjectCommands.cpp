@@ -131,8 +131,7 @@ std::string AbsolutePath(const std::string& path) {
 
 bool CheckFolderListable(const std::string& folder, const std::string& shownName) {
     uint64_t device = 0, inode = 0;
-    std::vector<DirItem> items;
-    if (FolderIdentity(folder, device, inode) && ListFolder(folder, items)) return true;
+    if (FolderIdentity(folder, device, inode) && !FolderListingError(folder)) return true;
     std::fprintf(stderr, "folivexc: cannot list the folder %s\n", shownName.c_str());
     return false;
 }

@@ -57,6 +57,8 @@ private:
 
 // Why folder cannot be listed, in the system's words ("No such file or
 // directory", "Permission denied", "Not a directory"); nothing when it can.
+// Only opens the folder: listing a large one whole to find out would cost
+// as much again as the scan that follows.
 std::optional<std::string> FolderListingError(const std::string& folder);
 
 }  // namespace folivex

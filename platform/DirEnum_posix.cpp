@@ -62,12 +62,16 @@ void SortItems(std::vector<DirItem>& items) {
     }
 }
 
+DIR* OpenFolder(const std::string& folder) {
+    const std::string native = NativePath(folder);
+    return ::opendir(native.empty() ? "." : native.c_str());
+}
+
 }  // namespace
 
 bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::string* whyNot) {
     items.clear();
-    const std::string native = NativePath(folder);
-    DIR* dir = ::opendir(native.empty() ? "." : native.c_str());
+    DIR* dir = OpenFolder(folder);
     if (dir == nullptr) {
         if (whyNot) *whyNot = std::strerror(errno);
         return false;
@@ -113,6 +117,13 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::str
     ::closedir(dir);
     SortItems(items);
     return true;
+}
+
+std::optional<std::string> FolderListingError(const std::string& folder) {
+    DIR* dir = OpenFolder(folder);
+    if (dir == nullptr) return std::string(std::strerror(errno));
+    ::closedir(dir);
+    return std::nullopt;
 }
 
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode) {

@@ -42,14 +42,25 @@ std::string FullPathNoCase(const std::string& path) {
     return ToLowerSystem(Narrow(full));
 }
 
+// The folder's native path ending in a separator, which its items' names
+// are appended to.
+std::string FolderBase(const std::string& folder) {
+    return JoinStoredPath(NativePath(folder), "");
+}
+
+// Starts listing the folder whose FolderBase is base.
+HANDLE FindFirstIn(const std::string& base, WIN32_FIND_DATAW& data) {
+    const std::string search = (base.empty() ? std::string("\\") : base) + "*";
+    return FindFirstFileW(WidePath(search).c_str(), &data);
+}
+
 }  // namespace
 
 bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::string* whyNot) {
     items.clear();
-    const std::string base = JoinStoredPath(NativePath(folder), "");
-    const std::string search = (base.empty() ? std::string("\\") : base) + "*";
+    const std::string base = FolderBase(folder);
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePath(search).c_str(), &data);
+    HANDLE find = FindFirstIn(base, data);
     if (find == INVALID_HANDLE_VALUE) {
         if (whyNot) *whyNot = SystemErrorText(static_cast<long>(GetLastError()));
         return false;
@@ -75,6 +86,14 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items, std::str
     items.clear();
     for (auto& k : keyed) items.push_back(std::move(k.second));
     return true;
+}
+
+std::optional<std::string> FolderListingError(const std::string& folder) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstIn(FolderBase(folder), data);
+    if (find == INVALID_HANDLE_VALUE) return SystemErrorText(static_cast<long>(GetLastError()));
+    FindClose(find);
+    return std::nullopt;
 }
 
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode) {

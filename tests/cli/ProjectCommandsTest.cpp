@@ -216,7 +216,9 @@ TEST_F(ProjectCommands, NewWarnsOfEveryNameMergedOrLeftOut) {
     EXPECT_EQ(Run({"info", dir / "p.ebp", "--json"}).out.find("a\\\\b"), std::string::npos);
 }
 
-// A subfolder that cannot be listed keeps its entries through a re-scan.
+// A subfolder that cannot be listed keeps its entries through a re-scan;
+// new and check refuse such a folder as the one to start from, with the
+// same message (check takes it for a folder, not a project file).
 TEST_F(ProjectCommands, RescanKeepsTheEntriesOfAFolderItCannotList) {
     WriteText(dir / "book/a.htm", "a");
     WriteText(dir / "book/closed/b.htm", "b");
@@ -236,6 +238,15 @@ TEST_F(ProjectCommands, RescanKeepsTheEntriesOfAFolderItCannotList) {
                   .out.find("{\"path\": \"closed\\\\b.htm\", \"inPageSequence\": 1, "
                             "\"inSearch\": 0, \"included\": 1}"),
               std::string::npos);
+
+    const std::vector<std::vector<std::string>> startingThere = {
+        {"new", dir / "book/closed", "-o", dir / "closed.ebp"}, {"check", dir / "book/closed"}};
+    for (const auto& args : startingThere) {
+        const auto closed = test::RunFolivexcAsOrdinaryUser(args, dir);
+        EXPECT_EQ(closed->exitCode, 1) << args[0];
+        EXPECT_EQ(closed->err, "folivexc: cannot list the folder " + dir / "book/closed" + "\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "closed.ebp"));
 }
 
 // Only a file ending in the e-book trailer is an e-book: any other file
