@@ -41,15 +41,18 @@ bool WriteReportFile(const std::string& path, const std::string& text) {
 }
 
 // Reads file `index` of report into it, through bytes (kept from file to
-// file); false with a problem when the file cannot be read.
-bool ReadForLinks(LinkReport& report, size_t index, FileBytes& bytes, std::string& problem) {
+// file), opened below root when it lies there; false with a problem when
+// the file cannot be read.
+bool ReadForLinks(LinkReport& report, size_t index, const CFolderHandle& root, FileBytes& bytes,
+                  std::string& problem) {
     const LinkReportFile& file = report.File(index);
     if (file.diskPath.empty()) {
         problem = "cannot read " + file.stored + ": no such file in the folder";
         return false;
     }
     try {
-        CFile in(file.diskPath, CFile::modeRead);
+        CFile in;
+        in.OpenBelow(root, file.diskPath, CFile::modeRead);
         const uint64_t length = std::min(in.LengthWhenOpened(), kMaxCheckedFileBytes);
         // Emptied first: a buffer grown for a larger file would copy the
         // bytes of the one before.
@@ -64,9 +67,10 @@ bool ReadForLinks(LinkReport& report, size_t index, FileBytes& bytes, std::strin
     }
 }
 
-// Reads every file the report reads, on one thread per processor. The
-// problems met, in file order.
-std::vector<std::string> ReadAll(LinkReport& report) {
+// Reads every file the report reads, on one thread per processor; those
+// below root are opened by their paths below it. The problems met, in file
+// order.
+std::vector<std::string> ReadAll(LinkReport& report, const CFolderHandle& root) {
     std::vector<size_t> wanted;
     for (size_t i = 0; i < report.FileCount(); ++i)
         if (report.Reads(i)) wanted.push_back(i);
@@ -75,7 +79,7 @@ std::vector<std::string> ReadAll(LinkReport& report) {
     auto work = [&] {
         FileBytes bytes;
         for (size_t k; (k = next.fetch_add(1)) < wanted.size();)
-            ReadForLinks(report, wanted[k], bytes, problems[k]);
+            ReadForLinks(report, wanted[k], root, bytes, problems[k]);
     };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
     std::vector<std::thread> workers;
@@ -154,7 +158,7 @@ int CmdCheck(const Args& args) {
     }
     LinkReport report = LinkReportFor(app.project, *resolver);
     report.KeepOnlyFindings();
-    PrintWarnings(ReadAll(report));
+    PrintWarnings(ReadAll(report, CFolderHandle(resolver->Root())));
     const std::vector<LinkFinding> findings = report.Findings(links.external);
     if (std::none_of(findings.begin(), findings.end(), IsBroken))
         std::printf("No broken references in %s.\n", path.c_str());

@@ -146,6 +146,39 @@ void CFile::Open(const std::string& path, unsigned openFlags) {
     m_hFile = fd;
 }
 
+CFolderHandle::CFolderHandle(const std::string& nativePath) : m_path(nativePath) {
+    int fd;
+    do {
+        fd = ::open(nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    m_handle = fd;
+}
+
+CFolderHandle::~CFolderHandle() {
+    if (m_handle >= 0) ::close(Fd(m_handle));
+}
+
+void CFile::OpenBelow(const CFolderHandle& folder, const std::string& path, unsigned openFlags) {
+    const std::string& base = folder.m_path;
+    const bool below = folder.m_handle >= 0 && !(openFlags & modeCreate) &&
+                       path.size() > base.size() + 1 && path.starts_with(base) &&
+                       path[base.size()] == '/';
+    if (!below) return Open(path, openFlags);
+    Abort();
+    m_strFileName = path;
+    FaultCheckCall(path.c_str());
+    int fd;
+    do {
+        fd = ::openat(Fd(folder.m_handle), path.c_str() + base.size() + 1,
+                      SystemOpenFlags(openFlags));
+    } while (fd < 0 && errno == EINTR);
+    // Not there as spelled: looked for in any case, as Open does.
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) return Open(path, openFlags);
+    if (fd < 0) ThrowErrno(path, errno);
+    m_lengthWhenOpened = SettleOpened(fd, path, openFlags);
+    m_hFile = fd;
+}
+
 void CFile::Close() {
     if (!IsOpen()) return;
     FaultCheckCall(m_strFileName.c_str());

@@ -91,6 +91,16 @@ void CFile::ThrowOsError(long osError) const {
     throw CFileException(CFileException::OsErrorToCause(osError), m_strFileName, osError);
 }
 
+// Win32 opens no file relative to a folder's handle: the folder is only
+// named, and its files are opened by their full paths.
+CFolderHandle::CFolderHandle(const std::string& nativePath) : m_path(nativePath) {}
+
+CFolderHandle::~CFolderHandle() = default;
+
+void CFile::OpenBelow(const CFolderHandle&, const std::string& path, unsigned openFlags) {
+    Open(path, openFlags);
+}
+
 void CFile::Open(const std::string& path, unsigned openFlags) {
     Abort();
     m_strFileName = path;

@@ -45,6 +45,9 @@ public:
         bool skipped = false;
     };
 
+    // The root as the paths Resolve finds begin: its native path.
+    const std::string& Root() const { return m_root; }
+
     // relative: a stored relative path ("\" or, on POSIX, "/" separators).
     // Nothing is found for a path with an empty, "." or ".." component, or
     // when no file fits (then opening the stored path gives the usual error).

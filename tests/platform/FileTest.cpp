@@ -125,6 +125,37 @@ TEST(File, StoredPathsFindFilesWhateverTheirCase) {
     EXPECT_EQ(NativePath(dir.Path().string() + "/img/."), dir / "IMG/.");
 }
 
+// A file below a folder held open is the one Open would give, and errors
+// name it by its full path; a path elsewhere is opened as Open does.
+TEST(File, OpenBelowOpensWhatOpenWould) {
+    TempDir dir;
+    WriteText(dir / "book/IMG/Logo.png", "below");
+    WriteText(dir / "bookish.htm", "beside");
+    const CFolderHandle book(dir / "book");
+    const std::pair<std::string, std::string> opened[] = {
+        {dir / "book/IMG/Logo.png", "below"},
+        {dir / "book/img/logo.png", "below"},  // not there as spelled: found in any case
+        {dir / "bookish.htm", "beside"},
+    };
+    for (const auto& [path, text] : opened) {
+        CFile f;
+        f.OpenBelow(book, path, CFile::modeRead);
+        std::string read(16, '\0');
+        read.resize(f.Read(read.data(), read.size()));
+        EXPECT_EQ(read, text) << path;
+        EXPECT_EQ(f.LengthWhenOpened(), text.size()) << path;
+        EXPECT_EQ(f.GetFilePath(), path);
+    }
+    try {
+        CFile f;
+        f.OpenBelow(book, dir / "book/missing.htm", CFile::modeRead);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
+        EXPECT_EQ(e.m_strFileName, dir / "book/missing.htm");
+    }
+}
+
 // Names that differ only in case: a stored path means the file the scan met
 // first (depth first, listing order), level by level.
 TEST(File, StoredPathsResolveToTheFileTheScanMetFirst) {
