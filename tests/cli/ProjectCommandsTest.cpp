@@ -243,6 +243,7 @@ TEST_F(ProjectCommands, RescanKeepsTheEntriesOfAFolderItCannotList) {
         {"new", dir / "book/closed", "-o", dir / "closed.ebp"}, {"check", dir / "book/closed"}};
     for (const auto& args : startingThere) {
         const auto closed = test::RunFolivexcAsOrdinaryUser(args, dir);
+        ASSERT_TRUE(closed);
         EXPECT_EQ(closed->exitCode, 1) << args[0];
         EXPECT_EQ(closed->err, "folivexc: cannot list the folder " + dir / "book/closed" + "\n");
     }
