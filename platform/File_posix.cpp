@@ -85,29 +85,28 @@ int SystemOpenFlags(unsigned openFlags) {
     return flags;
 }
 
-int OpenRetrying(const std::string& native, int flags) {
+// name: relative to folder (AT_FDCWD: the current folder), or absolute.
+int OpenRetrying(int folder, const char* name, int flags) {
     int fd;
     do {
-        fd = ::open(native.c_str(), flags, 0666);
+        fd = ::openat(folder, name, flags, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
 
 // A file opened without creating it is found under its exact name in one
-// system call when it is there; only a miss looks for another spelling
-// (NativePath). Creating always resolves first, so that an existing file
-// spelled otherwise is the one opened.
-int OpenSpelledAnyhow(const std::string& path, int flags) {
+// system call when it is there (spelled, relative to folder; null for
+// none); only a miss looks for another spelling of path (NativePath).
+// Creating always resolves first, so that an existing file spelled
+// otherwise is the one opened.
+int OpenSpelledAnyhow(const std::string& path, int flags, int folder, const char* spelled) {
     int fd = -1;
-    if (!(flags & O_CREAT)) {
-        const std::string slashed = WithNativeSeparators(path);
-        if (!slashed.empty()) {
-            fd = OpenRetrying(slashed, flags);
-            if (fd < 0 && errno != ENOENT && errno != ENOTDIR) ThrowErrno(path, errno);
-        }
+    if (!(flags & O_CREAT) && spelled != nullptr) {
+        fd = OpenRetrying(folder, spelled, flags);
+        if (fd < 0 && errno != ENOENT && errno != ENOTDIR) ThrowErrno(path, errno);
     }
     if (fd < 0) {
-        fd = OpenRetrying(NativePath(path), flags);
+        fd = OpenRetrying(AT_FDCWD, NativePath(path).c_str(), flags);
         if (fd < 0) ThrowErrno(path, errno);
     }
     return fd;
@@ -141,7 +140,9 @@ void CFile::Open(const std::string& path, unsigned openFlags) {
     Abort();
     m_strFileName = path;
     FaultCheckCall(path.c_str());
-    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags));
+    const std::string slashed = WithNativeSeparators(path);
+    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags), AT_FDCWD,
+                                     slashed.empty() ? nullptr : slashed.c_str());
     m_lengthWhenOpened = SettleOpened(fd, path, openFlags);
     m_hFile = fd;
 }
@@ -160,21 +161,14 @@ CFolderHandle::~CFolderHandle() {
 
 void CFile::OpenBelow(const CFolderHandle& folder, const std::string& path, unsigned openFlags) {
     const std::string& base = folder.m_path;
-    const bool below = folder.m_handle >= 0 && !(openFlags & modeCreate) &&
-                       path.size() > base.size() + 1 && path.starts_with(base) &&
-                       path[base.size()] == '/';
+    const bool below = folder.m_handle >= 0 && path.size() > base.size() + 1 &&
+                       path.starts_with(base) && path[base.size()] == '/';
     if (!below) return Open(path, openFlags);
     Abort();
     m_strFileName = path;
     FaultCheckCall(path.c_str());
-    int fd;
-    do {
-        fd = ::openat(Fd(folder.m_handle), path.c_str() + base.size() + 1,
-                      SystemOpenFlags(openFlags));
-    } while (fd < 0 && errno == EINTR);
-    // Not there as spelled: looked for in any case, as Open does.
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) return Open(path, openFlags);
-    if (fd < 0) ThrowErrno(path, errno);
+    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags), Fd(folder.m_handle),
+                                     path.c_str() + base.size() + 1);
     m_lengthWhenOpened = SettleOpened(fd, path, openFlags);
     m_hFile = fd;
 }
