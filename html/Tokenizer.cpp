@@ -127,23 +127,23 @@ void PageMasks::Load(size_t block) {
         std::memcpy(last, bytes, m_page.size() - block);
         bytes = last;
     }
-    const __m128i tagOpen = _mm_set1_epi8('<'), equals = _mm_set1_epi8('='),
-                  end = _mm_set1_epi8('>'), quote = _mm_set1_epi8('"'),
-                  apostrophe = _mm_set1_epi8('\'');
-    uint64_t bits[kKinds] = {};
-    for (size_t k = 0; k < 4; ++k) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * k));
-        const auto lanes = [k](__m128i hits) {
-            return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits)))
-                   << (16 * k);
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 32));
+    const __m128i b3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 48));
+    // The 64 bits of one kind, each sixteen bytes looked at in a line of
+    // their own: as a loop, a quarter more instructions.
+    const auto bitsOf = [&](auto isOfKind) {
+        const auto lanes = [&](__m128i b, int shift) {
+            return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(isOfKind(b))))
+                   << shift;
         };
-        bits[kTagOpen] |= lanes(_mm_cmpeq_epi8(b, tagOpen));
-        bits[kEqualsOrEnd] |=
-            lanes(_mm_or_si128(_mm_cmpeq_epi8(b, equals), _mm_cmpeq_epi8(b, end)));
-        bits[kQuote] |=
-            lanes(_mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_cmpeq_epi8(b, apostrophe)));
-    }
-    for (size_t i = 0; i < kKinds; ++i) m_bits[i] = bits[i];
+        return lanes(b0, 0) | lanes(b1, 16) | lanes(b2, 32) | lanes(b3, 48);
+    };
+    const auto is = [](__m128i b, char c) { return _mm_cmpeq_epi8(b, _mm_set1_epi8(c)); };
+    m_bits[kTagOpen] = bitsOf([&](__m128i b) { return is(b, '<'); });
+    m_bits[kEqualsOrEnd] = bitsOf([&](__m128i b) { return _mm_or_si128(is(b, '='), is(b, '>')); });
+    m_bits[kQuote] = bitsOf([&](__m128i b) { return _mm_or_si128(is(b, '"'), is(b, '\'')); });
 #endif
 }
 
