@@ -110,6 +110,11 @@ uint64_t FingerprintOf(const std::vector<LinkReportFile>& files) {
 
 }  // namespace
 
+uint64_t LinkReport::NextSerial() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
 LinkReport::LinkReport(std::vector<LinkReportFile> files)
     : m_files(std::move(files)),
       m_reads(m_files.size()),
@@ -243,10 +248,26 @@ std::string LinkReport::PathOf(size_t index) const {
 
 LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder, size_t folderHash,
                                       std::string_view beforeFragment) const {
-    const auto key = SharedTargetTable<Target>::KeyOf(folder, folderHash, beforeFragment);
-    const std::optional<Target> known = m_located->Find(key);
-    Target target = known ? *known : LocateFromFolder(folder, beforeFragment);
-    if (!known) m_located->Add(key, target);
+    // Each thread keeps what it looked up for the report it reads pages
+    // for: the pages of a folder name the same files, so most lookups are
+    // answered there, without the lock of the table the threads share.
+    struct Looked {
+        uint64_t report = 0;
+        FolderTargetTable<Target> targets;
+    };
+    thread_local Looked looked;
+    if (looked.report != m_serial) looked = {m_serial, FolderTargetTable<Target>()};
+    const auto key = FolderTargetTable<Target>::KeyOf(folder, folderHash, beforeFragment);
+    std::optional<Target> known = looked.targets.Find(key);
+    if (!known) {
+        known = m_located->Find(key);
+        if (!known) {
+            known = LocateFromFolder(folder, beforeFragment);
+            m_located->Add(key, *known);
+        }
+        looked.targets.Add(key, *known);
+    }
+    Target target = *known;
     if (target.to == kThisPage) target.to = static_cast<int32_t>(from);
     return target;
 }
@@ -275,7 +296,7 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
     read.verdicts = {};
     std::vector<int32_t>& reaches = read.verdicts.reaches;
     const std::string folder = FolderOf(PathOf(from));
-    const size_t folderHash = SharedTargetTable<Target>::FolderHash(folder);
+    const size_t folderHash = FolderTargetTable<Target>::FolderHash(folder);
     const auto& references = found.references;
     TargetTable<Target> located(references.size());
     for (uint32_t r = 0; r < references.size(); ++r) {

@@ -252,6 +252,10 @@ private:
         std::make_unique<SharedTargetTable<Target>>();
     unsigned m_threads = 0;
     bool m_keepsOnlyFindings = false;
+    // Tells the reports of a process apart, for what threads keep of one
+    // (Locate).
+    static uint64_t NextSerial();
+    uint64_t m_serial = NextSerial();
 };
 
 // What a page or style sheet (stored: its stored path) holds; bytes as on

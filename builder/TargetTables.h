@@ -47,14 +47,12 @@ private:
     std::vector<std::pair<std::string_view, Value>> m_entries;
 };
 
-// What targets written in each folder came to, for the whole book, used by
-// the threads that resolve pages at once. Looked up between pages read
-// through, which push any table of separately allocated nodes out of the
-// processor's caches: each shard is one flat array with its keys one after
-// another in one string. Shards by hash, each behind a lock of its own, so
-// that two threads seldom wait for each other.
+// Targets written in folders, each with what it came to: one flat array
+// with the keys one after another in one string, looked up between pages
+// read through, which push any table of separately allocated nodes out of
+// the processor's caches. Not safe for several threads at once.
 template <class Value>
-class SharedTargetTable {
+class FolderTargetTable {
 public:
     struct Key {
         std::string_view folder;
@@ -71,11 +69,13 @@ public:
         return {folder, target, std::hash<std::string_view>()(target) ^ folderHash};
     }
 
+    // hashShift: how many of the hash's low bits are the same for every key
+    // of this table (they chose it among others) and do not choose a slot.
+    explicit FolderTargetTable(unsigned hashShift = 0) : m_hashShift(hashShift) {}
+
     std::optional<Value> Find(const Key& key) const {
-        const Shard& shard = ShardOf(key);
-        const std::lock_guard lock(shard.lock);
-        if (shard.slots.empty()) return std::nullopt;
-        const Slot& slot = shard.slots[shard.PlaceOf(key)];
+        if (m_slots.empty()) return std::nullopt;
+        const Slot& slot = m_slots[PlaceOf(key)];
         if (slot.keyLength == 0) return std::nullopt;
         return slot.value;
     }
@@ -83,60 +83,84 @@ public:
     // Keeps value for key unless it has one; gives up on a table grown past
     // what 32-bit offsets reach (it only spares work).
     void Add(const Key& key, Value value) {
-        Shard& shard = ShardOf(key);
-        const std::lock_guard lock(shard.lock);
         const size_t keyLength = key.folder.size() + 1 + key.target.size();
-        if (shard.keys.size() + keyLength > std::numeric_limits<uint32_t>::max()) return;
-        if (2 * (shard.used + 1) > shard.slots.size()) shard.Grow();
-        Slot& slot = shard.slots[shard.PlaceOf(key)];
+        if (m_keys.size() + keyLength > std::numeric_limits<uint32_t>::max()) return;
+        if (2 * (m_used + 1) > m_slots.size()) Grow();
+        Slot& slot = m_slots[PlaceOf(key)];
         if (slot.keyLength != 0) return;
-        slot = {key.hash, static_cast<uint32_t>(shard.keys.size()),
+        slot = {key.hash, static_cast<uint32_t>(m_keys.size()),
                 static_cast<uint32_t>(key.folder.size()), static_cast<uint32_t>(keyLength), value};
-        shard.keys.append(key.folder).append(1, '\0').append(key.target);
-        ++shard.used;
+        m_keys.append(key.folder).append(1, '\0').append(key.target);
+        ++m_used;
     }
 
 private:
     struct Slot {
         size_t hash = 0;
-        uint32_t at = 0;            // in keys: folder, NUL, target
+        uint32_t at = 0;            // in m_keys: folder, NUL, target
         uint32_t folderLength = 0;  // no folder holds a NUL
         uint32_t keyLength = 0;     // 0: free
         Value value{};
     };
+
+    bool Holds(const Slot& slot, const Key& key) const {
+        const std::string_view held(m_keys.data() + slot.at, slot.keyLength);
+        return slot.hash == key.hash && slot.folderLength == key.folder.size() &&
+               held.substr(0, slot.folderLength) == key.folder &&
+               held.substr(slot.folderLength + 1) == key.target;
+    }
+    // Where key's slot is, or the free slot where it would go (there are
+    // slots).
+    size_t PlaceOf(const Key& key) const {
+        const size_t mask = m_slots.size() - 1;
+        size_t at = key.hash >> m_hashShift & mask;
+        while (m_slots[at].keyLength != 0 && !Holds(m_slots[at], key)) at = (at + 1) & mask;
+        return at;
+    }
+    void Grow() {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()));
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.keyLength == 0) continue;
+            size_t at = slot.hash >> m_hashShift & mask;
+            while (m_slots[at].keyLength != 0) at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
+    }
+
+    unsigned m_hashShift = 0;
+    std::vector<Slot> m_slots;  // a power of two, at most half used
+    std::string m_keys;
+    size_t m_used = 0;
+};
+
+// What targets written in each folder came to, for the whole book, used by
+// the threads that resolve pages at once. Shards by hash, each behind a
+// lock of its own, so that two threads seldom wait for each other.
+template <class Value>
+class SharedTargetTable {
+public:
+    using Table = FolderTargetTable<Value>;
+    using Key = typename Table::Key;
+
+    std::optional<Value> Find(const Key& key) const {
+        const Shard& shard = ShardOf(key);
+        const std::lock_guard lock(shard.lock);
+        return shard.table.Find(key);
+    }
+    void Add(const Key& key, Value value) {
+        Shard& shard = ShardOf(key);
+        const std::lock_guard lock(shard.lock);
+        shard.table.Add(key, value);
+    }
+
+private:
+    static constexpr unsigned kShardBits = 4;
     struct Shard {
         mutable std::mutex lock;
-        std::vector<Slot> slots;  // a power of two, at most half used
-        std::string keys;
-        size_t used = 0;
-
-        bool Holds(const Slot& slot, const Key& key) const {
-            const std::string_view held(keys.data() + slot.at, slot.keyLength);
-            return slot.hash == key.hash && slot.folderLength == key.folder.size() &&
-                   held.substr(0, slot.folderLength) == key.folder &&
-                   held.substr(slot.folderLength + 1) == key.target;
-        }
-        // Where key's slot is, or the free slot where it would go (there
-        // are slots).
-        size_t PlaceOf(const Key& key) const {
-            const size_t mask = slots.size() - 1;
-            size_t at = key.hash >> kShardBits & mask;
-            while (slots[at].keyLength != 0 && !Holds(slots[at], key)) at = (at + 1) & mask;
-            return at;
-        }
-        void Grow() {
-            std::vector<Slot> old(std::max<size_t>(64, 2 * slots.size()));
-            old.swap(slots);
-            const size_t mask = slots.size() - 1;
-            for (const Slot& slot : old) {
-                if (slot.keyLength == 0) continue;
-                size_t at = slot.hash >> kShardBits & mask;
-                while (slots[at].keyLength != 0) at = (at + 1) & mask;
-                slots[at] = slot;
-            }
-        }
+        Table table{kShardBits};
     };
-    static constexpr unsigned kShardBits = 4;
 
     Shard& ShardOf(const Key& key) { return m_shards[key.hash & (m_shards.size() - 1)]; }
     const Shard& ShardOf(const Key& key) const {

@@ -119,6 +119,14 @@ TEST(LinkReport, QuietOnWhatWorks) {
     EXPECT_EQ(Report(book), "");
 }
 
+// Where a target led in one book says nothing of another book read after
+// it on the same threads.
+TEST(LinkReport, EachBookResolvesAgainstItsOwnFiles) {
+    const char* page = "<a href=other.html>o</a>";
+    EXPECT_EQ(Report({{"index.html", page}, {"other.html", "<p>"}}), "");
+    EXPECT_EQ(Report({{"index.html", page}}), "missing index.html:1 other.html\n");
+}
+
 TEST(LinkReport, SummaryCountsFirstAndListsTheFirstOfEachKind) {
     std::vector<LinkFinding> findings;
     for (int i = 1; i <= 3; ++i)
