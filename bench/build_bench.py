@@ -6,14 +6,14 @@ usage: build_bench.py FOLIVEXC BENCH_DIR REPS OUT.json
 Per repetition and corpus (A, B, D), one after the other: folivexc make
 without the cache (every page compressed), make with an empty cache (a
 user's first build), the rebuild after one page changed (same cache), zip
--r -6, and tar | pigz -6; on A and D also three rounds of make without
+-r -6, and tar | pigz -6; on A and D also five rounds of make without
 the cache, the same on one thread (against which the default, one thread
 per core, is the speed-up), folivexc check (the link report on its own)
 and make without the cache and without the link report (what the report
 adds to a build).
 Then the scan: folivexc new against find | wc -l on corpus C and on C2
 (twice the files). Each repetition also times a busy loop on each processor
-alone. Peak memory comes from /usr/bin/time -v. The rebuild's
+alone. Peak memory comes from /usr/bin/time. The rebuild's
 output is compared byte for byte with a full build of the same folder
 without the cache.
 """
@@ -31,19 +31,21 @@ CHANGED_PAGE = {"A": ("library", "os.html"), "B": ("copy3", "library", "os.html"
                 "D": ("user", "index.html")}
 
 
-def run(argv, cwd=None, shell=False):
-    """Runs a command; returns (seconds, peak RSS in KiB). What the commands
-    before it wrote is flushed first, so that no command pays for another's
-    writes."""
+def run(argv, cwd=None, shell=False, peak=False):
+    """Runs a command; returns (seconds, peak RSS in KiB, or None unless
+    peak). What the commands before it wrote is flushed first, so that no
+    command pays for another's writes. The peak comes from /usr/bin/time
+    (a process started by this one would count this one's memory as its
+    own); the other commands are timed here alone, as /usr/bin/time's own
+    start, a millisecond or two, is 2 % of folivexc check."""
     os.sync()
-    timed = ["/usr/bin/time", "-f", "%e %M"] + (["sh", "-c", argv] if shell else argv)
+    timed = (["/usr/bin/time", "-f", "%M"] if peak else []) + (["sh", "-c", argv] if shell else argv)
     t = time.perf_counter()
     p = subprocess.run(timed, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     seconds = time.perf_counter() - t
     if p.returncode != 0:
         sys.exit(f"failed: {argv}\n{p.stderr}")
-    rss = int(p.stderr.strip().splitlines()[-1].split()[1])
-    return seconds, rss
+    return seconds, int(p.stderr.strip().splitlines()[-1]) if peak else None
 
 
 def busy_loop_seconds(cpu):
@@ -67,10 +69,11 @@ def side_by_side(folivexc, folder, book, name, note):
     against the default, the link report alone (folivexc check) and what the
     report adds (a build without it). Each is a ratio of runs seconds
     apart, and a burst of the shared machine's noise can take a processor
-    for seconds, so each repetition takes three rounds of four runs and
-    notes the median of each ratio over them."""
+    for seconds, so each repetition takes five rounds of four runs and
+    notes the median of each ratio over them: what the report adds is the
+    difference of two builds, whose noise is as large as it."""
     rounds = collections.defaultdict(list)
-    for _ in range(3):
+    for _ in range(5):
         # The build the other three are compared with runs between the
         # build without the report and the check, which is short, so the
         # one-thread build after the check is as good as next to it too.
@@ -108,13 +111,13 @@ def main():
             cache = os.path.join(work, f"cache-{name}-{rep}")
             shutil.rmtree(cache, ignore_errors=True)
 
-            t, rss = run([folivexc, "make", folder, "-o", book, "--no-cache"])
+            t, rss = run([folivexc, "make", folder, "-o", book, "--no-cache"], peak=True)
             note(f"{name}.make_nocache_s", t)
             note(f"{name}.make_nocache_rss_kib", rss)
             # The first build next to the build without the cache that it
             # is compared with.
             os.environ["XDG_CACHE_HOME"] = cache
-            t, rss = run([folivexc, "make", folder, "-o", book])
+            t, rss = run([folivexc, "make", folder, "-o", book], peak=True)
             note(f"{name}.make_cold_s", t)
             note(f"{name}.make_cold_rss_kib", rss)
 
@@ -156,9 +159,8 @@ def main():
         for _ in range(3):
             for name in ("C", "C2"):
                 folder = os.path.join(corpora, name)
-                t, rss = run([folivexc, "new", folder, "-o", os.path.join(work, f"{name}.ebp"), "--force"])
+                t, _ = run([folivexc, "new", folder, "-o", os.path.join(work, f"{name}.ebp"), "--force"])
                 note(f"{name}.new_s", t)
-                note(f"{name}.new_rss_kib", rss)
                 t, _ = run(f"find '{folder}' -type f | wc -l", shell=True)
                 note(f"{name}.find_s", t)
 
