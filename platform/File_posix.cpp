@@ -134,26 +134,29 @@ uint64_t SettleOpened(int fd, const std::string& path, unsigned openFlags) {
     return truncate ? 0 : static_cast<uint64_t>(st.st_size);
 }
 
+// Opens path as OpenSpelledAnyhow does and settles it; the file's length
+// then through length.
+int OpenSettled(const std::string& path, unsigned openFlags, int folder, const char* spelled,
+                uint64_t& length) {
+    FaultCheckCall(path.c_str());
+    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags), folder, spelled);
+    length = SettleOpened(fd, path, openFlags);
+    return fd;
+}
+
 }  // namespace
 
 void CFile::Open(const std::string& path, unsigned openFlags) {
     Abort();
     m_strFileName = path;
-    FaultCheckCall(path.c_str());
     const std::string slashed = WithNativeSeparators(path);
-    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags), AT_FDCWD,
-                                     slashed.empty() ? nullptr : slashed.c_str());
-    m_lengthWhenOpened = SettleOpened(fd, path, openFlags);
-    m_hFile = fd;
+    m_hFile = OpenSettled(path, openFlags, AT_FDCWD, slashed.empty() ? nullptr : slashed.c_str(),
+                          m_lengthWhenOpened);
 }
 
-CFolderHandle::CFolderHandle(const std::string& nativePath) : m_path(nativePath) {
-    int fd;
-    do {
-        fd = ::open(nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    m_handle = fd;
-}
+CFolderHandle::CFolderHandle(const std::string& nativePath)
+    : m_path(nativePath),
+      m_handle(OpenRetrying(AT_FDCWD, nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
 
 CFolderHandle::~CFolderHandle() {
     if (m_handle >= 0) ::close(Fd(m_handle));
@@ -166,11 +169,8 @@ void CFile::OpenBelow(const CFolderHandle& folder, const std::string& path, unsi
     if (!below) return Open(path, openFlags);
     Abort();
     m_strFileName = path;
-    FaultCheckCall(path.c_str());
-    const int fd = OpenSpelledAnyhow(path, SystemOpenFlags(openFlags), Fd(folder.m_handle),
-                                     path.c_str() + base.size() + 1);
-    m_lengthWhenOpened = SettleOpened(fd, path, openFlags);
-    m_hFile = fd;
+    m_hFile = OpenSettled(path, openFlags, Fd(folder.m_handle), path.c_str() + base.size() + 1,
+                          m_lengthWhenOpened);
 }
 
 void CFile::Close() {
