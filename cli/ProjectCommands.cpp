@@ -31,22 +31,22 @@ void PrintText(const char* name, const std::string& value) {
     std::printf("%-20s %s\n", name, value.c_str());
 }
 
+// The project's texts and file names as info names them, in its order.
+constexpr std::pair<const char*, std::string BookProject::*> kProjectTexts[] = {
+    {"title", &BookProject::title},           {"author", &BookProject::author},
+    {"copyright", &BookProject::copyright},   {"url", &BookProject::url},
+    {"email", &BookProject::email},           {"aboutInfo", &BookProject::aboutInfo},
+    {"splashFile", &BookProject::splashFile}, {"iconFile", &BookProject::iconFile},
+    {"ebookFile", &BookProject::ebookFile},   {"projectDir", &BookProject::projectDir},
+};
+
 // The start-up options in the order of kStartOptionNames.
 std::array<int32_t, kStartOptionNames.size()> StartOptions(const BookProject& p) {
     return {p.showAboutAtStart, p.startMaximized, p.startFullScreen, p.showToolbar};
 }
 
 void PrintProjectText(const BookProject& p) {
-    PrintText("title", p.title);
-    PrintText("author", p.author);
-    PrintText("copyright", p.copyright);
-    PrintText("url", p.url);
-    PrintText("email", p.email);
-    PrintText("aboutInfo", p.aboutInfo);
-    PrintText("splashFile", p.splashFile);
-    PrintText("iconFile", p.iconFile);
-    PrintText("ebookFile", p.ebookFile);
-    PrintText("projectDir", p.projectDir);
+    for (const auto& [name, member] : kProjectTexts) PrintText(name, p.*member);
     const auto start = StartOptions(p);
     for (size_t i = 0; i < start.size(); ++i) PrintFlag(kStartOptionNames[i], start[i]);
     // The buttons as --buttons names them.
@@ -73,16 +73,7 @@ void PrintProjectJson(const BookProject& p) {
         out += key;
         out += "\": " + std::to_string(value) + ",";
     };
-    text("title", p.title);
-    text("author", p.author);
-    text("copyright", p.copyright);
-    text("url", p.url);
-    text("email", p.email);
-    text("aboutInfo", p.aboutInfo);
-    text("splashFile", p.splashFile);
-    text("iconFile", p.iconFile);
-    text("ebookFile", p.ebookFile);
-    text("projectDir", p.projectDir);
+    for (const auto& [name, member] : kProjectTexts) text(name, p.*member);
     const auto start = StartOptions(p);
     for (size_t i = 0; i < start.size(); ++i) flag(kStartOptionNames[i], start[i]);
     out += "\n  \"toolbarButtons\": [";
