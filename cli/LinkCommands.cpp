@@ -144,8 +144,7 @@ int CmdCheck(const Args& args) {
     ConsolePrompts prompts;
     CBookApp app(prompts);
     std::optional<PathResolver> resolver;
-    uint64_t device = 0, inode = 0;  // only whether path is a folder is asked
-    if (FolderIdentity(path, device, inode)) {
+    if (IsFolder(path)) {
         // As make would build it, on the page make would open it on; the
         // scan tells where each file is, so the folders are listed once.
         resolver.emplace(AbsolutePath(path));

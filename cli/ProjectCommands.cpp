@@ -32,7 +32,7 @@ void PrintText(const char* name, const std::string& value) {
 }
 
 // The project's texts and file names as info names them, in its order.
-constexpr std::pair<const char*, std::string BookProject::*> kProjectTexts[] = {
+constexpr std::pair<const char*, TextField> kProjectTexts[] = {
     {"title", &BookProject::title},           {"author", &BookProject::author},
     {"copyright", &BookProject::copyright},   {"url", &BookProject::url},
     {"email", &BookProject::email},           {"aboutInfo", &BookProject::aboutInfo},
@@ -121,8 +121,7 @@ std::string AbsolutePath(const std::string& path) {
 }
 
 bool CheckFolderListable(const std::string& folder, const std::string& shownName) {
-    uint64_t device = 0, inode = 0;
-    if (FolderIdentity(folder, device, inode) && !FolderListingError(folder)) return true;
+    if (IsFolder(folder) && !FolderListingError(folder)) return true;
     std::fprintf(stderr, "folivexc: cannot list the folder %s\n", shownName.c_str());
     return false;
 }

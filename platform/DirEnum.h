@@ -34,6 +34,12 @@ bool ListFolder(const std::string& folder, std::vector<DirItem>& items,
 // Identity of a folder itself; false when it cannot be read.
 bool FolderIdentity(const std::string& folder, uint64_t& device, uint64_t& inode);
 
+// Whether folder names a folder that can be read.
+inline bool IsFolder(const std::string& folder) {
+    uint64_t device = 0, inode = 0;
+    return FolderIdentity(folder, device, inode);
+}
+
 // One particular file that a walk must recognise among the items it lists
 // (the e-book being built inside the folder it is built from). On POSIX by
 // device and inode, so it is also found behind a link or under another
