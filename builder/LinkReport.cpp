@@ -110,11 +110,6 @@ uint64_t FingerprintOf(const std::vector<LinkReportFile>& files) {
 
 }  // namespace
 
-uint64_t LinkReport::NextSerial() {
-    static std::atomic<uint64_t> last{0};
-    return ++last;
-}
-
 LinkReport::LinkReport(std::vector<LinkReportFile> files)
     : m_files(std::move(files)),
       m_reads(m_files.size()),
@@ -142,27 +137,25 @@ bool LinkReport::Reads(size_t index) const {
 
 namespace {
 
-// What a page or style sheet holds, read into the calling thread's buffers
-// until its next call (html/References.h).
-const html::PageReferences& ReferencesForNow(const std::string& stored,
-                                             std::span<const uint8_t> bytes) {
+// What a page or style sheet holds, in buffers lent until the loan ends
+// (html/References.h).
+html::LentReferences LentReferencesIn(const std::string& stored, std::span<const uint8_t> bytes) {
     const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string converted;
     const std::string_view text = IsValidUtf8(raw) ? raw : (converted = Windows1252ToUtf8(raw));
-    return IsStyleSheet(stored) ? html::ExtractCssReferencesForNow(text)
-                                : html::ExtractPageReferencesForNow(text);
+    return IsStyleSheet(stored) ? html::LendCssReferences(text) : html::LendPageReferences(text);
 }
 
 }  // namespace
 
 html::PageReferences ReferencesIn(const std::string& stored, std::span<const uint8_t> bytes) {
-    return ReferencesForNow(stored, bytes);
+    return *LentReferencesIn(stored, bytes);
 }
 
 void LinkReport::Add(size_t index, std::span<const uint8_t> bytes) {
     if (!Reads(index)) return;
     if (m_keepsOnlyFindings)
-        Take(index, ReferencesForNow(m_files[index].stored, bytes));
+        Take(index, *LentReferencesIn(m_files[index].stored, bytes));
     else
         Restore(index, ReferencesIn(m_files[index].stored, bytes));
 }
@@ -247,25 +240,17 @@ std::string LinkReport::PathOf(size_t index) const {
 }
 
 LinkReport::Target LinkReport::Locate(size_t from, const std::string& folder, size_t folderHash,
-                                      std::string_view beforeFragment) const {
-    // Each thread keeps what it looked up for the report it reads pages
-    // for: the pages of a folder name the same files, so most lookups are
-    // answered there, without the lock of the table the threads share.
-    struct Looked {
-        uint64_t report = 0;
-        FolderTargetTable<Target> targets;
-    };
-    thread_local Looked looked;
-    if (looked.report != m_serial) looked = {m_serial, FolderTargetTable<Target>()};
+                                      std::string_view beforeFragment,
+                                      FolderTargetTable<Target>& lookedUp) const {
     const auto key = FolderTargetTable<Target>::KeyOf(folder, folderHash, beforeFragment);
-    std::optional<Target> known = looked.targets.Find(key);
+    std::optional<Target> known = lookedUp.Find(key);
     if (!known) {
         known = m_located->Find(key);
         if (!known) {
             known = LocateFromFolder(folder, beforeFragment);
             m_located->Add(key, *known);
         }
-        looked.targets.Add(key, *known);
+        lookedUp.Add(key, *known);
     }
     Target target = *known;
     if (target.to == kThisPage) target.to = static_cast<int32_t>(from);
@@ -299,13 +284,14 @@ void LinkReport::Resolve(size_t from, const html::PageReferences& found) {
     const size_t folderHash = FolderTargetTable<Target>::FolderHash(folder);
     const auto& references = found.references;
     TargetTable<Target> located(references.size());
+    const auto lookedUp = m_lookedUp->Lend();
     for (uint32_t r = 0; r < references.size(); ++r) {
         const std::string_view target = found.Text(references[r].target);
         const size_t hash = target.find('#');
         const std::string_view beforeFragment = target.substr(0, hash);
         const auto [where, fresh] = located.Find(beforeFragment);
         if (fresh) {
-            *where = Locate(from, folder, folderHash, beforeFragment);
+            *where = Locate(from, folder, folderHash, beforeFragment, *lookedUp);
             const bool leads =
                 where->verdict == Verdict::fine || where->verdict == Verdict::caseOnly;
             if (leads && static_cast<size_t>(where->to) != from) reaches.push_back(where->to);

@@ -23,6 +23,7 @@
 
 #include "builder/TargetTables.h"
 #include "html/References.h"
+#include "platform/ObjectPool.h"
 
 namespace folivex {
 
@@ -175,16 +176,17 @@ private:
 
     // Takes what file `index` holds once read: hashes its anchors and
     // resolves its references. found is read.found itself, or, for a
-    // report that keeps only findings, the reading thread's buffers, of
+    // report that keeps only findings, buffers lent for the page, of
     // which read.found then keeps what the findings need.
     void Take(size_t index, const html::PageReferences& found);
     // Resolves what file `index` refers to, found, into its outcomes and
     // reaches; writes nothing of any other file (but m_located).
     void Resolve(size_t index, const html::PageReferences& found);
     // Where a target written on file `from` (in folder, whose hash for
-    // m_located is folderHash) leads.
+    // m_located is folderHash) leads; asks lookedUp (lent from m_lookedUp)
+    // first and keeps the answer there.
     Target Locate(size_t from, const std::string& folder, size_t folderHash,
-                  std::string_view beforeFragment) const;
+                  std::string_view beforeFragment, FolderTargetTable<Target>& lookedUp) const;
     // The same for any page of folder, but that a target naming the page
     // itself leads to kThisPage.
     static constexpr int32_t kThisPage = -2;
@@ -252,10 +254,11 @@ private:
         std::make_unique<SharedTargetTable<Target>>();
     unsigned m_threads = 0;
     bool m_keepsOnlyFindings = false;
-    // Tells the reports of a process apart, for what threads keep of one
-    // (Locate).
-    static uint64_t NextSerial();
-    uint64_t m_serial = NextSerial();
+    // What targets came to as the threads that resolve pages looked them
+    // up, lent for a page at a time: the pages of a folder name the same
+    // files, so most lookups are answered there, without m_located's locks.
+    std::unique_ptr<ObjectPool<FolderTargetTable<Target>>> m_lookedUp =
+        std::make_unique<ObjectPool<FolderTargetTable<Target>>>();
 };
 
 // What a page or style sheet (stored: its stored path) holds; bytes as on

@@ -9,12 +9,13 @@
 
 #include "format/Container.h"
 #include "platform/LittleEndian.h"
+#include "platform/ObjectPool.h"
 
 namespace folivex {
 
 namespace {
 
-// A zlib compressor kept for the thread's next blob. compress() sets up
+// A zlib compressor kept for the next blob. compress() sets up
 // and clears about 256 KB of tables for every call, which a book of many
 // small files pays thousands of times; deflateReset leaves the compressor
 // as deflateInit made it, so the stream is the one compress() would make.
@@ -71,7 +72,8 @@ std::vector<uint8_t> MakeBlobWithCapacity(std::span<const uint8_t> data, uint64_
     if (n > kMaxBlobData) throw ContainerError("data too large for a compressed entry");
     static const uint8_t kNoData = 0;
     const Bytef* source = n > 0 ? data.data() : &kNoData;
-    thread_local Deflater deflater;
+    static ObjectPool<Deflater> deflaters;
+    const auto deflater = deflaters.Lend();
     uint64_t capacity = firstCapacity;
     for (;;) {
         if (capacity > std::numeric_limits<uLongf>::max() - 4)
@@ -80,8 +82,8 @@ std::vector<uint8_t> MakeBlobWithCapacity(std::span<const uint8_t> data, uint64_
         // out at its size: zeroing room for the whole file would cost more.
         const std::unique_ptr<uint8_t[]> scratch(new uint8_t[static_cast<size_t>(capacity) + 1]);
         uLong written = 0;
-        const int rc = deflater.Compress(source, static_cast<uLong>(n), scratch.get(),
-                                         static_cast<uLong>(capacity), written);
+        const int rc = deflater->Compress(source, static_cast<uLong>(n), scratch.get(),
+                                          static_cast<uLong>(capacity), written);
         if (rc == Z_BUF_ERROR) {
             capacity = capacity > 0 ? capacity * 2 : 1;
             continue;

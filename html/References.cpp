@@ -182,34 +182,25 @@ void AddCssReferences(PageReferences& found, std::string_view css, size_t firstL
     }
 }
 
-// A page's references are gathered in buffers kept per thread, and handed
-// back in allocations of their exact size (or lent until the thread reads
-// the next page): grown by doubling, the text and lists of every page would
-// leave up to half of what the link report keeps of a book unused, and each
-// page would grow them anew.
-class Gathered {
-public:
-    Gathered() {
-        // What one very large page made them grow to is not kept.
-        constexpr size_t kKeptBytes = 1 << 20;
-        if (m_found.text.capacity() + m_found.references.capacity() * sizeof(Reference) +
-                m_found.anchors.capacity() * sizeof(TextSpan) >
-            kKeptBytes)
-            m_found = PageReferences();
-        m_found.text.clear();
-        m_found.references.clear();
-        m_found.anchors.clear();
-    }
-    Gathered(const Gathered&) = delete;
-    Gathered& operator=(const Gathered&) = delete;
-
-    PageReferences& Found() { return m_found; }
-
-private:
-    static thread_local PageReferences m_found;
-};
-
-thread_local PageReferences Gathered::m_found;
+// A page's references are gathered in buffers kept for the next page, and
+// handed back in allocations of their exact size (or lent until the reader
+// is done with them): grown by doubling, the text and lists of every page
+// would leave up to half of what the link report keeps of a book unused,
+// and each page would grow them anew.
+ObjectPool<PageReferences>::Loan LendEmptyBuffers() {
+    static ObjectPool<PageReferences> buffers;
+    auto found = buffers.Lend();
+    // What one very large page made them grow to is not kept.
+    constexpr size_t kKeptBytes = 1 << 20;
+    if (found->text.capacity() + found->references.capacity() * sizeof(Reference) +
+            found->anchors.capacity() * sizeof(TextSpan) >
+        kKeptBytes)
+        *found = PageReferences();
+    found->text.clear();
+    found->references.clear();
+    found->anchors.clear();
+    return found;
+}
 
 class PageReader {
 public:
@@ -288,13 +279,13 @@ std::string_view UpTo4GiB(std::string_view text) {
 }  // namespace
 
 PageReferences ExtractPageReferences(std::string_view page) {
-    return ExtractPageReferencesForNow(page);
+    return *LendPageReferences(page);
 }
 
-const PageReferences& ExtractPageReferencesForNow(std::string_view page) {
-    Gathered gathered;
-    PageReader(UpTo4GiB(page), gathered.Found()).Read();
-    return gathered.Found();
+LentReferences LendPageReferences(std::string_view page) {
+    auto found = LendEmptyBuffers();
+    PageReader(UpTo4GiB(page), *found).Read();
+    return found;
 }
 
 TextSpan PageReferences::Keep(std::string_view s) {
@@ -304,13 +295,13 @@ TextSpan PageReferences::Keep(std::string_view s) {
 }
 
 PageReferences ExtractCssReferences(std::string_view css, size_t firstLine) {
-    return ExtractCssReferencesForNow(css, firstLine);
+    return *LendCssReferences(css, firstLine);
 }
 
-const PageReferences& ExtractCssReferencesForNow(std::string_view css, size_t firstLine) {
-    Gathered gathered;
-    AddCssReferences(gathered.Found(), UpTo4GiB(css), firstLine);
-    return gathered.Found();
+LentReferences LendCssReferences(std::string_view css, size_t firstLine) {
+    auto found = LendEmptyBuffers();
+    AddCssReferences(*found, UpTo4GiB(css), firstLine);
+    return found;
 }
 
 }  // namespace folivex::html

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ObjectPool.h"
+
 namespace folivex::html {
 
 // Where a text lies in the PageReferences that holds it. 32 bits do: what
@@ -57,10 +59,11 @@ PageReferences ExtractPageReferences(std::string_view page);
 // comments. firstLine: the line the sheet starts on in its file.
 PageReferences ExtractCssReferences(std::string_view css, size_t firstLine = 1);
 
-// The same, in buffers of the calling thread that its next call of either
-// reuses: for a reader that keeps little of each page, the copy of exactly
-// the page's size that the two above make would be work thrown away.
-const PageReferences& ExtractPageReferencesForNow(std::string_view page);
-const PageReferences& ExtractCssReferencesForNow(std::string_view css, size_t firstLine = 1);
+// The same, in buffers lent until the loan ends and then kept for the next
+// page: for a reader that keeps little of each page, the copy of exactly the
+// page's size that the two above make would be work thrown away.
+using LentReferences = ObjectPool<PageReferences>::Loan;
+LentReferences LendPageReferences(std::string_view page);
+LentReferences LendCssReferences(std::string_view css, size_t firstLine = 1);
 
 }  // namespace folivex::html

@@ -5,6 +5,8 @@ Each folder of the product is one library; its includes may only reach the
 folders listed for it below, so the dependencies run one way. Qt belongs to
 the Qt wizard alone, and windows.h to files made for Windows (named
 *_win32.cpp, in the Win32 wizard too: its headers hold no Windows types).
+No code declares a thread_local: a MinGW program may free a thread's
+thread_local objects before their destructors run (platform/ObjectPool.h).
 Prints every breach as
 file:line and exits 1 when there is one.
 """
@@ -31,6 +33,7 @@ QT_FOLDERS = ("gui/qt/", "tests/gui/")
 WINDOWS_HEADERS = re.compile(r'#\s*include\s*<(windows|winsock2|ws2tcpip|shellapi|commctrl|'
                              r'commdlg|shlobj|shlwapi|objbase|prsht)\.h>', re.I)
 QT_INCLUDE = re.compile(r'#\s*include\s*<Q[A-Za-z]')
+THREAD_LOCAL = re.compile(r'^\s*(?:static\s+)?thread_local\b')
 OUR_INCLUDE = re.compile(r'#\s*include\s*"([a-z0-9_]+(?:/qt|/win32)?)/')
 
 
@@ -49,6 +52,8 @@ def breaches(path: str, text: str):
             yield number, "Qt outside the Qt wizard"
         if WINDOWS_HEADERS.search(line) and not windows_ok:
             yield number, "a Windows header outside *_win32.cpp"
+        if THREAD_LOCAL.search(line):
+            yield number, "a thread_local (borrow from an ObjectPool instead)"
         m = OUR_INCLUDE.search(line)
         if m and folder:
             target = m.group(1)
