@@ -5,8 +5,8 @@
 // A thread_local would do the same without the lock, but not on Windows:
 // when a thread of a MinGW program ends, the storage of its thread_local
 // objects may be freed before their destructors run on it. The code keeps
-// no thread_local with a destructor (tools/check_layers.py); it borrows
-// from a pool instead.
+// no thread_local (tools/check_layers.py refuses them); it borrows from a
+// pool instead.
 #pragma once
 
 #include <memory>
